@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every package needed to build, run and test the keyer on Debian 12.
+# Idempotent: a machine that already has everything spends no time here.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config git
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libsndfile1-dev libpulse-dev
+  libgtest-dev libgmock-dev
+  pulseaudio pulseaudio-utils
+  xvfb xauth x11-utils
+  sox
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}" >&2
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors, and runs the
+# whole test suite; then builds again with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs the suite there too.
+# ZIV_SKIP_SANITIZE=1 skips the second build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIV_WERROR=ON >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+if [ "${ZIV_SKIP_SANITIZE:-0}" != 1 ]; then
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZIV_WERROR=ON -DZIV_SANITIZE=ON >/dev/null
+  cmake --build build-asan -j"$jobs"
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE no-sanitizer
+fi

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ziv {
+
+// Flags of a play request, with the values of the waveform sound service
+// the player was written against.
+enum TSoundFlags : std::uint32_t {
+    SND_SYNC = 0x00000000,
+    SND_ASYNC = 0x00000001,
+    SND_MEMORY = 0x00000004,
+    SND_LOOP = 0x00000008,
+    SND_FILENAME = 0x00020000,
+    SND_RESOURCE = 0x00040004,
+};
+
+// The platform's waveform sound service, as the WAV player uses it.
+class TSoundService {
+public:
+    virtual ~TSoundService() = default;
+
+    // Plays a sound. Synchronous (no SND_ASYNC): returns only after the
+    // last sample has been played out by the device. Asynchronous: returns
+    // at once; with SND_LOOP the sound repeats until stopped or replaced.
+    // A new play replaces whatever this process is playing. Returns false
+    // when nothing could be played; the reason goes to standard error.
+    virtual bool PlaySound(const std::string& sound, std::uint32_t flags) = 0;
+
+    // Ends whatever this process plays; nothing happens when nothing plays.
+    virtual void StopSound() = 0;
+
+    // Makes the output ready for the sound that is about to be played, so
+    // that its first sample follows the play request at once. A later play
+    // of another sound, or none at all, is harmless.
+    virtual void PrepareSound(const std::string& sound) { (void)sound; }
+};
+
+}  // namespace ziv

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "audio/sound_service.h"
+
+namespace ziv {
+
+enum TWaveLocation { wlFile, wlResource, wlRAM };
+
+// Plays one sound through the platform's sound service, firing BeforePlay
+// before and AfterPlay after every play request, whatever its outcome.
+class TSRWavePlayer {
+public:
+    using TNotifyEvent = std::function<void(TSRWavePlayer& sender)>;
+
+    explicit TSRWavePlayer(TSoundService& service) : service_(service) {}
+
+    bool Async() const { return async_; }
+    // Assigning false also ends looping.
+    void SetAsync(bool value);
+    bool Loop() const { return loop_; }
+    // Looping needs asynchronous play; otherwise the assignment is ignored.
+    void SetLoop(bool value);
+
+    TWaveLocation WaveLocation() const { return location_; }
+    void SetWaveLocation(TWaveLocation value) { location_ = value; }
+    const std::string& WaveName() const { return waveName_; }
+    void SetWaveName(std::string value) { waveName_ = std::move(value); }
+
+    TNotifyEvent BeforePlay;
+    TNotifyEvent AfterPlay;
+
+    // Plays WaveName once (or looping). True when the service reported success.
+    bool Play();
+    // Ends any sound this process is playing. Fires no event.
+    void Stop();
+    // Readies the output for WaveName ahead of Play (for instance during
+    // the transmitter's key-up delay). Has no effect on what Play does.
+    void Prepare();
+
+    // The flags Play passes for the present properties.
+    std::uint32_t PlayFlags() const;
+
+private:
+    std::uint32_t LocationFlag() const;
+
+    TSoundService& service_;
+    bool async_ = false;
+    bool loop_ = false;
+    std::string waveName_;
+    TWaveLocation location_ = wlFile;
+};
+
+}  // namespace ziv

@@ -1,0 +1,191 @@
+#include "core/keyer.h"
+
+namespace ziv {
+
+TKeyer::TKeyer(TVaCustomComm& com, TSRWavePlayer& wavePlayer, TTimerFactory& timers, TBeep& beep,
+               TMessageSlots& slots)
+    : Timer1(timers.CreateTimer()),
+      Timer2(timers.CreateTimer()),
+      WavePlayer(wavePlayer),
+      COM(com),
+      beep_(beep),
+      slots_(slots) {
+    // As the window is laid out.
+    rbRTS.SetChecked(true);
+    rbNorm.SetChecked(true);
+    BtnStop.SetVisible(false);
+    Timer1->SetInterval(CountdownInterval);
+    Timer2->SetInterval(KeyUpInterval);
+
+    Timer1->OnTimer = [this] { Timer1Timer(); };
+    Timer2->OnTimer = [this] { Timer2Timer(); };
+    WavePlayer.AfterPlay = [this](TSRWavePlayer&) { WavePlayerAfterPlay(); };
+    BtnPlay1.OnClick = [this] { BtnPlay1Click(); };
+    BtnPlay2.OnClick = [this] { BtnPlay2Click(); };
+    BtnPlay3.OnClick = [this] { BtnPlay3Click(); };
+    BtnStart.OnClick = [this] { BtnStartClick(); };
+    BtnTimer.OnClick = [this] { BtnTimerClick(); };
+    BtnStop.OnClick = [this] { BtnStopClick(); };
+    TrackBar1.OnMouseUp = [this] { TrackBar1MouseUp(); };
+}
+
+TToggleButton& TKeyer::PlayButton(int n) {
+    switch (n) {
+        case 1: return BtnPlay1;
+        case 2: return BtnPlay2;
+        default: return BtnPlay3;
+    }
+}
+
+bool TKeyer::AnyPlayButtonDown() const {
+    return BtnPlay1.Down() || BtnPlay2.Down() || BtnPlay3.Down();
+}
+
+// ---------------------------------------------------------------------------
+// Keying sequencer
+
+void TKeyer::WritePttLine(bool transmit) {
+    // Four tests, each on its own; with no line or no polarity chosen
+    // nothing changes.
+    if (rbRTS.Checked() && rbNorm.Checked()) COM.SetRTS(transmit);
+    if (rbRTS.Checked() && rbInv.Checked()) COM.SetRTS(!transmit);
+    if (rbDTR.Checked() && rbNorm.Checked()) COM.SetDTR(transmit);
+    if (rbDTR.Checked() && rbInv.Checked()) COM.SetDTR(!transmit);
+}
+
+void TKeyer::TXOn() {
+    WritePttLine(true);
+    if (!WavePlayer.WaveName().empty()) {
+        // A key-up delay already running goes on with its count and period.
+        Timer2->SetEnabled(true);
+        // The delay is the time to get the sound output ready, so the
+        // message starts right on the second tick.
+        WavePlayer.Prepare();
+    }
+}
+
+void TKeyer::TXOff() { WritePttLine(false); }
+
+void TKeyer::Timer2Timer() {
+    ++keyUpTicks_;
+    if (keyUpTicks_ != 2) return;
+    keyUpTicks_ = 0;
+    Timer2->SetEnabled(false);
+    WavePlayer.Play();
+}
+
+void TKeyer::WavePlayerAfterPlay() {
+    BtnStart.SetDown(false);
+    BtnTimer.SetEnabled(true);
+    if (loopFlag_) Timer1->SetEnabled(true);
+    TrackBar1.SetPosition(savedPause_);
+    // Last, so that a refused unkey leaves the steps above done.
+    TXOff();
+}
+
+void TKeyer::Timer1Timer() {
+    if (!loopFlag_) return;
+    TrackBar1.SetPosition(TrackBar1.Position() - 1);
+    if (TrackBar1.Position() == 0) {
+        Timer1->SetEnabled(false);
+        if (!WavePlayer.WaveName().empty()) TXOn();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Operator commands
+
+void TKeyer::PlayClick(int n) {
+    WavePlayer.SetWaveName(slots_.Path(n));
+    if (WavePlayer.WaveName().empty()) {
+        PlayButton(n).SetDown(false);
+        Refuse();
+    }
+}
+
+void TKeyer::PlayKey(int n) {
+    PlayButton(n).SetDown(true);
+    PlayClick(n);
+}
+
+void TKeyer::BtnStartClick() {
+    if (WavePlayer.WaveName().empty()) {
+        BtnStart.SetDown(false);
+        Refuse();
+        return;
+    }
+    BtnTimer.SetEnabled(false);
+    TXOn();
+}
+
+void TKeyer::SendOnceKey() {
+    if (!AnyPlayButtonDown()) {
+        Refuse();
+        return;
+    }
+    // A running countdown is cancelled; a running loop goes on after this
+    // transmission with a fresh countdown.
+    Timer1->SetEnabled(false);
+    BtnStart.SetDown(true);
+    TXOn();
+}
+
+void TKeyer::BtnTimerClick() {
+    if (WavePlayer.WaveName().empty()) return;
+    if (!AnyPlayButtonDown() || TrackBar1.Position() == 0) {
+        Refuse();
+        return;
+    }
+    loopFlag_ = true;
+    Timer1->SetEnabled(false);
+    BtnStart.SetEnabled(false);
+    BtnStop.SetVisible(true);
+    BtnTimer.SetVisible(false);
+    TXOn();
+}
+
+void TKeyer::LoopStartKey() {
+    if (!AnyPlayButtonDown() || TrackBar1.Position() <= 0) {
+        Refuse();
+        return;
+    }
+    loopFlag_ = true;
+    Timer1->SetEnabled(true);
+    BtnStop.SetVisible(true);
+    BtnTimer.SetVisible(false);
+    BtnStart.SetEnabled(false);
+    TXOn();
+}
+
+void TKeyer::TrackBar1MouseUp() {
+    if (WavePlayer.WaveName().empty()) return;
+    Panel2.SetFocus();
+    savedPause_ = TrackBar1.Position();
+    loopFlag_ = true;
+    Timer1->SetEnabled(true);
+    BtnTimer.SetVisible(false);
+    BtnStart.SetEnabled(false);
+    BtnStop.SetVisible(true);
+    TXOn();
+}
+
+void TKeyer::BtnStopClick() {
+    loopFlag_ = false;
+    BtnStop.SetVisible(false);
+    BtnTimer.SetVisible(true);
+    BtnStart.SetEnabled(true);
+    Timer1->SetEnabled(false);
+    TrackBar1.SetPosition(savedPause_);
+    WavePlayer.Stop();
+}
+
+void TKeyer::FormKeyDown(std::uint16_t key, TShiftState shift) {
+    if (key == VK_F4) LoopStartKey();
+    if (key == VK_ESCAPE) BtnStopClick();
+    if (key == VK_RETURN && (shift & ssCtrl) != 0) SendOnceKey();
+    if (key == VK_F1) PlayKey(1);
+    if (key == VK_F2) PlayKey(2);
+    if (key == VK_F3) PlayKey(3);
+}
+
+}  // namespace ziv

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "audio/wave_player.h"
+#include "core/beep.h"
+#include "core/controls.h"
+#include "core/keys.h"
+#include "core/message_slots.h"
+#include "core/timer.h"
+#include "serial/custom_comm.h"
+
+namespace ziv {
+
+// The keying behaviour of the main window: the keying sequence (key, a
+// key-up delay of two timer ticks, play, unkey), the repeat loop with its
+// pause countdown, and the operator commands that drive them. Its state is
+// a few variables plus the window's controls, which it owns as toolkit-free
+// models; the Qt window binds them to widgets and adds no logic of its own.
+//
+// Everything here runs on the user-interface thread. Errors of the serial
+// port propagate to the caller, which reports them.
+class TKeyer {
+public:
+    static constexpr int KeyUpInterval = 60;      // ms, Timer2
+    static constexpr int CountdownInterval = 1000;  // ms, Timer1
+    static constexpr int MaxPause = 20;           // s
+
+    TKeyer(TVaCustomComm& com, TSRWavePlayer& wavePlayer, TTimerFactory& timers, TBeep& beep,
+           TMessageSlots& slots);
+    TKeyer(const TKeyer&) = delete;
+    TKeyer& operator=(const TKeyer&) = delete;
+
+    // --- Keying sequencer ---
+    void TXOn();
+    void TXOff();
+    void Timer2Timer();
+    void WavePlayerAfterPlay();
+    void Timer1Timer();
+
+    // --- Operator commands ---
+    void BtnPlay1Click() { PlayClick(1); }
+    void BtnPlay2Click() { PlayClick(2); }
+    void BtnPlay3Click() { PlayClick(3); }
+    void BtnStartClick();
+    void BtnTimerClick();
+    void BtnStopClick();
+    // The button, modifiers and pointer position of the release play no part.
+    void TrackBar1MouseUp();
+    // Every key press of the window. Never consumes the key: it goes on to
+    // the focused control afterwards.
+    void FormKeyDown(std::uint16_t key, TShiftState shift);
+
+    // --- State, for the window and for tests ---
+    bool LoopFlag() const { return loopFlag_; }
+    std::int32_t SavedPause() const { return savedPause_; }
+    std::int32_t KeyUpTicks() const { return keyUpTicks_; }
+    TToggleButton& PlayButton(int n);
+    bool AnyPlayButtonDown() const;
+
+    // --- Controls of the main window that the keyer reads and writes ---
+    TToggleGroup PlayGroup;   // group 1, all may be up
+    TToggleGroup StartGroup;  // group 4, BtnStart alone
+    TToggleButton BtnPlay1{PlayGroup, true};
+    TToggleButton BtnPlay2{PlayGroup, true};
+    TToggleButton BtnPlay3{PlayGroup, true};
+    TToggleButton BtnStart{StartGroup, true};
+    TPushButton BtnTimer;
+    TPushButton BtnStop;  // same place as BtnTimer; exactly one of them shows
+    TPanel Panel2;
+    TTrackBar TrackBar1{0, MaxPause};
+    TRadioGroup LineGroup;
+    TRadioGroup PolarityGroup;
+    TRadioButton rbRTS{LineGroup};
+    TRadioButton rbDTR{LineGroup};
+    TRadioButton rbNorm{PolarityGroup};
+    TRadioButton rbInv{PolarityGroup};
+    std::unique_ptr<TTimer> Timer1;  // pause countdown
+    std::unique_ptr<TTimer> Timer2;  // key-up delay
+
+    TSRWavePlayer& WavePlayer;
+    TVaCustomComm& COM;
+
+private:
+    void PlayClick(int n);
+    void PlayKey(int n);
+    void SendOnceKey();
+    void LoopStartKey();
+    void Refuse() { beep_.MessageBeep(TBeep::RefusalType); }
+    // Writes the PTT line for transmit (true) or idle (false) by the
+    // line/polarity table; the line that is not chosen keeps its level.
+    void WritePttLine(bool transmit);
+
+    TBeep& beep_;
+    TMessageSlots& slots_;
+    bool loopFlag_ = false;
+    std::int32_t savedPause_ = 0;
+    std::int32_t keyUpTicks_ = 0;
+};
+
+}  // namespace ziv

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include "core/keyer_fixture.h"
+#include "serial/comm_error.h"
+
+namespace ziv::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Times = std::vector<std::int64_t>;
+
+class Sequencer : public KeyerFixture {};
+
+TEST_F(Sequencer, LineLevelTableForEachLineAndPolarity) {
+    struct Row {
+        TRadioButton* line;
+        TRadioButton* polarity;
+        Strings calls;  // TXOn, then TXOff
+    };
+    const Row rows[] = {
+        {&keyer.rbRTS, &keyer.rbNorm, {"SETRTS", "CLRRTS"}},
+        {&keyer.rbRTS, &keyer.rbInv, {"CLRRTS", "SETRTS"}},
+        {&keyer.rbDTR, &keyer.rbNorm, {"SETDTR", "CLRDTR"}},
+        {&keyer.rbDTR, &keyer.rbInv, {"CLRDTR", "SETDTR"}},
+    };
+    for (const Row& row : rows) {
+        platform.Calls.clear();
+        row.line->SetChecked(true);
+        row.polarity->SetChecked(true);
+        keyer.TXOn();
+        keyer.TXOff();
+        EXPECT_EQ(platform.LineCalls(), row.calls);
+    }
+
+    // No line chosen: no line changes, but the message plays and the
+    // after-play steps run.
+    keyer.rbDTR.SetChecked(false);
+    platform.Calls.clear();
+    keyer.BtnPlay1.Click();
+    keyer.BtnStart.Click();
+    ui.Advance(5000);
+    EXPECT_TRUE(platform.Calls.empty());
+    ASSERT_EQ(sound.Plays.size(), 1u);
+    EXPECT_FALSE(keyer.BtnStart.Down());
+    EXPECT_TRUE(keyer.BtnTimer.Enabled());
+}
+
+TEST_F(Sequencer, SendOnceKeysWaitsTwoTicksPlaysToTheEndAndUnkeys) {
+    keyer.BtnPlay1.Click();
+    At(1000, [&] { keyer.BtnStart.Click(); });
+    ui.Advance(10000);
+
+    EXPECT_EQ(Timeline(), (Strings{"1000:SETRTS", "4120:CLRRTS"}));
+    ASSERT_EQ(sound.Plays.size(), 1u);
+    EXPECT_EQ(sound.Plays[0].start, 1120);
+    EXPECT_EQ(sound.Plays[0].sound, "a.wav");
+    EXPECT_EQ(sound.Plays[0].flags, SND_FILENAME);  // synchronous, once
+    EXPECT_EQ(sound.Prepared, Strings{"a.wav"});     // readied during the key-up delay
+    EXPECT_FALSE(keyer.BtnStart.Down());
+    EXPECT_FALSE(keyer.Timer2->Enabled());
+    EXPECT_EQ(keyer.KeyUpTicks(), 0);
+}
+
+TEST_F(Sequencer, TXOnTwiceWithinTheDelayGivesOnePlayback) {
+    keyer.BtnPlay1.Click();
+    At(0, [&] { keyer.TXOn(); });
+    At(90, [&] { keyer.TXOn(); });  // after the first tick: count and period go on
+    ui.Advance(10000);
+    EXPECT_EQ(Timeline(), (Strings{"0:SETRTS", "90:SETRTS", "3120:CLRRTS"}));
+    EXPECT_EQ(PlayStarts(), Times{120});
+}
+
+TEST_F(Sequencer, RepeatLoopWithPauseTwentyCountsDownOneSecondApart) {
+    keyer.BtnPlay2.Click();  // 2 s message
+    keyer.TrackBar1.SetPosition(20);
+    At(0, [&] { keyer.TrackBar1.MouseUp(); });
+    std::vector<int> shown;
+    Times shownAt;
+    keyer.TrackBar1.OnChange = [&] {
+        shown.push_back(keyer.TrackBar1.Position());
+        shownAt.push_back(ui.Now());
+    };
+    ui.Advance(50000);
+
+    // The first pause is cut short by the countdown armed at the release;
+    // the second runs the full 20 s from the end of the playback.
+    const Times plays = PlayStarts();
+    ASSERT_GE(plays.size(), 3u);
+    EXPECT_EQ(plays[0], 120);
+    const std::int64_t secondEnd = plays[1] + 2000;
+    EXPECT_EQ(plays[2], secondEnd + 20000 + 120);
+
+    // After the second playback the bar shows 20, 19, ..., 0 a second apart.
+    auto it = std::find(shownAt.begin(), shownAt.end(), secondEnd);
+    ASSERT_NE(it, shownAt.end());
+    auto i = static_cast<std::size_t>(it - shownAt.begin());
+    for (int k = 0; k <= 20; ++k) {
+        EXPECT_EQ(shown[i + static_cast<std::size_t>(k)], 20 - k);
+        EXPECT_EQ(shownAt[i + static_cast<std::size_t>(k)], secondEnd + 1000 * k);
+    }
+    EXPECT_TRUE(keyer.LoopFlag());
+}
+
+TEST_F(Sequencer, RepeatLoopWithPauseZeroSendsOneTickAfterEachPlayback) {
+    keyer.BtnPlay2.Click();
+    At(0, [&] { keyer.TrackBar1.MouseUp(); });  // released at 0: pause 0
+    ui.Advance(11000);
+    // The tick due during the first playback sends at once after it; from
+    // then on each keying comes one tick after the end of the playback.
+    EXPECT_EQ(PlayStarts(), (Times{120, 2240, 5360, 8480}));
+    EXPECT_EQ(keyer.TrackBar1.Position(), 0);
+    EXPECT_EQ(keyer.SavedPause(), 0);
+}
+
+TEST_F(Sequencer, RefusedLineChangeStopsTheOperationAndIsReported) {
+    platform.FailWith["SETRTS"] = 5;
+    platform.Texts[5] = "Access is denied.\r\n";
+    keyer.BtnPlay1.Click();
+    try {
+        keyer.TXOn();
+        FAIL() << "no error raised";
+    } catch (const EVaCommError& e) {
+        EXPECT_STREQ(e.what(), "Error calling comm function (5), Access is denied");
+    }
+    EXPECT_FALSE(keyer.Timer2->Enabled());  // no key-up delay armed
+
+    // A refused unkey leaves the earlier after-play steps done.
+    platform.FailWith.clear();
+    platform.FailWith["CLRRTS"] = 5;
+    keyer.TrackBar1.SetPosition(7);
+    keyer.BtnStart.Click();
+    EXPECT_THROW(ui.Advance(4000), EVaCommError);
+    EXPECT_FALSE(keyer.BtnStart.Down());
+    EXPECT_TRUE(keyer.BtnTimer.Enabled());
+    EXPECT_EQ(keyer.TrackBar1.Position(), 0);
+}
+
+TEST_F(Sequencer, FailedPlayStillUnkeysAtOnce) {
+    slots.SetPath(3, "missing.wav");
+    keyer.BtnPlay3.Click();
+    At(0, [&] { keyer.BtnStart.Click(); });
+    ui.Advance(1000);
+    EXPECT_EQ(Timeline(), (Strings{"0:SETRTS", "120:CLRRTS"}));
+    ASSERT_EQ(sound.Plays.size(), 1u);
+    EXPECT_FALSE(sound.Plays[0].ok);
+}
+
+TEST_F(Sequencer, CountdownTickWithLoopClearChangesNothing) {
+    keyer.TrackBar1.SetPosition(5);
+    keyer.Timer1->SetEnabled(true);
+    ui.Advance(3000);
+    EXPECT_EQ(keyer.TrackBar1.Position(), 5);
+    EXPECT_TRUE(keyer.Timer1->Enabled());
+}
+
+}  // namespace
+}  // namespace ziv::test

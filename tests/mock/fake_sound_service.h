@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "audio/sound_service.h"
+#include "mock/virtual_ui_thread.h"
+
+namespace ziv::test {
+
+// "Plays" sounds of given lengths on the virtual clock: a synchronous play
+// keeps the virtual user-interface thread busy for the sound's length.
+// A sound it does not know fails at once, as a missing file does.
+class TFakeSoundService : public TSoundService {
+public:
+    struct Play {
+        std::int64_t start;
+        std::int64_t end;
+        std::string sound;
+        std::uint32_t flags;
+        bool ok;
+    };
+
+    explicit TFakeSoundService(TVirtualUiThread& thread) : thread_(thread) {}
+
+    void SetLength(const std::string& sound, std::int64_t ms) { lengths_[sound] = ms; }
+
+    bool PlaySound(const std::string& sound, std::uint32_t flags) override;
+    void StopSound() override { ++Stops; }
+    void PrepareSound(const std::string& sound) override { Prepared.push_back(sound); }
+
+    std::vector<Play> Plays;
+    std::vector<std::string> Prepared;
+    int Stops = 0;
+
+private:
+    TVirtualUiThread& thread_;
+    std::map<std::string, std::int64_t> lengths_;
+};
+
+}  // namespace ziv::test
