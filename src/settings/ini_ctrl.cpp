@@ -1,0 +1,155 @@
+#include "settings/ini_ctrl.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+namespace ziv {
+
+namespace {
+
+// Text after the last "/"; the whole text when there is none.
+std::string FileNamePart(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The extension: from the last "." of the file-name part; empty if none.
+std::string ExtensionOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return {};
+    }
+    return path.substr(dot);
+}
+
+bool IsBlankText(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) > ' ') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string UserConfigDirectory() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && *config == '/') {
+        return config;
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config";
+}
+
+std::string PrefixDirectory(TLMDPathPrefix prefix, const std::string& programPath) {
+    switch (prefix) {
+        case ppProgram: {
+            const std::size_t slash = programPath.rfind('/');
+            return slash == std::string::npos ? std::string() : programPath.substr(0, slash + 1);
+        }
+        case ppWindows:
+            return UserConfigDirectory();
+        case ppSystem:
+            return "/etc";
+        case ppFixed:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string ExecutablePath() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0) {
+            return {};
+        }
+        if (static_cast<std::size_t>(length) < buffer.size()) {
+            std::string path(buffer.data(), static_cast<std::size_t>(length));
+            // An executable replaced while it runs (an upgrade) is reported
+            // with this suffix; its directory is still the right one.
+            constexpr std::string_view deleted = " (deleted)";
+            if (path.ends_with(deleted)) {
+                path.resize(path.size() - deleted.size());
+            }
+            return path;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+void TLMDIniCtrl::SetIniFile(const std::string& value) {
+    FIniFile = IsBlankText(ExtensionOf(value)) ? value + ".INI" : value;
+}
+
+std::string TLMDIniCtrl::ProgramPath() const {
+    return FProgramPath ? *FProgramPath : ExecutablePath();
+}
+
+std::string TLMDIniCtrl::FileName() {
+    if (FIniFile.empty()) {
+        const std::string program = ProgramPath();
+        const std::string extension = ExtensionOf(program);
+        FIniFile = program.substr(0, program.size() - extension.size()) + ".INI";
+    }
+    if (FIniPrefix == ppFixed) {
+        return FIniFile;
+    }
+    std::string directory = PrefixDirectory(FIniPrefix, ProgramPath());
+    if (directory.empty() || directory.back() != '/') {
+        directory += '/';
+    }
+    return directory + FileNamePart(FIniFile);
+}
+
+std::string TLMDIniCtrl::MapSection(const std::string& section) {
+    if (IsBlankText(section)) {
+        if (FLatestSection.empty()) {
+            FLatestSection = "Common";
+        }
+    } else {
+        FLatestSection = section;
+    }
+    return FLatestSection;
+}
+
+std::string TLMDIniCtrl::ReadString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue) {
+    TIniFile file = OpenFile();
+    return file.ReadString(MapSection(section), key, defaultValue);
+}
+
+std::int32_t TLMDIniCtrl::ReadInteger(const std::string& section, const std::string& key,
+                                      std::int32_t defaultValue) {
+    TIniFile file = OpenFile();
+    return file.ReadInteger(MapSection(section), key, defaultValue);
+}
+
+bool TLMDIniCtrl::ReadBool(const std::string& section, const std::string& key, bool defaultValue) {
+    TIniFile file = OpenFile();
+    return file.ReadBool(MapSection(section), key, defaultValue);
+}
+
+void TLMDIniCtrl::WriteString(const std::string& section, const std::string& key,
+                              const std::string& value) {
+    TIniFile file = OpenFile();
+    file.WriteString(MapSection(section), key, value);
+}
+
+void TLMDIniCtrl::WriteInteger(const std::string& section, const std::string& key,
+                               std::int32_t value) {
+    TIniFile file = OpenFile();
+    file.WriteInteger(MapSection(section), key, value);
+}
+
+void TLMDIniCtrl::WriteBool(const std::string& section, const std::string& key, bool value) {
+    TIniFile file = OpenFile();
+    file.WriteBool(MapSection(section), key, value);
+}
+
+}  // namespace ziv

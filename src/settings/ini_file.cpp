@@ -1,0 +1,427 @@
+#include "settings/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <optional>
+#include <vector>
+
+namespace ziv {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+char FoldCase(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    a = TrimBlanks(a);
+    b = TrimBlanks(b);
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldCase(a[i]) != FoldCase(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// One line of the file: its text without the line ending, and where it
+// and its ending lie in the content.
+struct TLine {
+    std::size_t begin;
+    std::size_t textEnd;  // where the line ending (if any) starts
+    std::size_t end;      // past the line ending
+    std::string_view text;
+};
+
+std::vector<TLine> SplitLines(std::string_view content) {
+    std::vector<TLine> lines;
+    std::size_t begin = 0;
+    while (begin < content.size()) {
+        const std::size_t newline = content.find('\n', begin);
+        const std::size_t end = newline == std::string_view::npos ? content.size() : newline + 1;
+        std::size_t textEnd = newline == std::string_view::npos ? content.size() : newline;
+        if (newline != std::string_view::npos && textEnd > begin && content[textEnd - 1] == '\r') {
+            --textEnd;
+        }
+        lines.push_back({begin, textEnd, end, content.substr(begin, textEnd - begin)});
+        begin = end;
+    }
+    return lines;
+}
+
+// The name of a section header line, or nothing for any other line.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    line = TrimBlanks(line);
+    if (line.empty() || line.front() != '[') {
+        return std::nullopt;
+    }
+    const std::size_t close = line.find(']');
+    if (close == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return line.substr(1, close - 1);
+}
+
+struct TEntry {
+    std::string_view key;    // trimmed
+    std::size_t valueStart;  // offset in the line of the text after "="
+};
+
+// The entry of a "key=value" line; comments (";") and other lines have none.
+std::optional<TEntry> EntryOf(std::string_view line) {
+    const std::string_view trimmed = TrimBlanks(line);
+    if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '[') {
+        return std::nullopt;
+    }
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return TEntry{TrimBlanks(line.substr(0, equals)), equals + 1};
+}
+
+// Where a key stands, or would go, in the content.
+struct TPlace {
+    const TLine* header = nullptr;     // the section's header, if present
+    const TLine* lastEntry = nullptr;  // its last entry line, if any
+    const TLine* entry = nullptr;      // the key's line, if present
+};
+
+TPlace Locate(const std::vector<TLine>& lines, std::string_view section, std::string_view key) {
+    TPlace place;
+    for (const TLine& line : lines) {
+        if (const auto name = SectionName(line.text)) {
+            if (place.header != nullptr) {
+                break;  // the first section of the name is the one in use
+            }
+            if (SameName(*name, section)) {
+                place.header = &line;
+            }
+            continue;
+        }
+        if (place.header == nullptr) {
+            continue;
+        }
+        if (const auto entry = EntryOf(line.text)) {
+            place.lastEntry = &line;
+            if (place.entry == nullptr && SameName(entry->key, key)) {
+                place.entry = &line;
+            }
+        }
+    }
+    return place;
+}
+
+std::string_view LineEndingOf(std::string_view content) {
+    const std::size_t newline = content.find('\n');
+    if (newline != std::string_view::npos && newline > 0 && content[newline - 1] == '\r') {
+        return "\r\n";
+    }
+    return "\n";
+}
+
+// Values the reader would otherwise change (blanks at either end, or an
+// enclosing pair of quotes) are stored inside quotes.
+std::string StoredForm(const std::string& value) {
+    const bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+    if (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || quoted)) {
+        return '"' + value + '"';
+    }
+    return value;
+}
+
+std::string WithValue(const std::string& content, const std::string& section,
+                      const std::string& key, const std::string& value) {
+    const std::vector<TLine> lines = SplitLines(content);
+    const TPlace place = Locate(lines, section, key);
+    const std::string_view eol = LineEndingOf(content);
+    const std::string stored = StoredForm(value);
+    std::string result;
+    if (place.entry != nullptr) {
+        // The key keeps its spelling in the file; blanks around "=" go.
+        const auto entry = EntryOf(place.entry->text);
+        result = content.substr(0, place.entry->begin);
+        result.append(entry->key).append("=").append(stored);
+        result.append(content, place.entry->textEnd);
+        return result;
+    }
+    if (place.header != nullptr) {
+        const TLine* after = place.lastEntry != nullptr ? place.lastEntry : place.header;
+        result = content.substr(0, after->end);
+        if (after->end == after->textEnd) {
+            result.append(eol);  // the last line had no ending
+        }
+        result.append(key).append("=").append(stored).append(eol);
+        result.append(content, after->end);
+        return result;
+    }
+    result = content;
+    if (!result.empty() && result.back() != '\n') {
+        result.append(eol);
+    }
+    result.append("[").append(section).append("]").append(eol);
+    result.append(key).append("=").append(stored).append(eol);
+    return result;
+}
+
+enum class TReadResult { Read, Missing, Failed };
+
+TReadResult ReadWholeFile(const std::string& path, std::string& content) {
+    content.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
+    }
+    char buffer[8192];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            ::close(fd);
+            return TReadResult::Failed;
+        }
+        if (count == 0) {
+            break;
+        }
+        content.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(fd);
+    return TReadResult::Read;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            if (count == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+// A link to the settings file stays a link: the file it points at is the
+// one replaced.
+std::string ReplacedPath(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string result(real);
+            std::free(real);
+            return result;
+        }
+    }
+    return path;
+}
+
+// Opens a fresh temporary file beside target; its name starts with a dot so
+// that one left by a power cut does not clutter the directory listing.
+int CreateTemporary(const std::string& target, std::string& tempPath) {
+    static std::atomic<unsigned> counter{0};
+    const std::size_t slash = target.rfind('/');
+    const std::string dir =
+        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = dir + "." + base + "." + std::to_string(::getpid()) + "." +
+                   std::to_string(counter++) + ".tmp";
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+void SyncDirectoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);  // the rename is done; this only hastens its way to the disk
+        ::close(fd);
+    }
+}
+
+// Replaces the file's content so that a reader, or the disk after a crash,
+// sees either the old content or the new one, never a part.
+bool ReplaceContent(const std::string& path, std::string_view content,
+                    const TWriteBytes& writeBytes) {
+    const std::string target = ReplacedPath(path);
+    struct stat old {};
+    const bool existed = ::stat(target.c_str(), &old) == 0;
+    std::string tempPath;
+    const int fd = CreateTemporary(target, tempPath);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = true;
+    if (existed) {
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        // Owner and group as before when the program may set them (it runs
+        // as root); otherwise the file becomes the writer's, as any save would.
+        if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+            (void)::fchown(fd, old.st_uid, old.st_gid);
+        }
+    }
+    ok = ok && (writeBytes ? writeBytes(fd, content) : WriteAll(fd, content));
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tempPath.c_str());
+        return false;
+    }
+    SyncDirectoryOf(target);
+    return true;
+}
+
+}  // namespace
+
+bool ParseIniInteger(std::string_view text, std::int32_t& value) {
+    std::size_t pos = 0;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+        ++pos;
+    }
+    text.remove_prefix(pos);
+    bool negative = false;
+    bool hex = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    } else if (!text.empty() &&
+               (text.front() == '$' || text.front() == 'x' || text.front() == 'X')) {
+        hex = true;
+        text.remove_prefix(1);
+    } else if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        hex = true;
+        text.remove_prefix(2);
+    }
+    if (text.empty()) {
+        return false;
+    }
+    const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 2147483648ull : 2147483647ull);
+    std::uint64_t magnitude = 0;
+    for (const char c : text) {
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<unsigned>(c - '0');
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        } else {
+            return false;
+        }
+        magnitude = magnitude * (hex ? 16 : 10) + digit;
+        if (magnitude > limit) {
+            return false;
+        }
+    }
+    if (hex) {
+        value = static_cast<std::int32_t>(static_cast<std::uint32_t>(magnitude));
+    } else {
+        value = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude))
+                         : static_cast<std::int32_t>(magnitude);
+    }
+    return true;
+}
+
+std::int32_t TCustomIniFile::ReadInteger(const std::string& section, const std::string& key,
+                                         std::int32_t defaultValue) {
+    std::int32_t value = defaultValue;
+    return ParseIniInteger(ReadString(section, key, ""), value) ? value : defaultValue;
+}
+
+void TCustomIniFile::WriteInteger(const std::string& section, const std::string& key,
+                                  std::int32_t value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+bool TCustomIniFile::ReadBool(const std::string& section, const std::string& key,
+                              bool defaultValue) {
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void TCustomIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+TIniFile::TIniFile(std::string fileName, TWriteBytes writeBytes)
+    : TCustomIniFile(std::move(fileName)), FWriteBytes(std::move(writeBytes)) {}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue) {
+    std::string result = defaultValue;
+    std::string content;
+    if (ReadWholeFile(FileName(), content) == TReadResult::Read) {
+        const std::vector<TLine> lines = SplitLines(content);
+        const TPlace place = Locate(lines, section, key);
+        if (place.entry != nullptr) {
+            std::string_view text = place.entry->text;
+            text = TrimBlanks(text.substr(EntryOf(text)->valueStart));
+            if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+                text = text.substr(1, text.size() - 2);
+            }
+            result = text;
+        }
+    }
+    if (result.size() > MaxValueLength) {
+        result.resize(MaxValueLength);
+    }
+    return result;
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key,
+                           const std::string& value) {
+    const std::string_view trimmedKey = TrimBlanks(key);
+    if (HasLineBreak(section) || section.find(']') != std::string::npos || HasLineBreak(key) ||
+        trimmedKey.empty() || trimmedKey.front() == '[' || trimmedKey.front() == ';' ||
+        key.find('=') != std::string::npos || HasLineBreak(value)) {
+        throw EIniFileError("Unable to write to " + FileName() + ": key \"" + key +
+                            "\" of section \"" + section +
+                            "\" holds a line break or a misplaced \"=\", \"[\", \";\" or \"]\"");
+    }
+    std::string content;
+    if (ReadWholeFile(FileName(), content) == TReadResult::Failed ||
+        !ReplaceContent(FileName(), WithValue(content, section, key, value), FWriteBytes)) {
+        throw EIniFileError("Unable to write to " + FileName());
+    }
+}
+
+}  // namespace ziv

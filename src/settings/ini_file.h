@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace ziv {
+
+// A settings write that did not reach the file. The file is left as it was.
+class EIniFileError : public std::runtime_error {
+public:
+    explicit EIniFileError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Writes all of bytes to the open descriptor fd; returns false with errno
+// set when it cannot. Tests replace it to fail part-way through a write.
+using TWriteBytes = std::function<bool(int fd, std::string_view bytes)>;
+
+// The integer text rule of the settings file: after leading blanks, either
+// an optional sign and decimal digits within the signed 32-bit range, or,
+// without a sign, "$", "x", "X", "0x" or "0X" and hexadecimal digits within
+// 32 bits (0x80000000 and up are negative). Nothing may follow the digits.
+// Returns false, leaving value alone, for any other text.
+bool ParseIniInteger(std::string_view text, std::int32_t& value);
+
+// A file object addressed by section and key. Only the two string
+// operations touch storage; the integer and Boolean ones are built on them
+// so that they read and write the same text for any store.
+class TCustomIniFile {
+public:
+    explicit TCustomIniFile(std::string fileName) : FFileName(std::move(fileName)) {}
+    virtual ~TCustomIniFile() = default;
+
+    const std::string& FileName() const { return FFileName; }
+
+    virtual std::string ReadString(const std::string& section, const std::string& key,
+                                   const std::string& defaultValue) = 0;
+    virtual void WriteString(const std::string& section, const std::string& key,
+                             const std::string& value) = 0;
+    // The default when the text is missing or breaks the integer text rule.
+    virtual std::int32_t ReadInteger(const std::string& section, const std::string& key,
+                                     std::int32_t defaultValue);
+    // Signed decimal: "-8", "0", "100".
+    virtual void WriteInteger(const std::string& section, const std::string& key,
+                              std::int32_t value);
+    // Any integer other than 0 is true.
+    virtual bool ReadBool(const std::string& section, const std::string& key, bool defaultValue);
+    // "1" or "0".
+    virtual void WriteBool(const std::string& section, const std::string& key, bool value);
+
+private:
+    std::string FFileName;
+};
+
+// The private-profile text file: "[section]" header lines and "key=value"
+// entry lines, sections and keys matched without regard to ASCII letter
+// case, bytes passed through unchanged.
+//
+// Reads never fail: a missing or unreadable file, section or key gives the
+// default. A read value loses the blanks around it and is cut to 2047
+// bytes. A value that begins and ends with a double quote loses that pair,
+// which lets values with leading or trailing blanks round-trip: such a
+// value is written inside quotes, every other value exactly as given.
+//
+// A write replaces an existing value in place, adds a missing key after
+// the last entry of its section and a missing section at the end of the
+// file; every other line keeps its bytes, including its line ending. New
+// lines take the file's line ending (that of its first line), "\n" in a
+// new file. The whole new content goes to a temporary file in the same
+// directory, is synced, and is renamed over the old file, which keeps its
+// permissions: a failure at any point leaves the old file as it was and
+// raises EIniFileError "Unable to write to <path>".
+class TIniFile final : public TCustomIniFile {
+public:
+    explicit TIniFile(std::string fileName, TWriteBytes writeBytes = {});
+
+    // The longest value a read returns.
+    static constexpr std::size_t MaxValueLength = 2047;
+
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue) override;
+    // Section, key and value must not hold line breaks, and the key must be
+    // non-blank without "=" and must not begin with "[" or ";": the file could
+    // not give such an entry back, so the write is refused with
+    // EIniFileError and the file is not touched.
+    void WriteString(const std::string& section, const std::string& key,
+                     const std::string& value) override;
+
+private:
+    TWriteBytes FWriteBytes;
+};
+
+}  // namespace ziv

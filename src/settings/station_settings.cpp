@@ -1,0 +1,86 @@
+#include "settings/station_settings.h"
+
+#include <sys/stat.h>
+
+#include "settings/cp1257.h"
+
+namespace ziv {
+
+namespace {
+
+const char* const kWaveFileKeys[] = {"Wave File1", "Wave File2", "Wave File3"};
+const char* const kLabelKeys[] = {"Label1", "Label2", "Label3"};
+// "1 ĮRAŠAS".. as the file holds them, in Windows-1257.
+const char* const kDefaultLabels[] = {
+    "1 \xC1RA\xD0"
+    "AS",
+    "2 \xC1RA\xD0"
+    "AS",
+    "3 \xC1RA\xD0"
+    "AS"};
+
+// A settings file in the working directory, by its bare name. Only a
+// first run from the program's own directory finds none and records the
+// executable's path; elsewhere "Main" is written again at every start.
+bool SettingsFileInWorkingDirectory() {
+    struct stat info {};
+    return ::stat(kSettingsFileName, &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+void ConfigureStationIni(TLMDIniCtrl& ini) {
+    ini.SetIniFile(kSettingsFileName);
+    ini.SetIniPrefix(ppProgram);
+    ini.SetTarget(itIniFile);
+    ini.SetCommon(true);
+}
+
+void LoadStationSettings(TLMDIniCtrl& ini, TStationHomes& homes) {
+    if (!SettingsFileInWorkingDirectory()) {
+        ini.WriteString(kStationSection, "Main", ini.ProgramPath());
+    }
+    homes.SetLeft(ini.ReadInteger(kStationSection, "X", 100));
+    homes.SetTop(ini.ReadInteger(kStationSection, "Y", 100));
+    homes.SetPortText(ini.ReadString(kStationSection, "Port", "0"));
+    for (int n = 1; n <= 3; ++n) {
+        homes.SetSlotPath(n, ini.ReadString(kStationSection, kWaveFileKeys[n - 1], ""));
+    }
+    for (int n = 1; n <= 3; ++n) {
+        homes.SetLabelText(n, Cp1257ToUtf8(ini.ReadString(kStationSection, kLabelKeys[n - 1],
+                                                          kDefaultLabels[n - 1])));
+    }
+    for (int n = 1; n <= 3; ++n) {
+        homes.SetPlayCaption(n, homes.LabelText(n));
+    }
+    homes.SetRTSChecked(ini.ReadBool(kStationSection, "RTS", false));
+    homes.SetDTRChecked(ini.ReadBool(kStationSection, "DTR", false));
+    homes.SetNormChecked(ini.ReadBool(kStationSection, "Norm", true));
+    homes.SetInvChecked(ini.ReadBool(kStationSection, "Inv", false));
+}
+
+void SaveStationSettings(TLMDIniCtrl& ini, const TStationHomes& homes) {
+    ini.WriteInteger(kStationSection, "X", homes.Left());
+    ini.WriteInteger(kStationSection, "Y", homes.Top());
+    ini.WriteString(kStationSection, "Port", homes.PortText());
+    for (int n = 1; n <= 3; ++n) {
+        ini.WriteString(kStationSection, kWaveFileKeys[n - 1], homes.SlotPath(n));
+    }
+    for (int n = 1; n <= 3; ++n) {
+        ini.WriteString(kStationSection, kLabelKeys[n - 1], Utf8ToCp1257(homes.LabelText(n)));
+    }
+    ini.WriteBool(kStationSection, "RTS", homes.RTSChecked());
+    ini.WriteBool(kStationSection, "DTR", homes.DTRChecked());
+    ini.WriteBool(kStationSection, "Norm", homes.NormChecked());
+    ini.WriteBool(kStationSection, "Inv", homes.InvChecked());
+}
+
+std::string PortDevicePath(TLMDIniCtrl& ini, const std::string& comName) {
+    // A blank name would stand for the latest section, not for a key.
+    if (comName.find_first_not_of(" \t") == std::string::npos) {
+        return {};
+    }
+    return ini.ReadString("Ports", comName, "");
+}
+
+}  // namespace ziv

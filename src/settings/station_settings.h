@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "settings/ini_ctrl.h"
+#include "settings/station_homes.h"
+
+namespace ziv {
+
+// The settings file beside the executable and its one section.
+inline constexpr char kSettingsFileName[] = "ZIVSound.ini";
+inline constexpr char kStationSection[] = "ZIV SOUND";
+
+// Sets up the window's settings component: "ZIVSound.ini" in the
+// executable's directory.
+void ConfigureStationIni(TLMDIniCtrl& ini);
+
+// The start-up load, first thing when the main window is shown. If no
+// "ZIVSound.ini" is found in the working directory (a first run started
+// from the program's own directory), "Main" is written with the
+// executable's full path, which creates the file beside the executable.
+// Then every home is set from its key, or from the default when the key is
+// missing or does not parse: X, Y 100; Port "0"; the slot paths empty;
+// the labels "1 ĮRAŠAS".."3 ĮRAŠAS" (also copied to the play buttons);
+// RTS, DTR false; Norm true; Inv false, each check applied as it is read.
+// A failed write of "Main" raises EIniFileError before any home is set.
+void LoadStationSettings(TLMDIniCtrl& ini, TStationHomes& homes);
+
+// The save when the main window closes: X, Y, Port, the slot paths, the
+// label boxes' texts and the four radio buttons, each its own write. The
+// labels are stored in Windows-1257; a character it cannot hold is stored
+// as "?" (the label edits accept only characters it can hold). A failed
+// write raises EIniFileError and the keys after it are not written.
+void SaveStationSettings(TLMDIniCtrl& ini, const TStationHomes& homes);
+
+// The device of a port name from the optional "Ports" section
+// ("COM1=/dev/ttyUSB0"), or empty when it maps none; the program only
+// reads this section.
+std::string PortDevicePath(TLMDIniCtrl& ini, const std::string& comName);
+
+}  // namespace ziv
