@@ -16,7 +16,9 @@ TEST(Cp1257Test, EveryByteSurvivesDecodeAndEncode) {
 }
 
 TEST(Cp1257Test, LithuanianLettersMapToTheirBytes) {
-    EXPECT_EQ(Cp1257ToUtf8("1 \xC1RA\xD0" "AS"), "1 ĮRAŠAS");
+    EXPECT_EQ(Cp1257ToUtf8("1 \xC1RA\xD0"
+                           "AS"),
+              "1 ĮRAŠAS");
     EXPECT_EQ(Utf8ToCp1257("ąčęėįšųūž ĄČĘĖĮŠŲŪŽ €"),
               "\xE0\xE8\xE6\xEB\xE1\xF0\xF8\xFB\xFE \xC0\xC8\xC6\xCB\xC1\xD0\xD8\xDB\xDE \x80");
 }

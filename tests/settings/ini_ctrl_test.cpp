@@ -1,7 +1,5 @@
 #include "settings/ini_ctrl.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "temp_dir.h"
@@ -11,7 +9,6 @@ namespace {
 
 using test::ReadBytes;
 using test::TempDir;
-using test::WriteBytes;
 
 TEST(IniCtrlTest, FileNameAssignmentAndResolution) {
     TLMDIniCtrl ini;
@@ -46,32 +43,6 @@ TEST(IniCtrlTest, FileNameAssignmentAndResolution) {
     const std::string exe = ExecutablePath();
     EXPECT_EQ(exe.front(), '/');
     EXPECT_TRUE(exe.ends_with("/settings_tests")) << exe;
-}
-
-TEST(IniCtrlTest, OperationsUseTheFileBesideTheExecutable) {
-    TempDir program;
-    TempDir work;
-    char cwd[4096];
-    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
-    ASSERT_EQ(::chdir(work.Path().c_str()), 0);
-
-    TLMDIniCtrl ini;
-    ini.SetIniFile("ZIVSound.ini");
-    ini.SetIniPrefix(ppProgram);
-    ini.SetProgramPath(program / "zivsound");
-    EXPECT_EQ(ini.ReadInteger("ZIV SOUND", "X", 100), 100);
-    EXPECT_FALSE(test::Exists(program / "ZIVSound.ini"));
-
-    ini.WriteBool("ZIV SOUND", "RTS", true);
-    EXPECT_EQ(ReadBytes(program / "ZIVSound.ini"), "[ZIV SOUND]\nRTS=1\n");
-    EXPECT_FALSE(test::Exists(work / "ZIVSound.ini"));
-    EXPECT_TRUE(ini.ReadBool("ZIV SOUND", "RTS", false));
-
-    // Every operation reads the file as it is now.
-    WriteBytes(program / "ZIVSound.ini", "[ZIV SOUND]\nRTS=0\n");
-    EXPECT_FALSE(ini.ReadBool("ZIV SOUND", "RTS", true));
-
-    ASSERT_EQ(::chdir(cwd), 0);
 }
 
 TEST(IniCtrlTest, BlankSectionMeansTheLatestOne) {

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "temp_dir.h"
@@ -23,6 +26,12 @@ public:
     std::string captions[3] = {"unset", "unset", "unset"};
     // The window definition checks RTS and Normal.
     bool rts = true, dtr = false, norm = true, inv = false;
+
+    // Everything a save stores.
+    auto Stored() const {
+        return std::tie(left, top, port, paths[0], paths[1], paths[2], labels[0], labels[1],
+                        labels[2], rts, dtr, norm, inv);
+    }
 
     int Left() const override { return left; }
     void SetLeft(int value) override { left = value; }
@@ -170,18 +179,10 @@ TEST_F(StationSettingsTest, SavedSettingsComeBackExactly) {
 
     FakeHomes loaded;
     LoadStationSettings(ini, loaded);
-    EXPECT_EQ(loaded.left, saved.left);
-    EXPECT_EQ(loaded.top, saved.top);
-    EXPECT_EQ(loaded.port, saved.port);
+    EXPECT_EQ(loaded.Stored(), saved.Stored());
     for (int n = 0; n < 3; ++n) {
-        EXPECT_EQ(loaded.paths[n], saved.paths[n]);
-        EXPECT_EQ(loaded.labels[n], saved.labels[n]);
         EXPECT_EQ(loaded.captions[n], saved.labels[n]);
     }
-    EXPECT_EQ(loaded.rts, saved.rts);
-    EXPECT_EQ(loaded.dtr, saved.dtr);
-    EXPECT_EQ(loaded.norm, saved.norm);
-    EXPECT_EQ(loaded.inv, saved.inv);
 }
 
 TEST_F(StationSettingsTest, FailedMainWriteLeavesEveryHomeAlone) {
