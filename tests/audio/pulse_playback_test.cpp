@@ -1,0 +1,339 @@
+// Plays real files through a private PulseAudio server and listens to what
+// reached its null sink.
+#include <gtest/gtest.h>
+#include <pulse/error.h>
+#include <pulse/simple.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <numbers>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/private_pulse_server.h"
+#include "audio/sound_service_pulse.h"
+
+namespace ziv::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kBody = 0.5;  // amplitude of the message's body
+constexpr double kEnd = 0.9;   // amplitude of its last 50 ms
+
+// A 440 Hz tone of `seconds`, then 50 ms of 1 kHz louder: a clipped end
+// shows as a missing loud tail.
+void WriteTone(const std::string& path, int format, int rate, int channels, double seconds) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    const auto body = static_cast<long>(seconds * rate);
+    const auto total = body + rate / 20;
+    std::vector<float> frames;
+    for (long i = 0; i < total; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const double v = i < body ? kBody * std::sin(2 * std::numbers::pi * 440 * t)
+                                  : kEnd * std::sin(2 * std::numbers::pi * 1000 * t);
+        for (int c = 0; c < channels; ++c)
+            frames.push_back(static_cast<float>(v));
+    }
+    sf_writef_float(file, frames.data(), total);
+    sf_close(file);
+}
+
+// Records the null sink's monitor on a thread of its own.
+class TMonitorRecorder {
+public:
+    TMonitorRecorder() {
+        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, TPrivatePulseServer::kRate, 1};
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<std::uint32_t>(-1);
+        attr.fragsize = 441 * sizeof(float);
+        int error = 0;
+        stream_ =
+            pa_simple_new(nullptr, "ziv-test-recorder", PA_STREAM_RECORD,
+                          TPrivatePulseServer::kMonitor, "monitor", &spec, nullptr, &attr, &error);
+        if (stream_ == nullptr) {
+            ADD_FAILURE() << "cannot record: " << pa_strerror(error);
+            return;
+        }
+        thread_ = std::thread([this] {
+            std::vector<float> chunk(441);
+            while (!stop_) {
+                if (pa_simple_read(stream_, chunk.data(), chunk.size() * sizeof(float), nullptr) <
+                    0)
+                    break;
+                const std::lock_guard lock(mutex_);
+                samples_.insert(samples_.end(), chunk.begin(), chunk.end());
+            }
+        });
+        // A new recording stream on the null sink's monitor may take half a
+        // second to deliver its first samples; only then is it listening.
+        for (int waited = 0; Size() == 0 && waited < 5000; waited += 10)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_GT(Size(), 0u) << "the recording does not start";
+    }
+    ~TMonitorRecorder() { Finish(); }
+
+    // Stops recording and returns everything recorded.
+    std::vector<float> Finish() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        if (stream_ != nullptr)
+            pa_simple_free(stream_);
+        stream_ = nullptr;
+        return samples_;
+    }
+
+    std::size_t Size() {
+        const std::lock_guard lock(mutex_);
+        return samples_.size();
+    }
+
+private:
+    pa_simple* stream_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> stop_ = false;
+    std::mutex mutex_;
+    std::vector<float> samples_;
+};
+
+// What a recording holds: where the sound is, how long, at what pitch.
+struct THeard {
+    double seconds = 0;  // from the first to the last audible sample
+    double hertz = 0;    // pitch of the body
+    double bodyPeak = 0;
+    double endPeak = 0;  // loudest sample of the last 40 ms
+};
+
+THeard Analyse(const std::vector<float>& s) {
+    constexpr double rate = TPrivatePulseServer::kRate;
+    THeard heard;
+    const auto audible = [](float v) { return std::fabs(v) > 0.05f; };
+    const auto first = std::find_if(s.begin(), s.end(), audible);
+    const auto last = std::find_if(s.rbegin(), s.rend(), audible);
+    if (first == s.end())
+        return heard;
+    const auto begin = static_cast<std::size_t>(first - s.begin());
+    const auto end = s.size() - static_cast<std::size_t>(last - s.rbegin());
+    heard.seconds = static_cast<double>(end - begin) / rate;
+    // Pitch from the upward zero crossings of the body, away from its edges.
+    const auto from = begin + static_cast<std::size_t>(0.05 * rate);
+    const auto to = end - static_cast<std::size_t>(0.1 * rate);
+    int crossings = 0;
+    std::size_t firstCrossing = 0, lastCrossing = 0;
+    for (std::size_t i = from + 1; i < to; ++i) {
+        heard.bodyPeak = std::max(heard.bodyPeak, static_cast<double>(std::fabs(s[i])));
+        if (s[i - 1] < 0 && s[i] >= 0) {
+            if (crossings++ == 0)
+                firstCrossing = i;
+            lastCrossing = i;
+        }
+    }
+    if (crossings > 1)
+        heard.hertz = (crossings - 1) * rate / static_cast<double>(lastCrossing - firstCrossing);
+    for (auto i = end - static_cast<std::size_t>(0.04 * rate); i < end; ++i)
+        heard.endPeak = std::max(heard.endPeak, static_cast<double>(std::fabs(s[i])));
+    return heard;
+}
+
+std::size_t Lines(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+class PulsePlayback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.Start()) << server_.Error();
+        dir_ = server_.Dir();
+    }
+
+    // Plays `path` while recording, and returns what was heard.
+    THeard PlayAndListen(TPulseSoundService& service, const std::string& path,
+                         const std::string& prepared = "") {
+        TMonitorRecorder recorder;
+        if (!prepared.empty()) {
+            service.PrepareSound(prepared);
+            std::this_thread::sleep_for(120ms);  // the keyer's key-up delay
+        }
+        EXPECT_TRUE(service.PlaySound(path, SND_FILENAME)) << path;
+        // Whatever is still in flight after Play has returned is kept too:
+        // a sound cut off when Play returns shows as a missing end.
+        std::this_thread::sleep_for(300ms);
+        return Analyse(recorder.Finish());
+    }
+
+    TPrivatePulseServer server_;
+    std::string dir_;
+};
+
+TEST_F(PulsePlayback, PlaysEveryEncodingWholeAtItsOwnRate) {
+    struct Case {
+        std::string name;
+        int format;
+        int rate;
+        int channels;
+        double seconds;
+        bool prepare;
+    };
+    const std::vector<Case> cases = {
+        {"pcm16_44k1_mono.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 1.0, false},
+        {"float_48k_stereo.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, 0.6, true},
+        {"adpcm_8k_mono.wav", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 8000, 1, 0.5, false},
+        {"ulaw_22k_mono.wav", SF_FORMAT_WAV | SF_FORMAT_ULAW, 22050, 1, 0.4, true},
+    };
+    TPulseSoundService service;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir_ + "/" + c.name;
+        WriteTone(path, c.format, c.rate, c.channels, c.seconds);
+        const THeard heard = PlayAndListen(service, path, c.prepare ? path : "");
+        // A file played at the sink's rate instead of its own would be
+        // off in length and pitch by 9 % or more.
+        EXPECT_NEAR(heard.seconds, c.seconds + 0.05, 0.006);
+        EXPECT_NEAR(heard.hertz, 440, 4);
+        EXPECT_NEAR(heard.bodyPeak, kBody, 0.1);
+        EXPECT_GT(heard.endPeak, kEnd - 0.15) << "the last 50 ms are missing";
+    }
+}
+
+TEST_F(PulsePlayback, PlaysTheRequestedFileWhenAnotherWasPrepared) {
+    const std::string prepared = dir_ + "/prepared.wav";
+    const std::string played = dir_ + "/played.wav";
+    WriteTone(prepared, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 1.0);
+    WriteTone(played, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.3);
+    TPulseSoundService service;
+    EXPECT_NEAR(PlayAndListen(service, played, prepared).seconds, 0.35, 0.006);
+
+    // A prepared sound that is never played is not heard either.
+    TMonitorRecorder recorder;
+    service.PrepareSound(prepared);
+    std::this_thread::sleep_for(300ms);
+    service.StopSound();
+    EXPECT_EQ(Analyse(recorder.Finish()).seconds, 0);
+    service.PrepareSound(prepared);  // left for the destructor to release
+}
+
+TEST_F(PulsePlayback, RefusesWhatIsNotASoundFileWithOneLine) {
+    const std::string text = dir_ + "/notes.wav";
+    std::ofstream(text) << "CQ CQ de LY\n";
+    const std::string empty = dir_ + "/empty.wav";
+    std::ofstream{empty};
+    const std::string fifo = dir_ + "/fifo.wav";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    constexpr std::uint32_t kSync = SND_FILENAME;
+    constexpr std::uint32_t kAsync = SND_FILENAME | SND_ASYNC;
+    TPulseSoundService service;
+    for (const std::string& path :
+         {dir_ + "/missing.wav", text, empty, dir_, fifo, std::string()}) {
+        SCOPED_TRACE(path);
+        for (const std::uint32_t flags : {kSync, kAsync}) {
+            service.PrepareSound(path);
+            ::testing::internal::CaptureStderr();
+            EXPECT_FALSE(service.PlaySound(path, flags));
+            const std::string said = ::testing::internal::GetCapturedStderr();
+            EXPECT_EQ(Lines(said), 1u) << said;
+            EXPECT_EQ(said.rfind("ZIVSound: cannot play", 0), 0u) << said;
+        }
+    }
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(service.PlaySound(dir_ + "/missing.wav", SND_FILENAME));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "ZIVSound: cannot play " + dir_ + "/missing.wav: No such file or directory\n");
+}
+
+TEST_F(PulsePlayback, LoopsUntilStoppedAndIsNamedAfterTheProgram) {
+    const std::string path = dir_ + "/short.wav";
+    WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.1);
+    TPulseSoundService service;
+    TMonitorRecorder recorder;
+    ASSERT_TRUE(service.PlaySound(path, SND_FILENAME | SND_ASYNC | SND_LOOP));
+    std::this_thread::sleep_for(700ms);
+
+    // The desktop's sound settings show and route the stream by these.
+    std::string inputs;
+    if (FILE* pactl = ::popen("pactl list sink-inputs 2>&1", "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pactl))
+            inputs.append(buffer, n);
+        ::pclose(pactl);
+    }
+    EXPECT_NE(inputs.find("application.name = \"ZIVSound\""), std::string::npos) << inputs;
+    EXPECT_NE(inputs.find("media.role = \"phone\""), std::string::npos) << inputs;
+
+    service.StopSound();
+    const std::size_t stoppedAt = recorder.Size();
+    std::this_thread::sleep_for(400ms);
+    service.StopSound();  // nothing plays: no effect
+    const auto samples = recorder.Finish();
+
+    // Looping: sound all through the 0.7 s, far longer than one play.
+    const std::vector<float> looped(samples.begin(), samples.begin() + stoppedAt);
+    EXPECT_GT(Analyse(looped).seconds, 0.5);
+    // Stopped: the last 300 ms are silent (the first 100 ms may still
+    // carry what was under way when Stop was called).
+    const std::vector<float> after(samples.end() - 300 * 44, samples.end());
+    EXPECT_EQ(Analyse(after).seconds, 0);
+}
+
+TEST_F(PulsePlayback, ServerGoneFailsPromptlyAndARestartedServerWorks) {
+    const std::string path = dir_ + "/msg.wav";
+    WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.2);
+    TPulseSoundService service;
+    ASSERT_TRUE(service.PlaySound(path, SND_FILENAME));
+
+    server_.Kill();
+    // Give the connection a moment to notice, as the minutes between two
+    // transmissions would.
+    std::this_thread::sleep_for(100ms);
+    service.PrepareSound(path);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(service.PlaySound(path, SND_FILENAME));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "ZIVSound: no sound server: Connection refused\n");
+
+    ASSERT_TRUE(server_.Start()) << server_.Error();
+    EXPECT_NEAR(PlayAndListen(service, path).seconds, 0.25, 0.006);
+}
+
+TEST_F(PulsePlayback, StalledServerEndsASynchronousPlayWithFailure) {
+    const std::string path = dir_ + "/long.wav";
+    WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 10.0);
+    TPulseSoundService::TOptions options;
+    options.stallMs = 1000;
+    TPulseSoundService service(options);
+    std::thread freezer([this] {
+        std::this_thread::sleep_for(300ms);
+        server_.Pause();
+    });
+    ::testing::internal::CaptureStderr();
+    // Without the stall check this call would never return.
+    const bool played = service.PlaySound(path, SND_FILENAME);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    freezer.join();
+    EXPECT_FALSE(played);
+    EXPECT_EQ(said,
+              "ZIVSound: cannot play " + path + ": the sound device stopped taking samples\n");
+
+    // Still frozen: the next play gives up as well, on the connection.
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(service.PlaySound(path, SND_FILENAME));
+    EXPECT_EQ(Lines(::testing::internal::GetCapturedStderr()), 1u);
+    server_.Resume();
+}
+
+}  // namespace
+}  // namespace ziv::test
