@@ -8,10 +8,12 @@ constexpr std::size_t MaxPlatformText = 255;
 }  // namespace
 
 std::string TrimPlatformErrorText(std::string text) {
-    if (text.size() > MaxPlatformText) text.resize(MaxPlatformText);
+    if (text.size() > MaxPlatformText)
+        text.resize(MaxPlatformText);
     while (!text.empty()) {
         const auto last = static_cast<unsigned char>(text.back());
-        if (last > 32 && last != '.') break;
+        if (last > 32 && last != '.')
+            break;
         text.pop_back();
     }
     return text;

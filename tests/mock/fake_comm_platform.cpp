@@ -1,6 +1,87 @@
 #include "mock/fake_comm_platform.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
 namespace ziv::test {
+
+TFakeLineEvents::TFakeLineEvents() {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        throw std::runtime_error("pipe");
+    readFd_ = fds[0];
+    writeFd_ = fds[1];
+    ::fcntl(readFd_, F_SETFL, O_NONBLOCK);
+}
+
+TFakeLineEvents::~TFakeLineEvents() {
+    ::close(readFd_);
+    ::close(writeFd_);
+}
+
+void TFakeLineEvents::Push(std::uint32_t mask, int result) {
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back({mask, result});
+    }
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(writeFd_, &byte, 1);
+}
+
+int TFakeLineEvents::Wait(std::uint32_t& eventMask, TCommHandle wake) {
+    if (Waits.fetch_add(1) == 0) {
+        errno = 0;
+        FirstWaitNice.store(::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid))));
+    }
+    if (const int code = FailAtOnce.load(); code != 0)
+        return code;
+
+    ++Blocked;
+    pollfd fds[2] = {{static_cast<int>(wake), POLLIN, 0}, {readFd_, POLLIN, 0}};
+    for (;;) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            --Blocked;
+            return errno;
+        }
+        if (fds[0].revents) {
+            --Blocked;
+            eventMask = 0;
+            return 0;
+        }
+        char byte;
+        if (::read(readFd_, &byte, 1) != 1)
+            continue;
+        std::lock_guard lock(mutex_);
+        const Completion next = queue_.front();
+        queue_.pop_front();
+        --Blocked;
+        eventMask = next.mask;
+        return next.result;
+    }
+}
+
+namespace {
+
+class TFakeEventWait : public TCommEventWait {
+public:
+    explicit TFakeEventWait(std::shared_ptr<TFakeLineEvents> events) : events_(std::move(events)) {}
+    int Wait(std::uint32_t& eventMask, TCommHandle wake) override {
+        return events_->Wait(eventMask, wake);
+    }
+
+private:
+    std::shared_ptr<TFakeLineEvents> events_;
+};
+
+}  // namespace
 
 int TFakeCommPlatform::Record(const std::string& name, std::uint32_t arg) {
     Calls.push_back({Clock ? Clock() : 0, name, arg});
@@ -8,10 +89,69 @@ int TFakeCommPlatform::Record(const std::string& name, std::uint32_t arg) {
     return it == FailWith.end() ? 0 : it->second;
 }
 
+int TFakeCommPlatform::CreateFile(const std::string& name, TCommHandle& handle) {
+    OpenedNames.push_back(name);
+    const int error = Record("CreateFile", 0);
+    handle = error ? INVALID_HANDLE_VALUE : NextHandle;
+    return error;
+}
+
+int TFakeCommPlatform::GetCommState(TCommHandle, TDCB& dcb) {
+    const int error = Record("GetCommState", 0);
+    if (!error)
+        dcb = DeviceDCB;
+    return error;
+}
+
+int TFakeCommPlatform::SetCommState(TCommHandle, const TDCB& dcb) {
+    WrittenDCBs.push_back(dcb);
+    const int error = Record("SetCommState", dcb.Flags);
+    if (!error)
+        DeviceDCB = dcb;
+    return error;
+}
+
+int TFakeCommPlatform::SetCommTimeouts(TCommHandle, const TCommTimeouts& timeouts) {
+    WrittenTimeouts.push_back(timeouts);
+    return Record("SetCommTimeouts", 0);
+}
+
+int TFakeCommPlatform::SetupComm(TCommHandle, std::uint32_t inQueue, std::uint32_t outQueue) {
+    InQueue = inQueue;
+    OutQueue = outQueue;
+    return Record("SetupComm", inQueue);
+}
+
+int TFakeCommPlatform::SetCommMask(TCommHandle, std::uint32_t eventMask) {
+    return Record("SetCommMask", eventMask);
+}
+
+int TFakeCommPlatform::PurgeComm(TCommHandle, std::uint32_t flags) {
+    return Record("PurgeComm", flags);
+}
+
+int TFakeCommPlatform::ClearCommError(TCommHandle, std::uint32_t& errors, TComStat& stat) {
+    const int error = Record("ClearCommError", 0);
+    if (!error) {
+        errors = DeviceErrors;
+        stat = DeviceStat;
+    }
+    return error;
+}
+
 int TFakeCommPlatform::EscapeCommFunction(TCommHandle, std::uint32_t function) {
     static const char* const names[] = {"", "", "", "SETRTS", "CLRRTS", "SETDTR", "CLRDTR"};
     const std::string name = function < 7 ? names[function] : "ESCAPE?";
     return Record(name, function);
+}
+
+int TFakeCommPlatform::CloseHandle(TCommHandle handle) {
+    return Record("CloseHandle", static_cast<std::uint32_t>(handle));
+}
+
+std::unique_ptr<TCommEventWait> TFakeCommPlatform::CreateEventWait(TCommHandle) {
+    Record("CreateEventWait", 0);
+    return std::make_unique<TFakeEventWait>(Events);
 }
 
 std::string TFakeCommPlatform::ErrorText(int code) {
@@ -25,6 +165,31 @@ std::vector<std::string> TFakeCommPlatform::LineCalls() const {
         if (c.name == "SETRTS" || c.name == "CLRRTS" || c.name == "SETDTR" || c.name == "CLRDTR")
             out.push_back(c.name);
     return out;
+}
+
+std::vector<std::string> TFakeCommPlatform::CallNames() const {
+    std::vector<std::string> out;
+    for (const Call& c : Calls)
+        out.push_back(c.name);
+    return out;
+}
+
+void TRecordingErrorReport::ReportException(const std::exception& error) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back(error.what());
+}
+
+std::vector<std::string> TRecordingErrorReport::Messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+}
+
+TTestComm::TTestComm(TCommPlatform& platform)
+    : TVaComm(platform, Unused().invoker, Unused().report) {}
+
+TTestComm::Collaborators& TTestComm::Unused() {
+    static Collaborators collaborators;
+    return collaborators;
 }
 
 }  // namespace ziv::test

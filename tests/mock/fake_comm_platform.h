@@ -1,15 +1,53 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "serial/comm.h"
 #include "serial/comm_platform.h"
-#include "serial/custom_comm.h"
 
 namespace ziv::test {
+
+// Line events a test feeds to the waits of a fake port, from any thread.
+// Shared by the fake platform and its waits, so a wait may outlive both
+// the platform and the test's use of it.
+class TFakeLineEvents {
+public:
+    TFakeLineEvents();
+    ~TFakeLineEvents();
+    TFakeLineEvents(const TFakeLineEvents&) = delete;
+    TFakeLineEvents& operator=(const TFakeLineEvents&) = delete;
+
+    // The next wait completes with `result` and `mask`.
+    void Push(std::uint32_t mask, int result = 0);
+
+    // Every wait fails at once with this code while it is not 0.
+    std::atomic<int> FailAtOnce{0};
+    // Waits started, and the nice value of the thread in its first wait.
+    std::atomic<int> Waits{0};
+    std::atomic<int> FirstWaitNice{0};
+    // Waits that are blocked right now.
+    std::atomic<int> Blocked{0};
+
+    int Wait(std::uint32_t& eventMask, TCommHandle wake);
+
+private:
+    struct Completion {
+        std::uint32_t mask;
+        int result;
+    };
+    std::mutex mutex_;
+    std::deque<Completion> queue_;
+    int readFd_ = -1;
+    int writeFd_ = -1;
+};
 
 // Records every serial call in order, with the virtual time when a clock
 // is given, and fails the calls it is told to fail.
@@ -23,26 +61,81 @@ public:
 
     std::function<std::int64_t()> Clock;
     std::vector<Call> Calls;
-    // Call name -> error code to return (0 or absent: success).
+    // Call name ("SetCommState", "SETRTS", ...) -> error code to return
+    // (0 or absent: success).
     std::map<std::string, int> FailWith;
     // Texts per code; a code without one reads "Error <code>.\r\n".
     std::map<int, std::string> Texts;
 
+    // What the calls were given and what they give back.
+    std::vector<std::string> OpenedNames;
+    TCommHandle NextHandle = 100;
+    TDCB DeviceDCB;  // what GetCommState reads; SetCommState stores into it
+    std::vector<TDCB> WrittenDCBs;
+    std::vector<TCommTimeouts> WrittenTimeouts;
+    std::uint32_t InQueue = 0, OutQueue = 0;
+    std::uint32_t DeviceErrors = 0;
+    TComStat DeviceStat;
+    std::shared_ptr<TFakeLineEvents> Events = std::make_shared<TFakeLineEvents>();
+
+    int CreateFile(const std::string& name, TCommHandle& handle) override;
+    int GetCommState(TCommHandle handle, TDCB& dcb) override;
+    int SetCommState(TCommHandle handle, const TDCB& dcb) override;
+    int SetCommTimeouts(TCommHandle handle, const TCommTimeouts& timeouts) override;
+    int SetupComm(TCommHandle handle, std::uint32_t inQueue, std::uint32_t outQueue) override;
+    int SetCommMask(TCommHandle handle, std::uint32_t eventMask) override;
+    int PurgeComm(TCommHandle handle, std::uint32_t flags) override;
+    int ClearCommError(TCommHandle handle, std::uint32_t& errors, TComStat& stat) override;
     int EscapeCommFunction(TCommHandle handle, std::uint32_t function) override;
+    int CloseHandle(TCommHandle handle) override;
+    std::unique_ptr<TCommEventWait> CreateEventWait(TCommHandle handle) override;
     std::string ErrorText(int code) override;
 
     // The escape functions only, as "SETRTS", "CLRDTR", ...
     std::vector<std::string> LineCalls() const;
+    // The names of all calls, in order.
+    std::vector<std::string> CallNames() const;
 
 protected:
     int Record(const std::string& name, std::uint32_t arg);
 };
 
-// A port component whose handle a test can set to an already-open value.
-class TTestComm : public TVaCustomComm {
+// Takes hand-overs and drops them unrun; for components that never start
+// an event thread.
+class TDroppingInvoker : public TUiInvoker {
 public:
-    using TVaCustomComm::TVaCustomComm;
+    void InvokeAsync(std::function<void()>) override {}
+};
+
+// Keeps the messages of the reported errors.
+class TRecordingErrorReport : public TErrorReport {
+public:
+    void ReportException(const std::exception& error) override;
+    std::vector<std::string> Messages() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> messages_;
+};
+
+// A port component whose handle a test can set to an already-open value.
+class TTestComm : public TVaComm {
+public:
+    using TVaComm::TVaComm;
+    // With an invoker and error report of its own, for tests that need
+    // neither.
+    explicit TTestComm(TCommPlatform& platform);
+
     void AttachHandle(TCommHandle handle) { FHandle = handle; }
+    TCommHandle Handle() const { return FHandle; }
+    bool HasThread() const { return FThread != nullptr; }
+
+private:
+    struct Collaborators {
+        TDroppingInvoker invoker;
+        TRecordingErrorReport report;
+    };
+    static Collaborators& Unused();
 };
 
 }  // namespace ziv::test

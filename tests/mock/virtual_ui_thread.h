@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/timer.h"
+#include "serial/ui_invoker.h"
 
 namespace ziv::test {
 
@@ -21,7 +22,7 @@ namespace ziv::test {
 // Timers follow the toolkit's precise timers: after a tick due at T the
 // next is due at T + interval, or one interval after the delivery when
 // that was later still.
-class TVirtualUiThread : public TTimerFactory {
+class TVirtualUiThread : public TTimerFactory, public TUiInvoker {
 public:
     TVirtualUiThread();
     ~TVirtualUiThread() override;
@@ -49,6 +50,14 @@ public:
     // Called from another thread; the test thread runs it in RunUntil,
     // ProcessHandOvers or WaitForHandOver.
     void InvokeSync(std::function<void()> call);
+    // Queues `call` like InvokeSync, without waiting for it to run.
+    void InvokeAsync(std::function<void()> call) override {
+        auto handOver = std::make_shared<HandOver>();
+        handOver->call = std::move(call);
+        std::lock_guard lock(handOverMutex_);
+        handOvers_.push_back(std::move(handOver));
+        handOverCv_.notify_all();
+    }
     // Runs every queued hand-over now.
     int ProcessHandOvers();
     // Waits up to `realMs` of real time for a hand-over and runs it.

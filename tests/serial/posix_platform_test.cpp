@@ -1,0 +1,182 @@
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <thread>
+
+#include "comm_test_support.h"
+#include "serial/comm_platform_posix.h"
+
+namespace ziv::test {
+namespace {
+
+// A pseudo-terminal whose slave stands in for a serial port: COM1 is
+// mapped to it, COM2 to a path that does not exist.
+struct PtyPort : ::testing::Test {
+    PtyPort() {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(master, 0);
+        ::grantpt(master);
+        ::unlockpt(master);
+        slavePath = ::ptsname(master);
+    }
+    ~PtyPort() override { ::close(master); }
+
+    TDCB KeyerDcb() {
+        TDCB dcb;
+        dcb.BaudRate = 1200;
+        dcb.ByteSize = 8;
+        dcb.Flags = 0x301;
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
+        return dcb;
+    }
+
+    int master = -1;
+    std::string slavePath;
+    std::vector<std::string> log;
+    TPosixCommPlatform platform{
+        [this](const std::string& name) {
+            return name == "COM1" ? slavePath : name == "COM2" ? "/nonexistent/ttyZ9" : "";
+        },
+        [this](const std::string& line) { log.push_back(line); }};
+};
+
+TEST(DefaultPortPath, BuiltInPortsCountFromZero) {
+    EXPECT_EQ(DefaultPortPath("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(DefaultPortPath("COM12"), "/dev/ttyS11");
+    for (const char* bad : {"COM0", "COM", "COM1a", "LPT1", "COM-1", ""})
+        EXPECT_EQ(DefaultPortPath(bad), "") << bad;
+}
+
+TEST_F(PtyPort, ExclusiveOpenAndReopenAfterClose) {
+    TCommHandle first = INVALID_HANDLE_VALUE, second = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(platform.CreateFile("COM1", first), 0);
+    EXPECT_EQ(platform.CreateFile("COM1", second), EBUSY);
+    EXPECT_EQ(second, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find(slavePath), std::string::npos);
+    EXPECT_NE(log[0].find("in use"), std::string::npos);
+
+    EXPECT_EQ(platform.CreateFile("COM2", second), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(platform.CreateFile("COM7", second), ERROR_FILE_NOT_FOUND);
+
+    EXPECT_EQ(platform.CloseHandle(first), 0);
+    ASSERT_EQ(platform.CreateFile("COM1", first), 0);
+    EXPECT_EQ(platform.CloseHandle(first), 0);
+}
+
+TEST_F(PtyPort, LineSettingsWrittenAndReadBack) {
+    TCommHandle h = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(platform.CreateFile("COM1", h), 0);
+
+    // The keyer's record: the pty has no modem lines to lower, which is
+    // no failure of the settings.
+    const TDCB keyer = KeyerDcb();
+    ASSERT_EQ(platform.SetCommState(h, keyer), 0);
+    termios t{};
+    ASSERT_EQ(::tcgetattr(static_cast<int>(h), &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B1200));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK), static_cast<tcflag_t>(IXON | IXOFF));
+    EXPECT_EQ(t.c_cc[VSTART], 0x11);
+    TDCB back;
+    ASSERT_EQ(platform.GetCommState(h, back), 0);
+    EXPECT_EQ(back, keyer);
+
+    TDCB other = keyer;
+    other.BaudRate = 115200;
+    other.StopBits = 2;
+    other.Flags = DCB_fBinary | DCB_fParity | DCB_fOutxCtsFlow | (RTS_CONTROL_HANDSHAKE << 12);
+    ASSERT_EQ(platform.SetCommState(h, other), 0);
+    ASSERT_EQ(platform.GetCommState(h, back), 0);
+    EXPECT_EQ(back, other);
+    ASSERT_EQ(::tcgetattr(static_cast<int>(h), &t), 0);
+    EXPECT_TRUE(t.c_cflag & CRTSCTS);
+
+    // What termios cannot do is refused and changes nothing.
+    TDCB bad = keyer;
+    bad.StopBits = 1;  // one and a half, with eight data bits
+    EXPECT_EQ(platform.SetCommState(h, bad), EINVAL);
+    bad = keyer;
+    bad.Flags |= DCB_fOutxDsrFlow;
+    EXPECT_EQ(platform.SetCommState(h, bad), EINVAL);
+    bad = keyer;
+    bad.BaudRate = 14400;
+    EXPECT_EQ(platform.SetCommState(h, bad), EINVAL);
+    // The pty driver always keeps eight data bits without parity: a
+    // framing the device did not take is found by reading it back.
+    bad = keyer;
+    bad.ByteSize = 7;
+    bad.Parity = 3;
+    EXPECT_EQ(platform.SetCommState(h, bad), EINVAL);
+    ASSERT_EQ(platform.GetCommState(h, back), 0);
+    EXPECT_EQ(back, other);
+
+    // Queues: what the far end sent waits in the input queue until purged.
+    ASSERT_EQ(::write(master, "abc", 3), 3);
+    std::uint32_t errors = 1;
+    TComStat stat;
+    for (int i = 0; i < 100 && stat.cbInQue < 3; ++i) {
+        ASSERT_EQ(platform.ClearCommError(h, errors, stat), 0);
+        if (stat.cbInQue < 3)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(stat.cbInQue, 3u);
+    EXPECT_EQ(errors, 0u);
+    ASSERT_EQ(platform.PurgeComm(h, 0x0F), 0);
+    ASSERT_EQ(platform.ClearCommError(h, errors, stat), 0);
+    EXPECT_EQ(stat.cbInQue, 0u);
+
+    EXPECT_EQ(platform.SetCommMask(h, 0), 0);
+    EXPECT_EQ(platform.SetCommMask(h, EV_RXCHAR), EINVAL);
+    EXPECT_EQ(platform.EscapeCommFunction(h, SETRTS), ENOTTY);
+    EXPECT_EQ(platform.CloseHandle(h), 0);
+}
+
+TEST_F(PtyPort, EventWaitSleepsUntilWoken) {
+    auto wait = platform.CreateEventWait(0);
+    TVaSimpleEvent wake;
+    std::uint32_t mask = 99;
+    int result = -1;
+    std::thread waiter([&] { result = wait->Wait(mask, wake.Handle()); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(result, -1);
+    wake.SetEvent();
+    waiter.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(mask, 0u);
+}
+
+TEST_F(PtyPort, ComponentOpensKeysAndClosesThePty) {
+    TDroppingInvoker invoker;
+    TRecordingErrorReport report;
+    TVaComm com{platform, invoker, report};
+    com.SetDTREnable(false);
+    com.SetRTSEnable(false);
+    com.SetPortNum(1);
+    com.Open();
+    ASSERT_TRUE(com.Active());
+
+    // The pty has no RTS line: the platform's refusal, not a crash.
+    EXPECT_EQ(CommErrorOf([&] { com.SetRTS(true); }),
+              "Error calling comm function (25), Inappropriate ioctl for device");
+
+    TVaComm second{platform, invoker, report};
+    second.SetPortNum(1);
+    EXPECT_EQ(CommErrorOf([&] { second.Open(); }), "Can't open device COM1");
+    second.SetPortNum(2);
+    EXPECT_EQ(CommErrorOf([&] { second.Open(); }), "Invalid port number (COM2)");
+
+    com.Close();
+    EXPECT_FALSE(com.Active());
+    com.Open();
+    com.Close();
+}
+
+}  // namespace
+}  // namespace ziv::test
