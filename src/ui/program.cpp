@@ -1,0 +1,86 @@
+#include "ui/program.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <csignal>
+
+#include "serial/comm_thread.h"
+#include "settings/station_settings.h"
+#include "ui/files/form_failai.h"
+#include "ui/form_sound.h"
+#include "ui/signal_watch.h"
+
+namespace ziv {
+
+namespace {
+
+std::string ResolvePort(TLMDIniCtrl& ini, const std::string& comName) {
+    // The optional "Ports" section maps a name to any device, such as the
+    // USB adapter most stations key through.
+    std::string path = PortDevicePath(ini, comName);
+    return path.empty() ? DefaultPortPath(comName) : path;
+}
+
+}  // namespace
+
+TProgram::TProgram(const QString& executablePath)
+    : title_(ApplicationTitleFromPath(executablePath)),
+      errors_(boxes_, title_),
+      invoker_(gate_),
+      platform_([this](const std::string& comName) { return ResolvePort(Ini, comName); }),
+      COM(platform_, invoker_, errors_),
+      port_(COM),
+      sound_(pulse_, gate_),
+      WavePlayer(sound_),
+      timers_(&gate_, &errors_),
+      keyer_(COM, WavePlayer, timers_, beep_, slots_) {
+    gate_.SetErrorReport(&errors_);
+    ConfigureStationIni(Ini);
+    // Opening the port leaves both lines low; the idle level is written
+    // right after.
+    COM.SetDTREnable(false);
+    COM.SetRTSEnable(false);
+
+    FormSound =
+        std::make_unique<TFormSound>(keyer_, port_, Ini, slots_, boxes_, errors_, &gate_, title_);
+    boxes_.SetParent(FormSound.get());
+    FormFailai = std::make_unique<TFormFailai>(
+        slots_, keyer_, [this] { FormSound->MakeNarrow(); }, FormSound.get());
+    FormSound->SetFilesWindow(MakeFilesWindowLink(*FormFailai));
+
+    signals_ = std::make_unique<TSignalWatch>(
+        std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP},
+        [this](int) { gate_.RunOrHold([this] { CloseForSignal(); }); });
+}
+
+TProgram::~TProgram() {
+    // The port's event thread must not hand anything over from here on.
+    SetApplicationShuttingDown(true);
+    signals_.reset();
+    FormFailai.reset();
+    FormSound.reset();
+}
+
+void TProgram::CloseForSignal() {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        // The main window takes no close while a modal window is open:
+        // close that first and come back.
+        modal->close();
+        gate_.Post([this] { CloseForSignal(); });
+        return;
+    }
+    FormSound->close();
+    // A window that was never shown raises no "last window closed".
+    QCoreApplication::quit();
+}
+
+int TProgram::Run() {
+    // The loop shows the main window once it runs, so that a message box at
+    // the first show, or a signal, finds the loop there.
+    QTimer::singleShot(0, FormSound.get(), [this] { FormSound->show(); });
+    const int code = QApplication::exec();
+    SetApplicationShuttingDown(true);
+    return code;
+}
+
+}  // namespace ziv

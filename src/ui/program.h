@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "audio/sound_service_pulse.h"
+#include "audio/wave_player.h"
+#include "core/keyer.h"
+#include "core/message_slots.h"
+#include "serial/comm.h"
+#include "serial/comm_platform_posix.h"
+#include "settings/ini_ctrl.h"
+#include "ui/error_report.h"
+#include "ui/form_port.h"
+#include "ui/qt_beep.h"
+#include "ui/qt_timer.h"
+#include "ui/qt_ui_invoker.h"
+#include "ui/responsive_sound_service.h"
+#include "ui/ui_gate.h"
+
+namespace ziv {
+
+class TFormSound;
+class TFormFailai;
+class TSignalWatch;
+
+// The whole program, its parts created in dependency order: the settings
+// component, the serial port on the POSIX devices, the sound output behind
+// the responsive player, the keyer, then the main window FormSound and the
+// files window FormFailai, in that order.
+class TProgram {
+public:
+    explicit TProgram(const QString& executablePath);
+    ~TProgram();
+    TProgram(const TProgram&) = delete;
+    TProgram& operator=(const TProgram&) = delete;
+
+    // Shows the main window from inside the event loop and runs the loop
+    // until the main window has closed. Returns the exit code.
+    int Run();
+
+    TErrorReport& Errors() { return errors_; }
+
+private:
+    // SIGINT, SIGTERM, SIGHUP: close modal boxes first, then the main
+    // window, exactly as the close box does.
+    void CloseForSignal();
+
+    QString title_;
+    TQtMessageBoxes boxes_;
+    TBoxErrorReport errors_;
+    TUiGate gate_;
+    TQtUiInvoker invoker_;
+    TLMDIniCtrl Ini;
+    TPosixCommPlatform platform_;
+    TVaComm COM;
+    TCommPort<TVaComm> port_;
+    TPulseSoundService pulse_;
+    TResponsiveSoundService sound_;
+    TSRWavePlayer WavePlayer;
+    TQtTimerFactory timers_;
+    TQtBeep beep_;
+    TMessageSlots slots_;
+    TKeyer keyer_;
+    std::unique_ptr<TFormSound> FormSound;
+    std::unique_ptr<TFormFailai> FormFailai;
+    std::unique_ptr<TSignalWatch> signals_;
+};
+
+}  // namespace ziv

@@ -1,0 +1,15 @@
+#include "ui/responsive_sound_service.h"
+
+#include "ui/ui_gate.h"
+
+namespace ziv {
+
+bool TResponsiveSoundService::PlaySound(const std::string& sound, std::uint32_t flags) {
+    if ((flags & SND_ASYNC) != 0)
+        return inner_.PlaySound(sound, flags);
+    bool played = false;
+    gate_.RunBlocking([&] { played = inner_.PlaySound(sound, flags); });
+    return played;
+}
+
+}  // namespace ziv

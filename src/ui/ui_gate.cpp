@@ -1,0 +1,191 @@
+#include "ui/ui_gate.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QThread>
+#include <QWidget>
+#include <QWindow>
+#include <iostream>
+#include <thread>
+
+#include "ui/error_report.h"
+
+namespace ziv {
+
+TUiGate::TUiGate(QObject* parent) : QObject(parent) {
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
+}
+
+TUiGate::~TUiGate() {
+    *alive_ = false;
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool TUiGate::Holding() const {
+    return busy_ || (!held_.empty() && delivering_ == 0);
+}
+
+void TUiGate::RunGuarded(const std::function<void()>& work) {
+    if (report_) {
+        Guarded(*report_, work);
+        return;
+    }
+    try {
+        work();
+    } catch (const std::exception& e) {
+        std::cerr << "ZIVSound: " << e.what() << '\n';
+    } catch (...) {
+        std::cerr << "ZIVSound: unknown error\n";
+    }
+}
+
+void TUiGate::RunBlocking(const std::function<void()>& job) {
+    if (busy_ || QThread::currentThread() != thread()) {
+        job();
+        return;
+    }
+    busy_ = true;
+    std::exception_ptr error;
+    {
+        QEventLoop loop;
+        std::thread worker([&] {
+            try {
+                job();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            // Posted, so it is seen by the loop even if the job ended
+            // before the loop started.
+            QMetaObject::invokeMethod(
+                &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        });
+        loop.exec();
+        worker.join();
+    }
+    busy_ = false;
+    ScheduleFlush();
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void TUiGate::Hold(std::function<void()> work) {
+    held_.push_back(std::move(work));
+    ScheduleFlush();
+}
+
+void TUiGate::RunOrHold(std::function<void()> work) {
+    if (Holding())
+        Hold(std::move(work));
+    else
+        RunGuarded(work);
+}
+
+void TUiGate::Post(std::function<void()> work) {
+    std::weak_ptr<bool> alive = alive_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, alive, work = std::move(work)]() mutable {
+            if (auto a = alive.lock(); a && *a)
+                RunOrHold(std::move(work));
+        },
+        Qt::QueuedConnection);
+}
+
+void TUiGate::ScheduleFlush() {
+    if (busy_ || flushPosted_ || held_.empty())
+        return;
+    flushPosted_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { FlushOne(); }, Qt::QueuedConnection);
+}
+
+void TUiGate::FlushOne() {
+    flushPosted_ = false;
+    if (busy_ || held_.empty())
+        return;
+    std::function<void()> work = std::move(held_.front());
+    held_.pop_front();
+    // One piece per pass: the next is posted before this one runs, so that
+    // a piece that opens a modal loop (the files window) does not stall the
+    // rest of the queue.
+    ScheduleFlush();
+    ++delivering_;
+    RunGuarded(work);
+    --delivering_;
+}
+
+bool TUiGate::IsHeldInput(int type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::Close:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TouchCancel:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool TUiGate::BlockedByModal(QObject* target) {
+    // Input that was meant for a window which a modal window now blocks is
+    // dropped, as the toolkit drops input to blocked windows.
+    QWindow* modal = QGuiApplication::modalWindow();
+    if (!modal)
+        return false;
+    QWindow* window = qobject_cast<QWindow*>(target);
+    if (!window) {
+        if (auto* widget = qobject_cast<QWidget*>(target))
+            window = widget->window()->windowHandle();
+    }
+    if (!window)
+        return false;
+    for (QWindow* w = window; w; w = w->transientParent())
+        if (w == modal)
+            return false;
+    return true;
+}
+
+bool TUiGate::eventFilter(QObject* watched, QEvent* event) {
+    if (!IsHeldInput(event->type()) || !Holding())
+        return false;
+    if (QThread::currentThread() != thread())
+        return false;
+    // Plain pointer moves without a button change nothing but hover looks;
+    // they need not wait.
+    if (event->type() == QEvent::MouseMove &&
+        static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton)
+        return false;
+    std::shared_ptr<QEvent> copy(event->clone());
+    QPointer<QObject> target(watched);
+    held_.push_back([target, copy] {
+        if (target && !BlockedByModal(target))
+            QCoreApplication::sendEvent(target, copy.get());
+    });
+    ScheduleFlush();
+    event->accept();
+    return true;
+}
+
+}  // namespace ziv

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QObject>
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace ziv {
+
+class TErrorReport;
+
+// The user-interface thread's gate. The keyer expects that nothing of it
+// runs while a message plays (the thread is "inside Play"), yet the window
+// must keep painting and answering the desktop during a long message. So a
+// blocking job runs on a worker thread while this thread waits in a local
+// loop, and the gate holds back everything that could run the keyer's
+// code: input events and window closes (an application event filter),
+// ticks of the keyer's timers, hand-overs and other work posted to this
+// thread. Painting and the window system's own traffic go on.
+//
+// Held work is delivered after the job in the order it came, one piece per
+// pass of the event loop, so that the handler that started the job (a
+// timer tick inside which Play runs) finishes first. Until the queue is
+// empty, new work queues behind it.
+class TUiGate : public QObject {
+    Q_OBJECT
+
+public:
+    // Installs the gate's event filter on the application (which must exist).
+    explicit TUiGate(QObject* parent = nullptr);
+    ~TUiGate() override;
+
+    // Errors thrown by held work are reported here; without a report they
+    // go to standard error.
+    void SetErrorReport(TErrorReport* report) { report_ = report; }
+
+    // True while a blocking job runs.
+    bool Busy() const { return busy_; }
+    // True while new work must wait: a job runs, or held work waits for
+    // delivery.
+    bool Holding() const;
+
+    // Runs `job` on a worker thread; this thread handles only painting and
+    // the window system until it ends. Rethrows what the job threw. Runs
+    // the job directly when called off this thread or while already busy.
+    void RunBlocking(const std::function<void()>& job);
+
+    // Queues work for after the held work (user-interface thread only).
+    void Hold(std::function<void()> work);
+    // Runs work now, or queues it when holding (user-interface thread only).
+    void RunOrHold(std::function<void()> work);
+    // From any thread: runs work on the user-interface thread in its turn.
+    void Post(std::function<void()> work);
+
+    // Number of pieces of held work waiting.
+    int HeldCount() const { return static_cast<int>(held_.size()); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    static bool IsHeldInput(int type);
+    static bool BlockedByModal(QObject* target);
+    void ScheduleFlush();
+    void FlushOne();
+    void RunGuarded(const std::function<void()>& work);
+
+    std::deque<std::function<void()>> held_;
+    TErrorReport* report_ = nullptr;
+    bool busy_ = false;
+    bool flushPosted_ = false;
+    int delivering_ = 0;
+    // Cleared on destruction, so that work posted from another thread
+    // after the gate is gone is dropped.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace ziv

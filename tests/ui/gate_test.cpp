@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <stdexcept>
+
+#include "audio/wave_player.h"
+#include "ui/qt_timer.h"
+#include "ui/qt_ui_invoker.h"
+#include "ui/responsive_sound_service.h"
+#include "ui/test_doubles.h"
+#include "ui/ui_gate.h"
+
+namespace ziv::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// A window that records its paints, key presses and close.
+class Probe : public QWidget {
+public:
+    explicit Probe(Strings& log) : log_(log) { resize(100, 60); }
+    std::function<bool()> PaintingDuringPlay;
+    int PaintsDuringPlay = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter(this).fillRect(rect(), Qt::white);
+        if (PaintingDuringPlay && PaintingDuringPlay())
+            ++PaintsDuringPlay;
+    }
+    void keyPressEvent(QKeyEvent* e) override { log_.push_back("key " + e->text().toStdString()); }
+    void closeEvent(QCloseEvent* e) override {
+        log_.push_back("close");
+        e->accept();
+    }
+
+private:
+    Strings& log_;
+};
+
+// The real pieces of the thread model around a slow sound: the gate, a Qt
+// timer through it, the responsive service and the player.
+class GateTest : public ::testing::Test {
+protected:
+    GateTest() {
+        player.AfterPlay = [this](TSRWavePlayer&) { log.push_back("after-play"); };
+        probe.PaintingDuringPlay = [this] { return slow.Playing.load(); };
+        probe.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&probe));
+    }
+
+    // Plays from inside the event loop, as a timer tick of the keyer does.
+    void PlayFromTheLoop() {
+        bool done = false;
+        // A repaint asked for in the middle of the message must not wait
+        // for its end.
+        QTimer::singleShot(150, &probe, [this] { probe.update(); });
+        QTimer::singleShot(0, [&] {
+            player.SetWaveName("cq.wav");
+            player.Play();
+            log.push_back("play returned");
+            done = true;
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    }
+
+    Strings log;
+    TUiGate gate;
+    TSlowSoundService slow{400};
+    TResponsiveSoundService sound{slow, gate};
+    TSRWavePlayer player{sound};
+    Probe probe{log};
+};
+
+TEST_F(GateTest, PlayKeepsPaintingWhileInputTicksPostsAndCloseWaitForItInOrder) {
+    TQtTimerFactory timers(&gate, nullptr);
+    auto timer = timers.CreateTimer();
+    timer->SetInterval(100);
+    int ticks = 0;
+    timer->OnTimer = [&] { log.push_back("tick " + std::to_string(++ticks)); };
+    TQtUiInvoker invoker(gate);
+
+    // Meanwhile, from the playing thread: a key at ~150 ms, a hand-over at
+    // ~200 ms and a close at ~250 ms. The timer falls due at 100, 200, 300
+    // and 400 ms.
+    // (The events are made here: their input device belongs to this thread.)
+    QWindow* window = probe.windowHandle();
+    auto* key = new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+    auto* close = new QCloseEvent;
+    slow.During = [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        QCoreApplication::postEvent(window, key);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        invoker.InvokeAsync([&] { log.push_back("hand-over"); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        QCoreApplication::postEvent(window, close);
+    };
+    timer->SetEnabled(true);
+    PlayFromTheLoop();
+    EXPECT_NE(slow.PlayThread, std::this_thread::get_id());
+    EXPECT_GT(probe.PaintsDuringPlay, 0);
+    EXPECT_EQ(log, (Strings{"after-play", "play returned"}));
+
+    // One tick for the four that fell due, then the rest in their order;
+    // the timer goes on afterwards.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log.size() >= 7; }, 2000));
+    timer->SetEnabled(false);
+    EXPECT_EQ(log, (Strings{"after-play", "play returned", "tick 1", "key a", "hand-over", "close",
+                            "tick 2"}));
+    EXPECT_FALSE(probe.isVisible());
+}
+
+TEST_F(GateTest, HeldTickOfATimerStoppedByEarlierHeldInputIsDropped) {
+    TQtTimerFactory timers(&gate, nullptr);
+    auto timer = timers.CreateTimer();
+    timer->SetInterval(150);
+    timer->OnTimer = [&] { log.push_back("tick"); };
+    probe.setFocus();
+
+    // An Escape-like key before the tick stops the timer when it is
+    // delivered; the tick that fell due later must not come after it.
+    class Stopper : public QObject {
+    public:
+        Stopper(TTimer& t, Strings& l) : t_(t), l_(l) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::KeyPress) {
+                t_.SetEnabled(false);
+                l_.push_back("stop");
+            }
+            return false;
+        }
+        TTimer& t_;
+        Strings& l_;
+    } stopper(*timer, log);
+    probe.installEventFilter(&stopper);
+
+    slow.During = [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        QCoreApplication::postEvent(
+            probe.windowHandle(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    };
+    timer->SetEnabled(true);
+    PlayFromTheLoop();
+    QTest::qWait(300);
+    EXPECT_EQ(log, (Strings{"after-play", "play returned", "stop", "key "}));
+}
+
+TEST_F(GateTest, AnErrorOfTheWorkerComesBackToTheCaller) {
+    bool caught = false;
+    QTimer::singleShot(0, [&] {
+        try {
+            gate.RunBlocking([] { throw std::runtime_error("no sound"); });
+        } catch (const std::runtime_error& e) {
+            caught = std::string(e.what()) == "no sound";
+        }
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return caught; }, 2000));
+    EXPECT_FALSE(gate.Busy());
+}
+
+}  // namespace
+}  // namespace ziv::test
