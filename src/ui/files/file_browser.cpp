@@ -339,8 +339,10 @@ TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QTreeWidget(parent) {
     setIconSize(QSize(14, 14));
     setItemDelegate(new TFixedRowDelegate(RowHeight, this));
     setSelectionMode(QAbstractItemView::SingleSelection);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header()->setStretchLastSection(false);
+    // Deep paths elide their names rather than scroll sideways.
+    header()->setStretchLastSection(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideRight);
     connect(this, &QTreeWidget::currentItemChanged, this, [this] {
         if (!filling_ && OnClick)
             OnClick();
@@ -449,8 +451,9 @@ void TDirectoryListBox::Fill(const TDirectoryEntries& entries) {
     }
     expandAll();
     setCurrentItem(parent);
+    // The current directory at the top, so that its subdirectories show below it.
     if (parent != nullptr)
-        scrollToItem(parent);
+        scrollToItem(parent, QAbstractItemView::PositionAtTop);
     filling_ = false;
 }
 

@@ -285,6 +285,17 @@ TEST_F(FilesWindowTest, LabelsReachTheButtonsOnlyThroughRow3AndClose) {
     EXPECT_EQ(keyer.BtnPlay1.Caption(), "CQ");
     EXPECT_EQ(keyer.BtnPlay2.Caption(), "2 ĮRAŠAS");
     EXPECT_EQ(narrowCalls, 1);
+
+    // Alt+U is "Uždaryti" too.
+    Show();
+    form->SetLabelText(2, "QRZ");
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form->windowHandle(), Qt::Key_U, Qt::AltModifier);
+    // A mnemonic clicks the button with a short animation.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
+    EXPECT_EQ(keyer.BtnPlay2.Caption(), "QRZ");
+    EXPECT_EQ(narrowCalls, 2);
 }
 
 TEST(FilesBrowserRules, PathsMasksAndShortenedDirectory) {
