@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <thread>
 
 #include "serial/comm.h"
@@ -64,10 +66,13 @@ int main(int argc, char** argv) {
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double used = CpuSeconds() - before;
+    // The event thread is there, asleep.
+    const auto threads = std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                       std::filesystem::directory_iterator());
 
     com.Close();
     ::close(master);
-    std::printf("port %s open, idle %.1f s: process CPU %.4f s (%.3f %%)\n", slave.c_str(), elapsed,
-                used, 100.0 * used / elapsed);
+    std::printf("port %s open, %ld threads, idle %.1f s: process CPU %.4f s (%.3f %%)\n",
+                slave.c_str(), static_cast<long>(threads), elapsed, used, 100.0 * used / elapsed);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <thread>
@@ -142,13 +143,13 @@ TEST_F(PtyPort, EventWaitSleepsUntilWoken) {
     auto wait = platform.CreateEventWait(0);
     TVaSimpleEvent wake;
     std::uint32_t mask = 99;
-    int result = -1;
+    std::atomic<int> result{-1};
     std::thread waiter([&] { result = wait->Wait(mask, wake.Handle()); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(result.load(), -1);
     wake.SetEvent();
     waiter.join();
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result.load(), 0);
     EXPECT_EQ(mask, 0u);
 }
 
