@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <numbers>
@@ -289,6 +290,23 @@ TEST_F(PulsePlayback, LoopsUntilStoppedAndIsNamedAfterTheProgram) {
     EXPECT_EQ(Analyse(after).seconds, 0);
 }
 
+TEST_F(PulsePlayback, StopFromAnotherThreadEndsASynchronousPlay) {
+    const std::string path = dir_ + "/long.wav";
+    WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 10.0);
+    TPulseSoundService service;
+    TMonitorRecorder recorder;
+    bool played = false;
+    std::thread worker([&] { played = service.PlaySound(path, SND_FILENAME); });
+    std::this_thread::sleep_for(500ms);
+    service.StopSound();
+    worker.join();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(played);  // stopped on purpose: not a failure
+    const double heard = Analyse(recorder.Finish()).seconds;
+    EXPECT_GT(heard, 0.2);
+    EXPECT_LT(heard, 2.0);  // of 10 s of sound
+}
+
 TEST_F(PulsePlayback, ServerGoneFailsPromptlyAndARestartedServerWorks) {
     const std::string path = dir_ + "/msg.wav";
     WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.2);
@@ -307,6 +325,17 @@ TEST_F(PulsePlayback, ServerGoneFailsPromptlyAndARestartedServerWorks) {
 
     ASSERT_TRUE(server_.Start()) << server_.Error();
     EXPECT_NEAR(PlayAndListen(service, path).seconds, 0.25, 0.006);
+}
+
+TEST_F(PulsePlayback, NoOutputDeviceFailsWithOneLine) {
+    const std::string path = dir_ + "/msg.wav";
+    WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.2);
+    ASSERT_EQ(std::system("pactl unload-module module-null-sink"), 0);
+    TPulseSoundService service;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(service.PlaySound(path, SND_FILENAME));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "ZIVSound: cannot play " + path + ": no sound output device (No such entity)\n");
 }
 
 TEST_F(PulsePlayback, StalledServerEndsASynchronousPlayWithFailure) {
