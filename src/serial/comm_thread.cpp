@@ -87,9 +87,15 @@ namespace {
 // the event thread is never left waiting for a call that will not come.
 struct HandOver {
     std::shared_ptr<TVaCommThread> thread;
-    std::uint32_t eventMask;
+    std::uint32_t eventMask = 0;
     std::function<void()> finish;
-    ~HandOver() { finish(); }
+    std::atomic<bool> finished{false};
+
+    void Finish() {
+        if (!finished.exchange(true) && finish)
+            finish();
+    }
+    ~HandOver() { Finish(); }
 };
 
 }  // namespace
@@ -111,7 +117,10 @@ void TVaCommThread::Dispatch(std::uint32_t eventMask) {
         std::lock_guard lock(FInvokerMutex);
         if (FTerminated.load() || !FInvoker)
             return;
-        FInvoker->InvokeAsync([handOver] { handOver->thread->DoEvent(handOver->eventMask); });
+        FInvoker->InvokeAsync([handOver] {
+            handOver->thread->DoEvent(handOver->eventMask);
+            handOver->Finish();
+        });
     }
     std::unique_lock lock(FMutex);
     FDone.wait(lock, [&] { return *done || FTerminated.load(); });
