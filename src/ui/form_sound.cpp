@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -30,21 +31,37 @@ const char* const TFormSound::PortBusyText = "Prievadas užimtas";
 
 namespace {
 
-// The window font: 11 pixels high, with the classic family first and what
-// Linux desktops usually have after it.
-QFont WindowFont() {
-    QFont font;
-    font.setFamilies(
-        {"MS Sans Serif", "Liberation Sans", "Arimo", "DejaVu Sans Condensed", "DejaVu Sans"});
+// The font system puts its default sans (often a wide one) in place of a
+// missing family, and the captions must fit the window's fixed sizes: so
+// the classic family or a metric-compatible one is looked for first, and
+// else the default sans is drawn condensed.
+QFont FixedLayoutFont(std::initializer_list<const char*> families) {
+    const QStringList installed = QFontDatabase::families();
+    QString family;
+    for (const char* name : families) {
+        if (installed.contains(QString::fromLatin1(name), Qt::CaseInsensitive)) {
+            family = QString::fromLatin1(name);
+            break;
+        }
+    }
+    QFont font(family.isEmpty() ? QStringLiteral("Sans Serif") : family);
+    if (family.isEmpty())
+        font.setStretch(QFont::Condensed);
     font.setPixelSize(11);
+    // Set, not inherited: the settings panel's bold must not reach its
+    // children.
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
     return font;
 }
 
+QFont WindowFont() {
+    return FixedLayoutFont(
+        {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arimo", "Arial"});
+}
+
 QFont ScaleFont() {
-    QFont font;
-    font.setFamilies({"Arial", "Liberation Sans", "Arimo", "DejaVu Sans Condensed", "DejaVu Sans"});
-    font.setPixelSize(11);
-    return font;
+    return FixedLayoutFont({"Arial", "Liberation Sans", "Arimo"});
 }
 
 QString Utf8(const std::string& text) {
