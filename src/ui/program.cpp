@@ -62,6 +62,7 @@ TProgram::~TProgram() {
 }
 
 void TProgram::CloseForSignal() {
+    closing_ = true;
     if (QWidget* modal = QApplication::activeModalWidget()) {
         // The main window takes no close while a modal window is open:
         // close that first and come back.
@@ -77,7 +78,10 @@ void TProgram::CloseForSignal() {
 int TProgram::Run() {
     // The loop shows the main window once it runs, so that a message box at
     // the first show, or a signal, finds the loop there.
-    QTimer::singleShot(0, FormSound.get(), [this] { FormSound->show(); });
+    QTimer::singleShot(0, FormSound.get(), [this] {
+        if (!closing_)
+            FormSound->show();  // a signal may have come first
+    });
     const int code = QApplication::exec();
     SetApplicationShuttingDown(true);
     return code;

@@ -47,6 +47,7 @@ private:
     void CloseForSignal();
 
     QString title_;
+    bool closing_ = false;
     TQtMessageBoxes boxes_;
     TBoxErrorReport errors_;
     TUiGate gate_;

@@ -140,10 +140,10 @@ TEST_F(GateTest, HeldTickOfATimerStoppedByEarlierHeldInputIsDropped) {
     } stopper(*timer, log);
     probe.installEventFilter(&stopper);
 
+    auto* escape = new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     slow.During = [&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        QCoreApplication::postEvent(
-            probe.windowHandle(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        QCoreApplication::postEvent(probe.windowHandle(), escape);
     };
     timer->SetEnabled(true);
     PlayFromTheLoop();
