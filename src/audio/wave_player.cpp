@@ -6,31 +6,39 @@ namespace ziv {
 
 void TSRWavePlayer::SetAsync(bool value) {
     async_ = value;
-    if (!value) loop_ = false;
+    if (!value)
+        loop_ = false;
 }
 
 void TSRWavePlayer::SetLoop(bool value) {
-    if (value != loop_ && async_) loop_ = value;
+    if (value != loop_ && async_)
+        loop_ = value;
 }
 
 std::uint32_t TSRWavePlayer::LocationFlag() const {
     switch (location_) {
-        case wlFile: return SND_FILENAME;
-        case wlResource: return SND_RESOURCE;
-        case wlRAM: return SND_MEMORY;
+        case wlFile:
+            return SND_FILENAME;
+        case wlResource:
+            return SND_RESOURCE;
+        case wlRAM:
+            return SND_MEMORY;
     }
     return SND_FILENAME;
 }
 
 std::uint32_t TSRWavePlayer::PlayFlags() const {
     std::uint32_t flags = LocationFlag();
-    if (loop_) flags |= SND_LOOP;
-    if (async_) flags |= SND_ASYNC;
+    if (loop_)
+        flags |= SND_LOOP;
+    if (async_)
+        flags |= SND_ASYNC;
     return flags;
 }
 
 bool TSRWavePlayer::Play() {
-    if (BeforePlay) BeforePlay(*this);
+    if (BeforePlay)
+        BeforePlay(*this);
     bool played = false;
     if (location_ == wlFile) {
         played = service_.PlaySound(waveName_, PlayFlags());
@@ -38,14 +46,18 @@ bool TSRWavePlayer::Play() {
         // Sounds from resources or memory are not used by the keyer.
         std::cerr << "ZIVSound: only sound files can be played\n";
     }
-    if (AfterPlay) AfterPlay(*this);
+    if (AfterPlay)
+        AfterPlay(*this);
     return played;
 }
 
-void TSRWavePlayer::Stop() { service_.StopSound(); }
+void TSRWavePlayer::Stop() {
+    service_.StopSound();
+}
 
 void TSRWavePlayer::Prepare() {
-    if (location_ == wlFile && !waveName_.empty()) service_.PrepareSound(waveName_);
+    if (location_ == wlFile && !waveName_.empty())
+        service_.PrepareSound(waveName_);
 }
 
 }  // namespace ziv

@@ -24,7 +24,8 @@ public:
 
 protected:
     void Changed() const {
-        if (OnChange) OnChange();
+        if (OnChange)
+            OnChange();
     }
     bool Usable() const { return enabled_ && visible_; }
 
@@ -132,7 +133,8 @@ class TPanel : public TControl {
 public:
     std::function<void()> OnSetFocus;
     void SetFocus() {
-        if (OnSetFocus) OnSetFocus();
+        if (OnSetFocus)
+            OnSetFocus();
     }
 };
 

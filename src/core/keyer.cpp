@@ -31,9 +31,12 @@ TKeyer::TKeyer(TVaCustomComm& com, TSRWavePlayer& wavePlayer, TTimerFactory& tim
 
 TToggleButton& TKeyer::PlayButton(int n) {
     switch (n) {
-        case 1: return BtnPlay1;
-        case 2: return BtnPlay2;
-        default: return BtnPlay3;
+        case 1:
+            return BtnPlay1;
+        case 2:
+            return BtnPlay2;
+        default:
+            return BtnPlay3;
     }
 }
 
@@ -47,10 +50,14 @@ bool TKeyer::AnyPlayButtonDown() const {
 void TKeyer::WritePttLine(bool transmit) {
     // Four tests, each on its own; with no line or no polarity chosen
     // nothing changes.
-    if (rbRTS.Checked() && rbNorm.Checked()) COM.SetRTS(transmit);
-    if (rbRTS.Checked() && rbInv.Checked()) COM.SetRTS(!transmit);
-    if (rbDTR.Checked() && rbNorm.Checked()) COM.SetDTR(transmit);
-    if (rbDTR.Checked() && rbInv.Checked()) COM.SetDTR(!transmit);
+    if (rbRTS.Checked() && rbNorm.Checked())
+        COM.SetRTS(transmit);
+    if (rbRTS.Checked() && rbInv.Checked())
+        COM.SetRTS(!transmit);
+    if (rbDTR.Checked() && rbNorm.Checked())
+        COM.SetDTR(transmit);
+    if (rbDTR.Checked() && rbInv.Checked())
+        COM.SetDTR(!transmit);
 }
 
 void TKeyer::TXOn() {
@@ -64,11 +71,14 @@ void TKeyer::TXOn() {
     }
 }
 
-void TKeyer::TXOff() { WritePttLine(false); }
+void TKeyer::TXOff() {
+    WritePttLine(false);
+}
 
 void TKeyer::Timer2Timer() {
     ++keyUpTicks_;
-    if (keyUpTicks_ != 2) return;
+    if (keyUpTicks_ != 2)
+        return;
     keyUpTicks_ = 0;
     Timer2->SetEnabled(false);
     WavePlayer.Play();
@@ -77,18 +87,21 @@ void TKeyer::Timer2Timer() {
 void TKeyer::WavePlayerAfterPlay() {
     BtnStart.SetDown(false);
     BtnTimer.SetEnabled(true);
-    if (loopFlag_) Timer1->SetEnabled(true);
+    if (loopFlag_)
+        Timer1->SetEnabled(true);
     TrackBar1.SetPosition(savedPause_);
     // Last, so that a refused unkey leaves the steps above done.
     TXOff();
 }
 
 void TKeyer::Timer1Timer() {
-    if (!loopFlag_) return;
+    if (!loopFlag_)
+        return;
     TrackBar1.SetPosition(TrackBar1.Position() - 1);
     if (TrackBar1.Position() == 0) {
         Timer1->SetEnabled(false);
-        if (!WavePlayer.WaveName().empty()) TXOn();
+        if (!WavePlayer.WaveName().empty())
+            TXOn();
     }
 }
 
@@ -131,7 +144,8 @@ void TKeyer::SendOnceKey() {
 }
 
 void TKeyer::BtnTimerClick() {
-    if (WavePlayer.WaveName().empty()) return;
+    if (WavePlayer.WaveName().empty())
+        return;
     if (!AnyPlayButtonDown() || TrackBar1.Position() == 0) {
         Refuse();
         return;
@@ -158,7 +172,8 @@ void TKeyer::LoopStartKey() {
 }
 
 void TKeyer::TrackBar1MouseUp() {
-    if (WavePlayer.WaveName().empty()) return;
+    if (WavePlayer.WaveName().empty())
+        return;
     Panel2.SetFocus();
     savedPause_ = TrackBar1.Position();
     loopFlag_ = true;
@@ -180,12 +195,18 @@ void TKeyer::BtnStopClick() {
 }
 
 void TKeyer::FormKeyDown(std::uint16_t key, TShiftState shift) {
-    if (key == VK_F4) LoopStartKey();
-    if (key == VK_ESCAPE) BtnStopClick();
-    if (key == VK_RETURN && (shift & ssCtrl) != 0) SendOnceKey();
-    if (key == VK_F1) PlayKey(1);
-    if (key == VK_F2) PlayKey(2);
-    if (key == VK_F3) PlayKey(3);
+    if (key == VK_F4)
+        LoopStartKey();
+    if (key == VK_ESCAPE)
+        BtnStopClick();
+    if (key == VK_RETURN && (shift & ssCtrl) != 0)
+        SendOnceKey();
+    if (key == VK_F1)
+        PlayKey(1);
+    if (key == VK_F2)
+        PlayKey(2);
+    if (key == VK_F3)
+        PlayKey(3);
 }
 
 }  // namespace ziv

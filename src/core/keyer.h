@@ -23,9 +23,9 @@ namespace ziv {
 // port propagate to the caller, which reports them.
 class TKeyer {
 public:
-    static constexpr int KeyUpInterval = 60;      // ms, Timer2
+    static constexpr int KeyUpInterval = 60;        // ms, Timer2
     static constexpr int CountdownInterval = 1000;  // ms, Timer1
-    static constexpr int MaxPause = 20;           // s
+    static constexpr int MaxPause = 20;             // s
 
     TKeyer(TVaCustomComm& com, TSRWavePlayer& wavePlayer, TTimerFactory& timers, TBeep& beep,
            TMessageSlots& slots);

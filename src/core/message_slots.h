@@ -14,7 +14,9 @@ struct TMessageSlots {
 
     // Slots are numbered 1..3 as the operator sees them.
     const std::string& Path(int n) const { return Paths.at(static_cast<size_t>(n - 1)); }
-    void SetPath(int n, std::string path) { Paths.at(static_cast<size_t>(n - 1)) = std::move(path); }
+    void SetPath(int n, std::string path) {
+        Paths.at(static_cast<size_t>(n - 1)) = std::move(path);
+    }
 };
 
 }  // namespace ziv

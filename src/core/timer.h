@@ -20,7 +20,8 @@ public:
 
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool value) {
-        if (value == enabled_) return;
+        if (value == enabled_)
+            return;
         enabled_ = value;
         if (value)
             Start();
@@ -32,7 +33,8 @@ public:
     // A new interval takes effect with the next start of the timer; a
     // running period is restarted, as toolkit timers do.
     void SetInterval(int ms) {
-        if (ms == interval_) return;
+        if (ms == interval_)
+            return;
         interval_ = ms;
         if (enabled_) {
             Stop();
@@ -47,7 +49,8 @@ protected:
     virtual void Stop() = 0;
     // Called by the implementation for each tick it delivers.
     void Fire() {
-        if (enabled_ && OnTimer) OnTimer();
+        if (enabled_ && OnTimer)
+            OnTimer();
     }
 
 private:

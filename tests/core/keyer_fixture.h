@@ -35,12 +35,14 @@ protected:
     // Times of the line changes, as "time:CALL".
     std::vector<std::string> Timeline() const {
         std::vector<std::string> out;
-        for (const auto& c : platform.Calls) out.push_back(std::to_string(c.time) + ":" + c.name);
+        for (const auto& c : platform.Calls)
+            out.push_back(std::to_string(c.time) + ":" + c.name);
         return out;
     }
     std::vector<std::int64_t> PlayStarts() const {
         std::vector<std::int64_t> out;
-        for (const auto& p : sound.Plays) out.push_back(p.start);
+        for (const auto& p : sound.Plays)
+            out.push_back(p.start);
         return out;
     }
 

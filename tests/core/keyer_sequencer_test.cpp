@@ -55,7 +55,7 @@ TEST_F(Sequencer, SendOnceKeysWaitsTwoTicksPlaysToTheEndAndUnkeys) {
     EXPECT_EQ(sound.Plays[0].start, 1120);
     EXPECT_EQ(sound.Plays[0].sound, "a.wav");
     EXPECT_EQ(sound.Plays[0].flags, SND_FILENAME);  // synchronous, once
-    EXPECT_EQ(sound.Prepared, Strings{"a.wav"});     // readied during the key-up delay
+    EXPECT_EQ(sound.Prepared, Strings{"a.wav"});    // readied during the key-up delay
     EXPECT_FALSE(keyer.BtnStart.Down());
     EXPECT_FALSE(keyer.Timer2->Enabled());
     EXPECT_EQ(keyer.KeyUpTicks(), 0);

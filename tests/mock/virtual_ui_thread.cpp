@@ -19,7 +19,8 @@ public:
         // Schedule the next tick before the handler runs, as the toolkit does.
         const std::int64_t now = thread_.Now();
         due_ += Interval();
-        if (due_ < now) due_ = now + Interval();
+        if (due_ < now)
+            due_ = now + Interval();
         seq_ = thread_.NextSeq();
         Fire();
     }
@@ -44,7 +45,8 @@ TVirtualUiThread::TVirtualUiThread() = default;
 TVirtualUiThread::~TVirtualUiThread() {
     // Release any thread still waiting in a hand-over.
     std::lock_guard lock(handOverMutex_);
-    for (auto& h : handOvers_) h->done = true;
+    for (auto& h : handOvers_)
+        h->done = true;
     handOverCv_.notify_all();
 }
 
@@ -62,24 +64,30 @@ void TVirtualUiThread::PostAt(std::int64_t at, std::function<void()> event) {
 
 bool TVirtualUiThread::DeliverNext(std::int64_t until) {
     // Hand-overs from other threads come first: they are already waiting.
-    if (ProcessHandOvers() > 0) return true;
+    if (ProcessHandOvers() > 0)
+        return true;
 
     VirtualTimer* timer = nullptr;
     for (VirtualTimer* t : timers_) {
-        if (!t->Pending() || t->Due() > until) continue;
-        if (!timer || t->Due() < timer->Due() || (t->Due() == timer->Due() && t->Seq() < timer->Seq()))
+        if (!t->Pending() || t->Due() > until)
+            continue;
+        if (!timer || t->Due() < timer->Due() ||
+            (t->Due() == timer->Due() && t->Seq() < timer->Seq()))
             timer = t;
     }
     auto post = posted_.end();
     for (auto it = posted_.begin(); it != posted_.end(); ++it) {
-        if (it->at > until) continue;
-        if (post == posted_.end() || it->at < post->at || (it->at == post->at && it->seq < post->seq))
+        if (it->at > until)
+            continue;
+        if (post == posted_.end() || it->at < post->at ||
+            (it->at == post->at && it->seq < post->seq))
             post = it;
     }
     const bool takePost =
-        post != posted_.end() &&
-        (!timer || post->at < timer->Due() || (post->at == timer->Due() && post->seq < timer->Seq()));
-    if (!takePost && !timer) return false;
+        post != posted_.end() && (!timer || post->at < timer->Due() ||
+                                  (post->at == timer->Due() && post->seq < timer->Seq()));
+    if (!takePost && !timer)
+        return false;
 
     delivering_ = true;
     if (takePost) {
@@ -96,7 +104,8 @@ bool TVirtualUiThread::DeliverNext(std::int64_t until) {
 }
 
 void TVirtualUiThread::RunUntil(std::int64_t until) {
-    if (delivering_) throw std::logic_error("RunUntil called from inside a handler");
+    if (delivering_)
+        throw std::logic_error("RunUntil called from inside a handler");
     while (DeliverNext(until)) {
     }
     now_ = std::max(now_, until);
@@ -135,7 +144,8 @@ int TVirtualUiThread::ProcessHandOvers() {
         std::shared_ptr<HandOver> next;
         {
             std::lock_guard lock(handOverMutex_);
-            if (handOvers_.empty()) break;
+            if (handOvers_.empty())
+                break;
             next = handOvers_.front();
             handOvers_.pop_front();
         }
