@@ -211,12 +211,20 @@ struct TPulseSoundService::Impl {
         if (!wait)
             return true;
         const auto deadline = connectStarted + std::chrono::milliseconds(options.connectMs);
+        // Another call may give up on the connection while this one waits
+        // (the lock is released meanwhile) and drop it.
         WaitFor(
             [this] {
+                if (context == nullptr)
+                    return true;
                 const auto st = pa_context_get_state(context);
                 return st == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(st);
             },
             deadline);
+        if (context == nullptr) {
+            *error = pa_strerror(PA_ERR_CONNECTIONTERMINATED);
+            return false;
+        }
         const auto st = pa_context_get_state(context);
         if (st == PA_CONTEXT_READY)
             return true;

@@ -364,5 +364,29 @@ TEST_F(PulsePlayback, StalledServerEndsASynchronousPlayWithFailure) {
     server_.Resume();
 }
 
+TEST_F(PulsePlayback, PlaysWaitingTogetherForAnUnansweringServerBothGiveUp) {
+    const std::string path = dir_ + "/msg.wav";
+    WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.2);
+    TPulseSoundService::TOptions options;
+    options.connectMs = 500;
+    TPulseSoundService service(options);
+    server_.Pause();
+    // Two plays wait for the same connection; the first to give up drops
+    // it, and the other must not use it afterwards.
+    std::atomic<int> failed = 0;
+    ::testing::internal::CaptureStderr();
+    std::thread first([&] { failed += service.PlaySound(path, SND_FILENAME) ? 0 : 1; });
+    std::this_thread::sleep_for(100ms);
+    failed += service.PlaySound(path, SND_FILENAME) ? 0 : 1;
+    first.join();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    server_.Resume();
+    EXPECT_EQ(failed, 2);
+    EXPECT_EQ(Lines(said), 2u) << said;
+
+    // The service is still usable once the server answers again.
+    EXPECT_NEAR(PlayAndListen(service, path).seconds, 0.25, 0.006);
+}
+
 }  // namespace
 }  // namespace ziv::test
