@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <iostream>
+#include <system_error>
 #include <thread>
 
 #include "ui/error_report.h"
@@ -53,19 +54,33 @@ void TUiGate::RunBlocking(const std::function<void()>& job) {
     std::exception_ptr error;
     {
         QEventLoop loop;
-        std::thread worker([&] {
+        std::thread worker;
+        try {
+            worker = std::thread([&] {
+                try {
+                    job();
+                } catch (...) {
+                    error = std::current_exception();
+                }
+                // Posted, so it is seen by the loop even if the job ended
+                // before the loop started.
+                QMetaObject::invokeMethod(
+                    &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+            });
+        } catch (const std::system_error&) {
+            // No thread to spare: the job still runs, here, and the window
+            // waits for it. Leaving the gate shut would hold every later
+            // input and tick for good.
             try {
                 job();
             } catch (...) {
                 error = std::current_exception();
             }
-            // Posted, so it is seen by the loop even if the job ended
-            // before the loop started.
-            QMetaObject::invokeMethod(
-                &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-        });
-        loop.exec();
-        worker.join();
+        }
+        if (worker.joinable()) {
+            loop.exec();
+            worker.join();
+        }
     }
     busy_ = false;
     ScheduleFlush();

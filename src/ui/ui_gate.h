@@ -42,7 +42,8 @@ public:
 
     // Runs `job` on a worker thread; this thread handles only painting and
     // the window system until it ends. Rethrows what the job threw. Runs
-    // the job directly when called off this thread or while already busy.
+    // the job directly when called off this thread, while already busy, or
+    // when no worker thread can be started.
     void RunBlocking(const std::function<void()>& job);
 
     // Queues work for after the held work (user-interface thread only).

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -162,6 +163,41 @@ TEST_F(GateTest, AnErrorOfTheWorkerComesBackToTheCaller) {
     });
     EXPECT_TRUE(QTest::qWaitFor([&] { return caught; }, 2000));
     EXPECT_FALSE(gate.Busy());
+}
+
+TEST_F(GateTest, WithoutAThreadToSpareThePlayRunsHereAndTheGateOpensAgain) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers create threads their own way";
+#else
+    // A default stack larger than any address space: no thread can start.
+    pthread_attr_t original{}, huge{};
+    ASSERT_EQ(pthread_getattr_default_np(&original), 0);
+    ASSERT_EQ(pthread_attr_init(&huge), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&huge, std::size_t{1} << 60), 0);
+    bool done = false;
+    QTimer::singleShot(0, [&] {
+        pthread_setattr_default_np(&huge);
+        try {
+            player.SetWaveName("cq.wav");
+            player.Play();
+        } catch (const std::exception& e) {
+            log.push_back(std::string("thrown: ") + e.what());
+        }
+        pthread_setattr_default_np(&original);
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    pthread_attr_destroy(&huge);
+    pthread_attr_destroy(&original);
+    EXPECT_EQ(slow.PlayThread, std::this_thread::get_id());
+    EXPECT_EQ(log, (Strings{"after-play"}));
+    EXPECT_FALSE(gate.Holding());
+
+    // Input after the play is not held back.
+    probe.setFocus();
+    QTest::keyClick(&probe, Qt::Key_B);
+    EXPECT_EQ(log, (Strings{"after-play", "key b"}));
+#endif
 }
 
 }  // namespace
