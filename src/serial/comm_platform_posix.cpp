@@ -68,6 +68,13 @@ int SetLine(int fd, int bit, bool high) {
     return 0;
 }
 
+// A terminal that was hung up (a USB adapter unplugged) refuses every
+// call with EIO from then on and reports a hang-up to poll().
+bool HungUp(int fd) {
+    pollfd pfd{fd, 0, 0};
+    return ::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLHUP) != 0;
+}
+
 int CheckHandle(TCommHandle handle) {
     if (::fcntl(Fd(handle), F_GETFD) < 0)
         return errno;
@@ -404,8 +411,15 @@ int TPosixCommPlatform::PurgeComm(TCommHandle handle, std::uint32_t flags) {
     const bool rx = (flags & (PURGE_RXABORT | PURGE_RXCLEAR)) != 0;
     if (!tx && !rx)
         return CheckHandle(handle);
-    if (::tcflush(Fd(handle), tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH) != 0)
-        return errno;
+    if (::tcflush(Fd(handle), tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH) != 0) {
+        const int error = errno;
+        // The hang-up discarded both queues already. Refusing here would
+        // keep the port from ever being closed (and opened again once the
+        // adapter is back).
+        if (error == EIO && HungUp(Fd(handle)))
+            return 0;
+        return error;
+    }
     return 0;
 }
 

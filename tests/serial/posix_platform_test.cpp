@@ -179,5 +179,41 @@ TEST_F(PtyPort, ComponentOpensKeysAndClosesThePty) {
     com.Close();
 }
 
+// An unplugged USB adapter hangs its terminal up: every call on it fails
+// from then on. Closing must still let go of the device, or the port could
+// not be opened again once the adapter is back.
+TEST_F(PtyPort, ClosingAPortWhoseDeviceWentAway) {
+    TTestComm com{platform};
+    com.SetDTREnable(false);
+    com.SetRTSEnable(false);
+    com.SetPortNum(1);
+    com.Open();
+    ASSERT_TRUE(com.Active());
+    const int fd = static_cast<int>(com.Handle());
+
+    ::close(master);  // the pty's slave is hung up, as an unplugged adapter is
+    master = -1;
+    EXPECT_EQ(CommErrorOf([&] { com.Close(); }), "");
+    EXPECT_FALSE(com.Active());
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
+
+    // The adapter is back (here: a new pty) and the port opens again.
+    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ::grantpt(master);
+    ::unlockpt(master);
+    slavePath = ::ptsname(master);
+    com.Open();
+    EXPECT_TRUE(com.Active());
+    com.Close();
+
+    // A purge refused by a device that is still there is reported.
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    EXPECT_EQ(platform.PurgeComm(pipeFds[0], PURGE_TXCLEAR | PURGE_RXCLEAR), ENOTTY);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+}
+
 }  // namespace
 }  // namespace ziv::test
