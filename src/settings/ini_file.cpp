@@ -285,6 +285,12 @@ bool ReplaceContent(const std::string& path, std::string_view content,
     const std::string target = ReplacedPath(path);
     struct stat old {};
     const bool existed = ::stat(target.c_str(), &old) == 0;
+    // The rename would replace a file that may not be written to (one the
+    // operator made read-only to freeze the settings, or another user's);
+    // such a file is refused, as writing it in place would be.
+    if (existed && ((old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) {
+        return false;
+    }
     std::string tempPath;
     const int fd = CreateTemporary(target, tempPath);
     if (fd < 0) {

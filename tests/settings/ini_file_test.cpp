@@ -194,6 +194,17 @@ TEST(IniFileTest, FailedWriteReportsThePathAndKeepsTheOldFile) {
     EXPECT_THROW(TIniFile(path).WriteString("S", "a=b", "v"), EIniFileError);
     EXPECT_THROW(TIniFile(path).WriteString("S]", "K", "v"), EIniFileError);
     EXPECT_EQ(ReadBytes(path), "; mine\n[S]\nK=new\n");
+
+    // A file made read-only is not replaced behind the operator's back,
+    // even by root.
+    ::chmod(path.c_str(), 0444);
+    try {
+        TIniFile(path).WriteString("S", "K", "newer");
+        FAIL() << "no error";
+    } catch (const EIniFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+    }
+    EXPECT_EQ(ReadBytes(path), "; mine\n[S]\nK=new\n");
 }
 
 }  // namespace
