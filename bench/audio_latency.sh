@@ -10,4 +10,4 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIV_WERROR=ON >/dev/null
 fi
 cmake --build "$build" --target audio_latency -j2 >/dev/null
-exec "$build/tests/audio/audio_latency" "$runs"
+exec "$build/bench/audio_latency" "$runs"
