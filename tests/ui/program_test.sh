@@ -20,6 +20,7 @@ pid=$!
 shown=0
 for _ in $(seq 1 100); do
   if xwininfo -root -tree 2>/dev/null | grep -q '"Zivsound"'; then shown=1; break; fi
+  kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
 sleep 0.3
@@ -29,9 +30,25 @@ code=$?
 echo "shown=$shown exit=$code"
 SESSION
 
+# Our own X server: -displayfd lets it pick a free display and tells its
+# number only once it accepts clients, so neither a display taken by
+# another run nor a slow start can make the program miss it.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 1 200); do
+  [ -s "$work/display" ] && break
+  sleep 0.05
+done
+if [ ! -s "$work/display" ]; then
+  echo "Xvfb did not start:" >&2
+  cat "$work/xvfb.log" >&2
+  exit 1
+fi
+
 cd "$work"
-result=$(WORK="$work" XDG_RUNTIME_DIR="$work/run" PULSE_SERVER="unix:$work/no-sound-server" \
-  xvfb-run -a -s "-screen 0 800x600x24" bash "$work/session.sh")
+result=$(DISPLAY=":$(tr -d '[:space:]' <"$work/display")" WORK="$work" XDG_RUNTIME_DIR="$work/run" \
+  PULSE_SERVER="unix:$work/no-sound-server" bash "$work/session.sh")
 echo "$result"
 cat "$work/stderr.txt" >&2 || true
 
