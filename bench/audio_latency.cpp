@@ -3,20 +3,18 @@
 // the first sample reaches the sink after the play call (with and without
 // preparing the stream during the key-up delay), and how long after the
 // last sample the play call returns (when the transmitter is unkeyed).
-#include <pulse/simple.h>
 #include <sndfile.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <mutex>
 #include <numbers>
-#include <string>
 #include <thread>
+#include <string>
 #include <vector>
 
+#include "audio/monitor_recorder.h"
 #include "audio/private_pulse_server.h"
 #include "audio/sound_service_pulse.h"
 
@@ -24,10 +22,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
+using ziv::test::TMonitorRecorder;
 using ziv::test::TPrivatePulseServer;
 
 constexpr int kRate = TPrivatePulseServer::kRate;
-constexpr std::size_t kChunk = 441;  // 10 ms
 
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -47,84 +45,6 @@ void WriteTone(const std::string& path, double seconds) {
     sf_writef_float(file, samples.data(), frames);
     sf_close(file);
 }
-
-// Records the sink's monitor and knows, for every recorded sample, when it
-// reached the sink: each chunk's arrival time less the recording latency
-// at that moment dates the chunk's newest sample.
-class TTimedRecorder {
-public:
-    TTimedRecorder() {
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, 1};
-        pa_buffer_attr attr{};
-        attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.fragsize = kChunk * sizeof(float);
-        int error = 0;
-        stream_ =
-            pa_simple_new(nullptr, "ziv-bench", PA_STREAM_RECORD, TPrivatePulseServer::kMonitor,
-                          "monitor", &spec, nullptr, &attr, &error);
-        if (stream_ == nullptr)
-            return;
-        thread_ = std::thread([this] {
-            std::vector<float> chunk(kChunk);
-            while (!stop_) {
-                if (pa_simple_read(stream_, chunk.data(), chunk.size() * sizeof(float), nullptr) <
-                    0)
-                    break;
-                const auto now = Clock::now();
-                int error = 0;
-                const pa_usec_t latency = pa_simple_get_latency(stream_, &error);
-                const std::lock_guard lock(mutex_);
-                samples_.insert(samples_.end(), chunk.begin(), chunk.end());
-                newest_.push_back(now - std::chrono::microseconds(latency));
-            }
-        });
-        while (Chunks() < 20)
-            std::this_thread::sleep_for(10ms);  // past the start-up stall
-    }
-    ~TTimedRecorder() {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        if (stream_ != nullptr)
-            pa_simple_free(stream_);
-    }
-    bool Ok() const { return stream_ != nullptr; }
-
-    std::size_t Chunks() {
-        const std::lock_guard lock(mutex_);
-        return newest_.size();
-    }
-
-    // When the first and the last audible sample recorded after `from`
-    // reached the sink.
-    bool FindSound(Clock::time_point from, Clock::time_point* first, Clock::time_point* last) {
-        const std::lock_guard lock(mutex_);
-        bool found = false;
-        for (std::size_t i = 0; i < samples_.size(); ++i) {
-            if (std::fabs(samples_[i]) < 0.05f)
-                continue;
-            const std::size_t chunk = i / kChunk;
-            const auto behind = static_cast<double>(chunk * kChunk + kChunk - 1 - i) / kRate;
-            const auto at = newest_[chunk] - std::chrono::duration_cast<Clock::duration>(
-                                                 std::chrono::duration<double>(behind));
-            if (at < from)
-                continue;
-            if (!found)
-                *first = at;
-            *last = at;
-            found = true;
-        }
-        return found;
-    }
-
-private:
-    pa_simple* stream_ = nullptr;
-    std::thread thread_;
-    std::atomic<bool> stop_ = false;
-    std::mutex mutex_;
-    std::vector<float> samples_;
-    std::vector<Clock::time_point> newest_;
-};
 
 struct TFigures {
     std::vector<double> wall, onset, afterLast;
@@ -152,8 +72,8 @@ int main(int argc, char** argv) {
     WriteTone(longFile, 5.0);
 
     ziv::TPulseSoundService service;
-    TTimedRecorder recorder;
-    if (!recorder.Ok()) {
+    TMonitorRecorder recorder;
+    if (!recorder.WaitUntilListening(20, 5s)) {  // past the start-up stall
         std::fprintf(stderr, "cannot record the sink's monitor\n");
         return 1;
     }

@@ -2,7 +2,6 @@
 // reached its null sink.
 #include <gtest/gtest.h>
 #include <pulse/error.h>
-#include <pulse/simple.h>
 #include <sndfile.h>
 #include <sys/wait.h>
 
@@ -13,12 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <numbers>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "audio/monitor_recorder.h"
 #include "audio/private_pulse_server.h"
 #include "audio/sound_service_pulse.h"
 
@@ -53,62 +52,13 @@ void WriteTone(const std::string& path, int format, int rate, int channels, doub
     sf_close(file);
 }
 
-// Records the null sink's monitor on a thread of its own.
-class TMonitorRecorder {
+// Records the monitor and fails the test when the recording never starts.
+class TListeningRecorder : public TMonitorRecorder {
 public:
-    TMonitorRecorder() {
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, TPrivatePulseServer::kRate, 1};
-        pa_buffer_attr attr{};
-        attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.fragsize = 441 * sizeof(float);
-        int error = 0;
-        stream_ =
-            pa_simple_new(nullptr, "ziv-test-recorder", PA_STREAM_RECORD,
-                          TPrivatePulseServer::kMonitor, "monitor", &spec, nullptr, &attr, &error);
-        if (stream_ == nullptr) {
-            ADD_FAILURE() << "cannot record: " << pa_strerror(error);
-            return;
-        }
-        thread_ = std::thread([this] {
-            std::vector<float> chunk(441);
-            while (!stop_) {
-                if (pa_simple_read(stream_, chunk.data(), chunk.size() * sizeof(float), nullptr) <
-                    0)
-                    break;
-                const std::lock_guard lock(mutex_);
-                samples_.insert(samples_.end(), chunk.begin(), chunk.end());
-            }
-        });
-        // A new recording stream on the null sink's monitor may take half a
-        // second to deliver its first samples; only then is it listening.
-        for (int waited = 0; Size() == 0 && waited < 5000; waited += 10)
-            std::this_thread::sleep_for(10ms);
-        EXPECT_GT(Size(), 0u) << "the recording does not start";
+    TListeningRecorder() {
+        EXPECT_TRUE(Ok()) << "cannot record: " << Error();
+        EXPECT_TRUE(WaitUntilListening(1, 5s)) << "the recording does not start";
     }
-    ~TMonitorRecorder() { Finish(); }
-
-    // Stops recording and returns everything recorded.
-    std::vector<float> Finish() {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        if (stream_ != nullptr)
-            pa_simple_free(stream_);
-        stream_ = nullptr;
-        return samples_;
-    }
-
-    std::size_t Size() {
-        const std::lock_guard lock(mutex_);
-        return samples_.size();
-    }
-
-private:
-    pa_simple* stream_ = nullptr;
-    std::thread thread_;
-    std::atomic<bool> stop_ = false;
-    std::mutex mutex_;
-    std::vector<float> samples_;
 };
 
 // What a recording holds: where the sound is, how long, at what pitch.
@@ -164,7 +114,7 @@ protected:
     // Plays `path` while recording, and returns what was heard.
     THeard PlayAndListen(TPulseSoundService& service, const std::string& path,
                          const std::string& prepared = "") {
-        TMonitorRecorder recorder;
+        TListeningRecorder recorder;
         if (!prepared.empty()) {
             service.PrepareSound(prepared);
             std::this_thread::sleep_for(120ms);  // the keyer's key-up delay
@@ -219,7 +169,7 @@ TEST_F(PulsePlayback, PlaysTheRequestedFileWhenAnotherWasPrepared) {
     EXPECT_NEAR(PlayAndListen(service, played, prepared).seconds, 0.35, 0.006);
 
     // A prepared sound that is never played is not heard either.
-    TMonitorRecorder recorder;
+    TListeningRecorder recorder;
     service.PrepareSound(prepared);
     std::this_thread::sleep_for(300ms);
     service.StopSound();
@@ -260,7 +210,7 @@ TEST_F(PulsePlayback, LoopsUntilStoppedAndIsNamedAfterTheProgram) {
     const std::string path = dir_ + "/short.wav";
     WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.1);
     TPulseSoundService service;
-    TMonitorRecorder recorder;
+    TListeningRecorder recorder;
     ASSERT_TRUE(service.PlaySound(path, SND_FILENAME | SND_ASYNC | SND_LOOP));
     std::this_thread::sleep_for(700ms);
 
@@ -294,7 +244,7 @@ TEST_F(PulsePlayback, StopFromAnotherThreadEndsASynchronousPlay) {
     const std::string path = dir_ + "/long.wav";
     WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 10.0);
     TPulseSoundService service;
-    TMonitorRecorder recorder;
+    TListeningRecorder recorder;
     bool played = false;
     std::thread worker([&] { played = service.PlaySound(path, SND_FILENAME); });
     std::this_thread::sleep_for(500ms);
