@@ -8,8 +8,8 @@
 
 namespace ziv::test {
 
-TMonitorRecorder::TMonitorRecorder() {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, TPrivatePulseServer::kRate, 1};
+TMonitorRecorder::TMonitorRecorder(int rate) : rate_(rate) {
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(rate), 1};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.fragsize = kChunk * sizeof(float);
@@ -51,6 +51,13 @@ std::size_t TMonitorRecorder::Size() {
     return samples_.size();
 }
 
+void TMonitorRecorder::Copy(std::vector<float>& samples,
+                            std::vector<Clock::time_point>& chunkNewest) {
+    const std::lock_guard lock(mutex_);
+    samples = samples_;
+    chunkNewest = newest_;
+}
+
 std::vector<float> TMonitorRecorder::Finish() {
     stop_ = true;
     if (thread_.joinable())
@@ -64,7 +71,7 @@ std::vector<float> TMonitorRecorder::Finish() {
 bool TMonitorRecorder::FindSound(Clock::time_point from, Clock::time_point* first,
                                  Clock::time_point* last) {
     const std::lock_guard lock(mutex_);
-    constexpr double rate = TPrivatePulseServer::kRate;
+    const double rate = rate_;
     bool found = false;
     for (std::size_t i = 0; i < samples_.size(); ++i) {
         if (std::fabs(samples_[i]) < 0.05f)

@@ -13,7 +13,7 @@
 namespace ziv::test {
 
 // Records the private server's null-sink monitor (mono float at the
-// server's rate) on a thread of its own, in chunks of 10 ms. For every
+// server's rate) on a thread of its own, in chunks of 441 samples. For every
 // chunk it also keeps when its newest sample reached the sink (arrival
 // time less the recording latency then), so a benchmark can date sounds.
 class TMonitorRecorder {
@@ -21,7 +21,7 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::size_t kChunk = 441;  // 10 ms
 
-    TMonitorRecorder();
+    explicit TMonitorRecorder(int rate = 44100);
     ~TMonitorRecorder() { Finish(); }
     TMonitorRecorder(const TMonitorRecorder&) = delete;
     TMonitorRecorder& operator=(const TMonitorRecorder&) = delete;
@@ -34,6 +34,10 @@ public:
     bool WaitUntilListening(std::size_t chunks, std::chrono::milliseconds timeout);
 
     std::size_t Size();
+    int Rate() const { return rate_; }
+    // A copy of what was recorded so far, with the time each chunk's newest
+    // sample reached the sink.
+    void Copy(std::vector<float>& samples, std::vector<Clock::time_point>& chunkNewest);
     // Stops recording and returns everything recorded.
     std::vector<float> Finish();
 
@@ -42,6 +46,7 @@ public:
     bool FindSound(Clock::time_point from, Clock::time_point* first, Clock::time_point* last);
 
 private:
+    int rate_;
     pa_simple* stream_ = nullptr;
     std::string error_;
     std::thread thread_;

@@ -30,7 +30,7 @@ bool WaitExit(pid_t pid, int ms) {
 
 }  // namespace
 
-TPrivatePulseServer::TPrivatePulseServer() {
+TPrivatePulseServer::TPrivatePulseServer(TSinkOptions options) : options_(options) {
     char pattern[] = "/tmp/ziv-pulse-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
         error_ = std::string("mkdtemp: ") + std::strerror(errno);
@@ -40,8 +40,8 @@ TPrivatePulseServer::TPrivatePulseServer() {
     std::filesystem::create_directories(dir_ + "/run");
     std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
     std::ofstream(dir_ + "/server.pa")
-        << "load-module module-null-sink sink_name=" << kSink << " rate=" << kRate
-        << " channels=1 format=float32le\n"
+        << "load-module module-null-sink sink_name=" << kSink << " rate=" << options_.rate
+        << " channels=1 format=float32le" << (options_.noRewinds ? " norewinds=1" : "") << "\n"
         << "set-default-sink " << kSink << "\n"
         << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << dir_
         << "/native\n";

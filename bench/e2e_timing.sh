@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the program, the serial device double and the end-to-end
+# benchmark, runs it (about two minutes: ten idle seconds, then a quiet
+# loop and one with four busy loops on the CPU) and writes its table to
+# docs/benchmarks.md.
+# Usage: bench/e2e_timing.sh [BUILD_DIR] [TRANSMISSIONS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+count=${2:-20}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIV_WERROR=ON >/dev/null
+fi
+cmake --build "$build" --target e2e_timing ZIVSound ziv_serial_double -j"$(nproc)" >/dev/null
+table=$("$build/bench/e2e_timing" "$count")
+echo "$table"
+{
+  echo "# Benchmarks"
+  echo
+  echo "The real program end to end, measured with \`bench/e2e_timing.sh\` on $(date -u +%Y-%m-%d)"
+  echo "($(grep -m1 CMAKE_BUILD_TYPE: "$build/CMakeCache.txt" | cut -d= -f2) build)."
+  echo "Key to first sample is from the PTT line's change to the first sample on the"
+  echo "sound server's sink; the tail from the last sample to the unkey."
+  echo
+  echo "$table"
+} >docs/benchmarks.md
