@@ -19,8 +19,11 @@ echo "$table"
   echo
   echo "The real program end to end, measured with \`bench/e2e_timing.sh\` on $(date -u +%Y-%m-%d)"
   echo "($(grep -m1 CMAKE_BUILD_TYPE: "$build/CMakeCache.txt" | cut -d= -f2) build)."
-  echo "Key to first sample is from the PTT line's change to the first sample on the"
-  echo "sound server's sink; the tail from the last sample to the unkey."
+  echo "Key to first sample is from the PTT line's change (on the serial device"
+  echo "double) to the first sample played by the sound server's null sink; the tail"
+  echo "from the last sample played to the unkey. A sample counts as played one sink"
+  echo "block (2.5 ms) after it shows on the sink's monitor, as the sink renders that"
+  echo "far ahead of its clock (tests/e2e/README.md)."
   echo
   echo "$table"
 } >docs/benchmarks.md

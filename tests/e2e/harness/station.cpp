@@ -123,7 +123,14 @@ bool TXServer::Start(const std::string& workDir, std::string& error) {
         std::string number = ReadAll(displayFile);
         if (!number.empty() && number.back() == '\n') {
             display_ = ":" + number.substr(0, number.size() - 1);
-            return true;
+            // Once in a while a client that connects right after the number
+            // came was refused; a client that got through proves it ready.
+            for (; waited < 10000; waited += 20) {
+                if (Xdotool(display_, {"getdisplaygeometry"}).find("800 600") == 0)
+                    return true;
+                SleepMs(20);
+            }
+            break;
         }
         if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;
