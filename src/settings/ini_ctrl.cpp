@@ -152,4 +152,13 @@ void TLMDIniCtrl::WriteBool(const std::string& section, const std::string& key, 
     file.WriteBool(MapSection(section), key, value);
 }
 
+void TLMDIniCtrl::WriteBatch(const TIniBatch& batch) {
+    TIniFile file = OpenFile();
+    TIniBatch mapped;
+    for (const TIniBatch::TEntry& entry : batch.Entries()) {
+        mapped.WriteString(MapSection(entry.section), entry.key, entry.value);
+    }
+    file.WriteBatch(mapped);
+}
+
 }  // namespace ziv

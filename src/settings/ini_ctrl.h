@@ -20,7 +20,8 @@ enum TLMDIniTarget { itIniFile, itRegistry, itAuto };
 // one write and lets go of it again: nothing is cached, each read sees
 // the file as it is now, and each write has reached the file (synced) when
 // it returns. Reads never fail; a failed write raises EIniFileError
-// "Unable to write to <full path>".
+// "Unable to write to <full path>". A batch of writes is one write: one
+// replace of the file, with the outcomes of TIniFile::WriteBatch.
 class TLMDIniCtrl {
 public:
     TLMDIniCtrl() = default;
@@ -72,6 +73,9 @@ public:
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
+    // Blank sections are mapped entry by entry, in order, as if each entry
+    // were its own write.
+    void WriteBatch(const TIniBatch& batch);
 
 private:
     std::string MapSection(const std::string& section);

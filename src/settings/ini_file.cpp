@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -51,6 +52,22 @@ bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
+// Whether the file could give the entry back as written.
+bool Storable(const std::string& section, const std::string& key, const std::string& value) {
+    const std::string_view trimmedKey = TrimBlanks(key);
+    return !HasLineBreak(section) && section.find(']') == std::string::npos && !HasLineBreak(key) &&
+           !trimmedKey.empty() && trimmedKey.front() != '[' && trimmedKey.front() != ';' &&
+           key.find('=') == std::string::npos && !HasLineBreak(value);
+}
+
+std::string IntegerText(std::int32_t value) {
+    return std::to_string(value);
+}
+
+std::string BoolText(bool value) {
+    return value ? "1" : "0";
+}
+
 // One line of the file: its text without the line ending, and where it
 // and its ending lie in the content.
 struct TLine {
@@ -60,16 +77,20 @@ struct TLine {
     std::string_view text;
 };
 
+// The length of the line ending at pos: "\r\n", "\n" or a lone "\r".
+std::size_t LineEndingLength(std::string_view content, std::size_t pos) {
+    return content.substr(pos, 2) == "\r\n" ? 2 : 1;
+}
+
+// A lone CR ends a line too: a value holding one could not be written
+// back without the writer letting line breaks through.
 std::vector<TLine> SplitLines(std::string_view content) {
     std::vector<TLine> lines;
     std::size_t begin = 0;
     while (begin < content.size()) {
-        const std::size_t newline = content.find('\n', begin);
-        const std::size_t end = newline == std::string_view::npos ? content.size() : newline + 1;
-        std::size_t textEnd = newline == std::string_view::npos ? content.size() : newline;
-        if (newline != std::string_view::npos && textEnd > begin && content[textEnd - 1] == '\r') {
-            --textEnd;
-        }
+        const std::size_t textEnd = std::min(content.find_first_of("\r\n", begin), content.size());
+        const std::size_t end =
+            textEnd == content.size() ? textEnd : textEnd + LineEndingLength(content, textEnd);
         lines.push_back({begin, textEnd, end, content.substr(begin, textEnd - begin)});
         begin = end;
     }
@@ -140,11 +161,11 @@ TPlace Locate(const std::vector<TLine>& lines, std::string_view section, std::st
 }
 
 std::string_view LineEndingOf(std::string_view content) {
-    const std::size_t newline = content.find('\n');
-    if (newline != std::string_view::npos && newline > 0 && content[newline - 1] == '\r') {
-        return "\r\n";
+    const std::size_t pos = content.find_first_of("\r\n");
+    if (pos == std::string_view::npos) {
+        return "\n";
     }
-    return "\n";
+    return content.substr(pos, LineEndingLength(content, pos));
 }
 
 // Values the reader would otherwise change (blanks at either end, or an
@@ -183,7 +204,7 @@ std::string WithValue(const std::string& content, const std::string& section,
         return result;
     }
     result = content;
-    if (!result.empty() && result.back() != '\n') {
+    if (!result.empty() && result.back() != '\n' && result.back() != '\r') {
         result.append(eol);
     }
     result.append("[").append(section).append("]").append(eol);
@@ -376,7 +397,7 @@ std::int32_t TCustomIniFile::ReadInteger(const std::string& section, const std::
 
 void TCustomIniFile::WriteInteger(const std::string& section, const std::string& key,
                                   std::int32_t value) {
-    WriteString(section, key, std::to_string(value));
+    WriteString(section, key, IntegerText(value));
 }
 
 bool TCustomIniFile::ReadBool(const std::string& section, const std::string& key,
@@ -385,7 +406,21 @@ bool TCustomIniFile::ReadBool(const std::string& section, const std::string& key
 }
 
 void TCustomIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
-    WriteString(section, key, value ? "1" : "0");
+    WriteString(section, key, BoolText(value));
+}
+
+void TIniBatch::WriteString(const std::string& section, const std::string& key,
+                            const std::string& value) {
+    FEntries.push_back({section, key, value});
+}
+
+void TIniBatch::WriteInteger(const std::string& section, const std::string& key,
+                             std::int32_t value) {
+    WriteString(section, key, IntegerText(value));
+}
+
+void TIniBatch::WriteBool(const std::string& section, const std::string& key, bool value) {
+    WriteString(section, key, BoolText(value));
 }
 
 TIniFile::TIniFile(std::string fileName, TWriteBytes writeBytes)
@@ -415,18 +450,39 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
-    const std::string_view trimmedKey = TrimBlanks(key);
-    if (HasLineBreak(section) || section.find(']') != std::string::npos || HasLineBreak(key) ||
-        trimmedKey.empty() || trimmedKey.front() == '[' || trimmedKey.front() == ';' ||
-        key.find('=') != std::string::npos || HasLineBreak(value)) {
-        throw EIniFileError("Unable to write to " + FileName() + ": key \"" + key +
-                            "\" of section \"" + section +
-                            "\" holds a line break or a misplaced \"=\", \"[\", \";\" or \"]\"");
+    TIniBatch batch;
+    batch.WriteString(section, key, value);
+    WriteBatch(batch);
+}
+
+void TIniFile::WriteBatch(const TIniBatch& batch) {
+    std::vector<const TIniBatch::TEntry*> stored;
+    std::string refused;
+    for (const TIniBatch::TEntry& entry : batch.Entries()) {
+        if (Storable(entry.section, entry.key, entry.value)) {
+            stored.push_back(&entry);
+        } else {
+            refused.append(refused.empty() ? ": " : "; ")
+                .append("key \"" + entry.key + "\" of section \"" + entry.section +
+                        "\" holds a line break or a misplaced \"=\", \"[\", \";\" or \"]\"");
+        }
     }
-    std::string content;
-    if (ReadWholeFile(FileName(), content) == TReadResult::Failed ||
-        !ReplaceContent(FileName(), WithValue(content, section, key, value), FWriteBytes)) {
-        throw EIniFileError("Unable to write to " + FileName());
+    if (!stored.empty()) {
+        std::string content;
+        if (ReadWholeFile(FileName(), content) == TReadResult::Failed) {
+            throw EIniFileError("Unable to write to " + FileName());
+        }
+        for (const TIniBatch::TEntry* entry : stored) {
+            content = WithValue(content, entry->section, entry->key, entry->value);
+        }
+        if (!ReplaceContent(FileName(), content, FWriteBytes)) {
+            throw EIniFileError("Unable to write to " + FileName());
+        }
+    }
+    // Reported only now, so that one value the file cannot hold does not
+    // cost the others their save.
+    if (!refused.empty()) {
+        throw EIniFileError("Unable to write to " + FileName() + refused);
     }
 }
 

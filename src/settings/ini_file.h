@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ziv {
 
@@ -24,6 +25,28 @@ using TWriteBytes = std::function<bool(int fd, std::string_view bytes)>;
 // 32 bits (0x80000000 and up are negative). Nothing may follow the digits.
 // Returns false, leaving value alone, for any other text.
 bool ParseIniInteger(std::string_view text, std::int32_t& value);
+
+// Writes gathered to be stored together, in the order given, by one
+// replace of the file (TIniFile::WriteBatch, TLMDIniCtrl::WriteBatch). A
+// later entry for the same key wins, as with separate writes. Integers and
+// Booleans take the text TCustomIniFile writes for them.
+class TIniBatch {
+public:
+    struct TEntry {
+        std::string section;
+        std::string key;
+        std::string value;
+    };
+
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
+    void WriteBool(const std::string& section, const std::string& key, bool value);
+
+    const std::vector<TEntry>& Entries() const { return FEntries; }
+
+private:
+    std::vector<TEntry> FEntries;
+};
 
 // A file object addressed by section and key. Only the two string
 // operations touch storage; the integer and Boolean ones are built on them
@@ -58,6 +81,15 @@ private:
 // entry lines, sections and keys matched without regard to ASCII letter
 // case, bytes passed through unchanged.
 //
+// A line ends at "\r\n", at "\n" or at a lone "\r". So no value a read
+// returns holds a CR or an LF, every such value can be written back (a
+// read, a write of what it gave and a read again give the same value), and
+// writes can refuse every CR and LF: a written value never starts a line,
+// key or section, neither for this reader nor for one that ends lines at
+// CR only or LF only. A stray CR inside what was meant as one line
+// ("Label2=A\rB") therefore reads as "A", and "B" is a line of its own
+// (not an entry, as it has no "="), kept as it is by later writes.
+//
 // Reads never fail: a missing or unreadable file, section or key gives the
 // default. A read value loses the blanks around it and is cut to 2047
 // bytes. A value that begins and ends with a double quote loses that pair,
@@ -68,10 +100,10 @@ private:
 // the last entry of its section and a missing section at the end of the
 // file; every other line keeps its bytes, including its line ending. New
 // lines take the file's line ending (that of its first line), "\n" in a
-// new file. The whole new content goes to a temporary file in the same
-// directory, is synced, and is renamed over the old file, which keeps its
-// permissions: a failure at any point leaves the old file as it was and
-// raises EIniFileError "Unable to write to <path>".
+// file without one. The whole new content goes to a temporary file in the
+// same directory, is synced, and is renamed over the old file, which keeps
+// its permissions: a failure at any point leaves the old file as it was
+// and raises EIniFileError "Unable to write to <path>".
 class TIniFile final : public TCustomIniFile {
 public:
     explicit TIniFile(std::string fileName, TWriteBytes writeBytes = {});
@@ -87,6 +119,18 @@ public:
     // EIniFileError and the file is not touched.
     void WriteString(const std::string& section, const std::string& key,
                      const std::string& value) override;
+    // Stores every entry of the batch with one replace of the file: the file
+    // is read once, each entry goes in as WriteString would put it, in
+    // order, and the new content is written, synced and renamed once, so
+    // the file holds all of them or, after a failure, its old content.
+    //
+    // An entry WriteString would refuse is left out and does not keep the
+    // others from the file; once they are stored, EIniFileError "Unable to
+    // write to <path>: key "K" of section "S" holds ..." names every entry
+    // left out, "; " between them. A failure to replace the file stores
+    // nothing and raises the plain "Unable to write to <path>". Without an
+    // entry to store, the file is not touched.
+    void WriteBatch(const TIniBatch& batch);
 
 private:
     TWriteBytes FWriteBytes;

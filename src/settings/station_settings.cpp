@@ -60,19 +60,23 @@ void LoadStationSettings(TLMDIniCtrl& ini, TStationHomes& homes) {
 }
 
 void SaveStationSettings(TLMDIniCtrl& ini, const TStationHomes& homes) {
-    ini.WriteInteger(kStationSection, "X", homes.Left());
-    ini.WriteInteger(kStationSection, "Y", homes.Top());
-    ini.WriteString(kStationSection, "Port", homes.PortText());
+    TIniBatch batch;
+    batch.WriteInteger(kStationSection, "X", homes.Left());
+    batch.WriteInteger(kStationSection, "Y", homes.Top());
+    batch.WriteString(kStationSection, "Port", homes.PortText());
     for (int n = 1; n <= 3; ++n) {
-        ini.WriteString(kStationSection, kWaveFileKeys[n - 1], homes.SlotPath(n));
+        batch.WriteString(kStationSection, kWaveFileKeys[n - 1], homes.SlotPath(n));
     }
     for (int n = 1; n <= 3; ++n) {
-        ini.WriteString(kStationSection, kLabelKeys[n - 1], Utf8ToCp1257(homes.LabelText(n)));
+        batch.WriteString(kStationSection, kLabelKeys[n - 1], Utf8ToCp1257(homes.LabelText(n)));
     }
-    ini.WriteBool(kStationSection, "RTS", homes.RTSChecked());
-    ini.WriteBool(kStationSection, "DTR", homes.DTRChecked());
-    ini.WriteBool(kStationSection, "Norm", homes.NormChecked());
-    ini.WriteBool(kStationSection, "Inv", homes.InvChecked());
+    batch.WriteBool(kStationSection, "RTS", homes.RTSChecked());
+    batch.WriteBool(kStationSection, "DTR", homes.DTRChecked());
+    batch.WriteBool(kStationSection, "Norm", homes.NormChecked());
+    batch.WriteBool(kStationSection, "Inv", homes.InvChecked());
+    // One replace: a save cut short by a full disk or a crash leaves the
+    // settings of the previous run whole, never a mix of the two.
+    ini.WriteBatch(batch);
 }
 
 std::string PortDevicePath(TLMDIniCtrl& ini, const std::string& comName) {

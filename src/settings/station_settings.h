@@ -27,10 +27,14 @@ void ConfigureStationIni(TLMDIniCtrl& ini);
 void LoadStationSettings(TLMDIniCtrl& ini, TStationHomes& homes);
 
 // The save when the main window closes: X, Y, Port, the slot paths, the
-// label boxes' texts and the four radio buttons, each its own write. The
-// labels are stored in Windows-1257; a character it cannot hold is stored
-// as "?" (the label edits accept only characters it can hold). A failed
-// write raises EIniFileError and the keys after it are not written.
+// label boxes' texts and the four radio buttons, in that order, all by one
+// replace of the file. The labels are stored in Windows-1257; a character
+// it cannot hold is stored as "?" (the label edits accept only characters
+// it can hold). A value the file cannot hold (a line break in a slot's
+// file name) is left out, its key keeps its old value and every other key
+// is still saved; then EIniFileError "Unable to write to <path>: key ..."
+// names it. If the file cannot be replaced, it keeps its old content and
+// EIniFileError "Unable to write to <path>" is raised.
 void SaveStationSettings(TLMDIniCtrl& ini, const TStationHomes& homes);
 
 // The device of a port name from the optional "Ports" section

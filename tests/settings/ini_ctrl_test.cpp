@@ -59,6 +59,16 @@ TEST(IniCtrlTest, BlankSectionMeansTheLatestOne) {
     EXPECT_EQ(ini.ReadString("", "B", ""), "2");
     EXPECT_EQ(ReadBytes(dir / "t.ini"), "[Common]\nA=1\n[ZIV SOUND]\nB=2\nC=3\n");
 
+    // In a batch each entry's blank section is the latest one at its turn.
+    TIniBatch batch;
+    batch.WriteString("  ", "D", "4");
+    batch.WriteInteger("Other", "E", 5);
+    batch.WriteBool("", "F", true);
+    ini.WriteBatch(batch);
+    EXPECT_EQ(ReadBytes(dir / "t.ini"),
+              "[Common]\nA=1\n[ZIV SOUND]\nB=2\nC=3\nD=4\n[Other]\nE=5\nF=1\n");
+    EXPECT_EQ(ini.LatestSection(), "Other");
+
     // A failed write still moves the latest section on.
     ini.SetIniFile(dir / "missing/t.ini");
     EXPECT_THROW(ini.WriteInteger("Failed", "X", 1), EIniFileError);

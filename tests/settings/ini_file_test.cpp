@@ -1,10 +1,13 @@
 #include "settings/ini_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -151,6 +154,167 @@ TEST(IniFileTest, ValuesComeBackAsWritten) {
     // Longer values are cut, as the program's reads always have been.
     ini.WriteString("S", "K", std::string(2047, 'a') + "bcd");
     EXPECT_EQ(ini.ReadString("S", "K", ""), std::string(2047, 'a'));
+}
+
+TEST(IniFileTest, EveryValueReadCanBeWrittenBack) {
+    TempDir dir;
+    TIniFile ini(dir / "t.ini");
+    // A lone CR ends a line, so whatever follows it on the same physical
+    // line never belongs to the value.
+    WriteBytes(ini.FileName(),
+               "[S]\n"
+               "lone=A\rB\n"
+               "crlf=one\r\n"
+               "twice=two\r\r\n"
+               "cut=\"x\r\"\n"
+               "spaced=  \" blanks \"  \n"
+               "quoted=\"\"q\"\"\n"
+               "quote=\"\n"
+               "empty=\r"
+               "tab=\tv\t\r\n"
+               "hidden=h\rX=1\n"
+               "last=end\r");
+    const std::pair<const char*, const char*> expected[] = {
+        {"lone", "A"},          {"crlf", "one"},     {"twice", "two"}, {"cut", "\"x"},
+        {"spaced", " blanks "}, {"quoted", "\"q\""}, {"quote", "\""},  {"empty", ""},
+        {"tab", "v"},           {"hidden", "h"},     {"X", "1"},       {"last", "end"},
+    };
+    const auto breaks = [&] {
+        const std::string bytes = ReadBytes(ini.FileName());
+        return std::count(bytes.begin(), bytes.end(), '\r') +
+               std::count(bytes.begin(), bytes.end(), '\n');
+    };
+    const auto lineBreaks = breaks();
+    for (const auto& [key, value] : expected) {
+        const std::string read = ini.ReadString("S", key, "default");
+        EXPECT_EQ(read, value) << key;
+        ini.WriteString("S", key, read);
+        // The write neither changed a value nor added a line.
+        for (const auto& [otherKey, otherValue] : expected) {
+            EXPECT_EQ(ini.ReadString("S", otherKey, "default"), otherValue) << key << otherKey;
+        }
+        EXPECT_EQ(breaks(), lineBreaks) << key;
+    }
+
+    // A value that would hold a CR is refused like any other line break.
+    const std::string before = ReadBytes(ini.FileName());
+    for (const char* value : {"A\rB", "A\r", "\r", "B\rX=2", "\r[T]"}) {
+        EXPECT_THROW(ini.WriteString("S", "lone", value), EIniFileError);
+    }
+    EXPECT_EQ(ReadBytes(ini.FileName()), before);
+
+    // A file whose lines end at CR alone gets new lines of the same kind.
+    WriteBytes(ini.FileName(), "[S]\rK=1\r");
+    EXPECT_EQ(ini.ReadString("S", "K", ""), "1");
+    ini.WriteString("S", "L", "2");
+    ini.WriteString("T", "M", "3");
+    EXPECT_EQ(ReadBytes(ini.FileName()), "[S]\rK=1\rL=2\r[T]\rM=3\r");
+}
+
+TEST(IniFileTest, BatchIsOneReplaceWithTheBytesOfSeparateWrites) {
+    TempDir dir;
+    const std::string before = "; notes\r\n[s]\r\nB = old\r\n\r\n[Other]\r\nk=v\r\n";
+    WriteBytes(dir / "single.ini", before);
+    WriteBytes(dir / "batch.ini", before);
+    TIniBatch batch;
+    batch.WriteInteger("S", "A", -8);
+    batch.WriteString("S", "B", " new ");
+    batch.WriteBool("New", "C", true);
+    batch.WriteString("S", "D", "\"q\"");
+    batch.WriteString("S", "a", "again");  // the later entry wins
+
+    TIniFile single(dir / "single.ini");
+    for (const TIniBatch::TEntry& entry : batch.Entries()) {
+        single.WriteString(entry.section, entry.key, entry.value);
+    }
+    int writes = 0;
+    TIniFile batched(dir / "batch.ini", [&](int fd, std::string_view bytes) {
+        ++writes;
+        return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    });
+    batched.WriteBatch(batch);
+    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(ReadBytes(dir / "batch.ini"),
+              "; notes\r\n[s]\r\nB=\" new \"\r\nA=again\r\nD=\"\"q\"\"\r\n\r\n"
+              "[Other]\r\nk=v\r\n[New]\r\nC=1\r\n");
+    EXPECT_EQ(ReadBytes(dir / "batch.ini"), ReadBytes(dir / "single.ini"));
+
+    // Entries the file could not give back are left out; the others are
+    // stored by the same single replace before the error names the refused.
+    TIniBatch mixed;
+    mixed.WriteString("S", "A", "1");
+    mixed.WriteString("S", "B", "two\nlines");
+    mixed.WriteString("S", "a=b", "v");
+    mixed.WriteString("S", "D", "4");
+    writes = 0;
+    try {
+        batched.WriteBatch(mixed);
+        FAIL() << "no error";
+    } catch (const EIniFileError& e) {
+        const std::string why = " holds a line break or a misplaced \"=\", \"[\", \";\" or \"]\"";
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + dir.Path() +
+                                             "/batch.ini: key \"B\" of section \"S\"" + why +
+                                             "; key \"a=b\" of section \"S\"" + why);
+    }
+    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(batched.ReadString("S", "A", ""), "1");
+    EXPECT_EQ(batched.ReadString("S", "B", ""), " new ");
+    EXPECT_EQ(batched.ReadString("S", "D", ""), "4");
+
+    // With nothing left to store the file is not even created.
+    TIniFile none(dir / "none.ini");
+    TIniBatch refusedOnly;
+    refusedOnly.WriteString("S", "K", "a\rb");
+    EXPECT_THROW(none.WriteBatch(refusedOnly), EIniFileError);
+    none.WriteBatch(TIniBatch());
+    EXPECT_FALSE(test::Exists(none.FileName()));
+}
+
+TEST(IniFileTest, FailedBatchKeepsTheOldFileThroughItsLink) {
+    TempDir dir;
+    const std::string path = dir / "real.ini";
+    const std::string link = dir / "link.ini";
+    const std::string old = "; mine\n[S]\nK=old\n";
+    WriteBytes(path, old);
+    ::chmod(path.c_str(), 0640);
+    ASSERT_EQ(::symlink("real.ini", link.c_str()), 0);
+    TIniBatch batch;
+    batch.WriteString("S", "K", "new");
+    batch.WriteString("S", "L", "added");
+    batch.WriteString("T", "M", "more");
+
+    // The disk fills up half-way through the new content.
+    TIniFile failing(link, [](int fd, std::string_view bytes) {
+        (void)::write(fd, bytes.data(), bytes.size() / 2);
+        errno = ENOSPC;
+        return false;
+    });
+    try {
+        failing.WriteBatch(batch);
+        FAIL() << "no error";
+    } catch (const EIniFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + link);
+    }
+    EXPECT_EQ(ReadBytes(path), old);
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2);  // no temporary file left behind
+
+    // A read-only file is refused as a whole.
+    ::chmod(path.c_str(), 0444);
+    EXPECT_THROW(TIniFile(link).WriteBatch(batch), EIniFileError);
+    EXPECT_EQ(ReadBytes(path), old);
+
+    // A successful batch replaces the file the link points at and keeps its mode.
+    ::chmod(path.c_str(), 0640);
+    TIniFile(link).WriteBatch(batch);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadBytes(path), "; mine\n[S]\nK=new\nL=added\n[T]\nM=more\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
 TEST(IniFileTest, FailedWriteReportsThePathAndKeepsTheOldFile) {

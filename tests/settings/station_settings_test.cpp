@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <string_view>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -183,6 +185,94 @@ TEST_F(StationSettingsTest, SavedSettingsComeBackExactly) {
     for (int n = 0; n < 3; ++n) {
         EXPECT_EQ(loaded.captions[n], saved.labels[n]);
     }
+}
+
+TEST_F(StationSettingsTest, LabelWithALoneCarriageReturnSavesWithEveryKey) {
+    RunIn(program.Path());
+    WriteBytes(settings, "[ZIV SOUND]\nLabel2=A\rB\nLabel3=C\n");
+    LoadStationSettings(ini, homes);
+    EXPECT_EQ(homes.labels[1], "A");
+    EXPECT_EQ(homes.labels[2], "C");
+    homes.dtr = true;
+    homes.inv = true;
+    homes.rts = homes.norm = false;
+    const FakeHomes saved = homes;
+    SaveStationSettings(ini, homes);
+    EXPECT_EQ(ReadBytes(settings),
+              "[ZIV SOUND]\nLabel2=A\rB\nLabel3=C\nX=100\nY=100\nPort=0\n"
+              "Wave File1=\nWave File2=\nWave File3=\nLabel1=1 \xC1RA\xD0"
+              "AS\nRTS=0\nDTR=1\nNorm=0\nInv=1\n");
+
+    FakeHomes loaded;
+    LoadStationSettings(ini, loaded);
+    EXPECT_EQ(loaded.Stored(), saved.Stored());
+}
+
+TEST_F(StationSettingsTest, UnwritableValueIsReportedAfterEveryOtherKeyIsSaved) {
+    RunIn(program.Path());
+    WriteBytes(settings, "[ZIV SOUND]\nWave File2=/old.wav\nInv=0\n");
+    LoadStationSettings(ini, homes);
+    homes.left = 7;
+    homes.port = "COM4";
+    homes.paths[1] = "/home/ly1a/two\nlines.wav";  // a file name may hold a line break
+    homes.labels[2] = "Ačiū";
+    homes.inv = true;
+    homes.norm = false;
+    try {
+        SaveStationSettings(ini, homes);
+        FAIL() << "no error";
+    } catch (const EIniFileError& e) {
+        EXPECT_TRUE(std::string(e.what()).starts_with("Unable to write to " + settings +
+                                                      ": key \"Wave File2\" of section"))
+            << e.what();
+    }
+    FakeHomes loaded;
+    LoadStationSettings(ini, loaded);
+    EXPECT_EQ(loaded.paths[1], "/old.wav");
+    loaded.paths[1] = homes.paths[1];
+    EXPECT_EQ(loaded.Stored(), homes.Stored());
+}
+
+TEST_F(StationSettingsTest, SaveReplacesTheFileOnceOrNotAtAll) {
+    RunIn(program.Path());
+    const std::string old = "[ZIV SOUND]\r\nMain=/old/zivsound\r\nX=1\r\n";
+    WriteBytes(settings, old);
+    LoadStationSettings(ini, homes);
+    homes.left = -1200;
+
+    int writes = 0;
+    ini.SetWriteBytes([&](int fd, std::string_view bytes) {
+        ++writes;
+        return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    });
+    SaveStationSettings(ini, homes);
+    EXPECT_EQ(writes, 1);
+    EXPECT_NE(ReadBytes(settings).find("X=-1200\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(settings).find("Inv=0\r\n"), std::string::npos);
+
+    // The disk has room for a few more bytes only: the first keys would fit,
+    // the whole save does not, and the old file stays as it was.
+    WriteBytes(settings, old);
+    ini.SetWriteBytes([&](int fd, std::string_view bytes) {
+        if (bytes.size() <= old.size() + 10) {
+            return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        }
+        (void)::write(fd, bytes.data(), old.size() + 10);
+        errno = ENOSPC;
+        return false;
+    });
+    try {
+        SaveStationSettings(ini, homes);
+        FAIL() << "no error";
+    } catch (const EIniFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + settings);
+    }
+    EXPECT_EQ(ReadBytes(settings), old);
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(program.Path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1);
 }
 
 TEST_F(StationSettingsTest, FailedMainWriteLeavesEveryHomeAlone) {
