@@ -33,8 +33,15 @@ public:
 
     // Makes the output ready for the sound that is about to be played, so
     // that its first sample follows the play request at once. A later play
-    // of another sound, or none at all, is harmless.
-    virtual void PrepareSound(const std::string& sound) { (void)sound; }
+    // of another sound, or none at all, is harmless. Returns false, with
+    // one line on standard error saying why, when the sound cannot be
+    // played: the file cannot be read, is no sound or holds no samples, or
+    // no sound output answers. The keyer asks this before it keys the
+    // transmitter.
+    virtual bool PrepareSound(const std::string& sound) {
+        (void)sound;
+        return true;
+    }
 };
 
 }  // namespace ziv

@@ -95,6 +95,9 @@ struct TPulseSoundService::Impl {
         std::string error;
         Clock::time_point progressAt;
         std::int64_t readIndex = -1;
+        // The device has taken samples of this play: from then on a stall
+        // is a stopped device, and the transmitter must not wait long.
+        bool flowing = false;
 
         bool Finished() const {
             return state == State::Done || state == State::Stopped || state == State::Failed;
@@ -335,6 +338,9 @@ struct TPulseSoundService::Impl {
 
     static void OnWrite(pa_stream*, size_t, void* userdata) {
         auto* pb = static_cast<Playback*>(userdata);
+        // Asked for more while playing: the device took what it had.
+        if (pb->state == State::Playing)
+            pb->flowing = true;
         pb->progressAt = Clock::now();
         pb->owner->Pump(pb);
     }
@@ -346,6 +352,8 @@ struct TPulseSoundService::Impl {
             return;
         // An answering server is not enough: the device must be taking samples.
         if (ti->read_index != pb->readIndex) {
+            if (pb->readIndex >= 0 && pb->state == State::Playing)
+                pb->flowing = true;
             pb->readIndex = ti->read_index;
             pb->progressAt = Clock::now();
         }
@@ -525,11 +533,12 @@ struct TPulseSoundService::Impl {
         auto* self = static_cast<Impl*>(userdata);
         self->tickerArmed = false;
         const auto now = Clock::now();
-        const auto limit = std::chrono::milliseconds(self->options.stallMs);
         bool busy = false;
         for (const auto& pb : {self->playing, self->prepared}) {
             if (!pb || !pb->Moving())
                 continue;
+            const auto limit =
+                std::chrono::milliseconds(pb->flowing ? self->options.stallMs : self->options.startMs);
             if (now - pb->progressAt > limit) {
                 const bool connecting = pb->state == State::Connecting;
                 // Whatever stalled, the next play starts on a fresh connection.
@@ -633,26 +642,44 @@ struct TPulseSoundService::Impl {
         return true;
     }
 
-    void Prepare(const std::string& path) {
+    bool Prepare(const std::string& path) {
         Finish(prepared, State::Stopped);
         prepared.reset();
-        // Failures stay silent here: the play that follows meets them again
-        // and reports them once.
-        std::string ignored;
-        PlaybackPtr pb = Open(path, &ignored);
-        if (!pb)
-            return;
+        std::string why;
+        PlaybackPtr pb = Open(path, &why);
+        if (!pb) {
+            ReportCannotPlay(path, why);
+            return false;
+        }
         if (pb->info.frames == 0) {
             Finish(pb, State::Done);
-            return;
+            ReportCannotPlay(path, "it holds no samples");
+            return false;
         }
         prepared = pb;
-        if (!EnsureContext(false, &ignored)) {
+        if (!EnsureContext(true, &why)) {
             Finish(pb, State::Failed);
-            return;
+            prepared.reset();
+            Report("no sound server: " + why);
+            return false;
         }
-        if (pa_context_get_state(context) == PA_CONTEXT_READY)
-            StartStream(pb.get(), &ignored);
+        if (!StartStream(pb.get(), &why)) {
+            prepared.reset();
+            ReportCannotPlay(path, why);
+            return false;
+        }
+        // A missing output device shows only once the stream is set up; it
+        // takes milliseconds, and the transmitter is not keyed yet.
+        WaitFor([&pb] { return pb->state != State::Connecting; },
+                Clock::now() + std::chrono::milliseconds(options.startMs));
+        if (pb->state == State::Ready)
+            return true;
+        ReportCannotPlay(path, pb->state == State::Connecting ? "the sound server does not answer"
+                                                             : pb->error);
+        if (prepared == pb)
+            prepared.reset();
+        Finish(pb, State::Stopped);
+        return false;
     }
 
     void Stop() {
@@ -700,11 +727,13 @@ void TPulseSoundService::StopSound() {
     impl_->Stop();
 }
 
-void TPulseSoundService::PrepareSound(const std::string& sound) {
-    if (impl_->loop == nullptr)
-        return;
+bool TPulseSoundService::PrepareSound(const std::string& sound) {
+    if (impl_->loop == nullptr) {
+        Report("no sound server: the sound thread could not be started");
+        return false;
+    }
     TLock lock(impl_->loop);
-    impl_->Prepare(sound);
+    return impl_->Prepare(sound);
 }
 
 }  // namespace ziv

@@ -24,8 +24,12 @@ namespace ziv {
 class TPulseSoundService : public TSoundService {
 public:
     struct TOptions {
-        // A play gives up when the server has taken no samples for this long.
-        int stallMs = 3000;
+        // A play gives up when the device stops taking samples for this
+        // long: the transmitter is keyed meanwhile, with nothing to send.
+        int stallMs = 700;
+        // The same before the device has taken any sample of the play: a
+        // freshly started server or a waking device may take longer.
+        int startMs = 3000;
         // Longest wait for the server to accept the connection.
         int connectMs = 3000;
         // Samples kept queued at the server: low enough for a prompt start
@@ -42,7 +46,7 @@ public:
 
     bool PlaySound(const std::string& sound, std::uint32_t flags) override;
     void StopSound() override;
-    void PrepareSound(const std::string& sound) override;
+    bool PrepareSound(const std::string& sound) override;
 
 private:
     struct Impl;

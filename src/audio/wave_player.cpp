@@ -55,9 +55,12 @@ void TSRWavePlayer::Stop() {
     service_.StopSound();
 }
 
-void TSRWavePlayer::Prepare() {
-    if (location_ == wlFile && !waveName_.empty())
-        service_.PrepareSound(waveName_);
+bool TSRWavePlayer::Prepare() {
+    if (location_ != wlFile) {
+        std::cerr << "ZIVSound: only sound files can be played\n";
+        return false;
+    }
+    return !waveName_.empty() && service_.PrepareSound(waveName_);
 }
 
 }  // namespace ziv

@@ -36,9 +36,10 @@ public:
     bool Play();
     // Ends any sound this process is playing. Fires no event.
     void Stop();
-    // Readies the output for WaveName ahead of Play (for instance during
-    // the transmitter's key-up delay). Has no effect on what Play does.
-    void Prepare();
+    // Readies the output for WaveName ahead of Play (before the transmitter
+    // is keyed). Has no effect on what Play does. False when WaveName
+    // cannot be played (the service says why).
+    bool Prepare();
 
     // The flags Play passes for the present properties.
     std::uint32_t PlayFlags() const;

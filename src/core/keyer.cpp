@@ -61,14 +61,21 @@ void TKeyer::WritePttLine(bool transmit) {
 }
 
 void TKeyer::TXOn() {
-    WritePttLine(true);
-    if (!WavePlayer.WaveName().empty()) {
-        // A key-up delay already running goes on with its count and period.
-        Timer2->SetEnabled(true);
-        // The delay is the time to get the sound output ready, so the
-        // message starts right on the second tick.
-        WavePlayer.Prepare();
+    // A transmitter keyed for a message that never comes is worse than
+    // none: whether the message can be played is found out first. Getting
+    // the output ready here also lets the message start right on the
+    // second tick of the key-up delay.
+    if (!WavePlayer.WaveName().empty() && !WavePlayer.Prepare()) {
+        BtnStart.SetDown(false);
+        BtnTimer.SetEnabled(true);
+        TrackBar1.SetPosition(savedPause_);
+        FailSend();
+        return;
     }
+    WritePttLine(true);
+    // A key-up delay already running goes on with its count and period.
+    if (!WavePlayer.WaveName().empty())
+        Timer2->SetEnabled(true);
 }
 
 void TKeyer::TXOff() {
@@ -81,7 +88,22 @@ void TKeyer::Timer2Timer() {
         return;
     keyUpTicks_ = 0;
     Timer2->SetEnabled(false);
-    WavePlayer.Play();
+    // The after-play event has unkeyed either way.
+    if (WavePlayer.Play()) {
+        if (OnSendResult)
+            OnSendResult(true);
+    } else {
+        FailSend();
+    }
+}
+
+void TKeyer::FailSend() {
+    // A loop would only fail again after every pause.
+    if (loopFlag_)
+        BtnStopClick();
+    Refuse();
+    if (OnSendResult)
+        OnSendResult(false);
 }
 
 void TKeyer::WavePlayerAfterPlay() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "audio/wave_player.h"
@@ -52,6 +53,11 @@ public:
     // the focused control afterwards.
     void FormKeyDown(std::uint16_t key, TShiftState shift);
 
+    // Told after each transmission whether the message went out whole
+    // (true), or could not be played at all or broke off (false: the
+    // transmitter was not keyed, or was unkeyed at once, and the loop ended).
+    std::function<void(bool sent)> OnSendResult;
+
     // --- State, for the window and for tests ---
     bool LoopFlag() const { return loopFlag_; }
     std::int32_t SavedPause() const { return savedPause_; }
@@ -88,6 +94,7 @@ private:
     void SendOnceKey();
     void LoopStartKey();
     void Refuse() { beep_.MessageBeep(TBeep::RefusalType); }
+    void FailSend();
     // Writes the PTT line for transmit (true) or idle (false) by the
     // line/polarity table; the line that is not chosen keeps its level.
     void WritePttLine(bool transmit);

@@ -35,6 +35,8 @@ public:
     using TVaCustomComm::SetReadBufSize;
     using TVaCustomComm::SetReadTimeout;
     using TVaCustomComm::SetRTSEnable;
+    using TVaCustomComm::HangUpOnClose;
+    using TVaCustomComm::SetHangUpOnClose;
     using TVaCustomComm::SetStopbits;
     using TVaCustomComm::SetWriteBufSize;
     using TVaCustomComm::SetWriteTimeout;

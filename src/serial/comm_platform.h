@@ -136,6 +136,14 @@ public:
     virtual int ClearCommError(TCommHandle handle, std::uint32_t& errors, TComStat& stat) = 0;
     virtual int EscapeCommFunction(TCommHandle handle, std::uint32_t function) = 0;
     virtual int CloseHandle(TCommHandle handle) = 0;
+    // Whether closing the device (or the end of the process) drops both
+    // control lines, as POSIX's HUPCL does. Platforms that leave the lines
+    // alone at close have nothing to do.
+    virtual int SetHangUpOnClose(TCommHandle handle, bool drop) {
+        (void)handle;
+        (void)drop;
+        return 0;
+    }
 
     // A wait for the line events of an open device; see TCommEventWait.
     virtual std::unique_ptr<TCommEventWait> CreateEventWait(TCommHandle handle) = 0;

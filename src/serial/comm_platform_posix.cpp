@@ -478,6 +478,19 @@ int TPosixCommPlatform::CloseHandle(TCommHandle handle) {
     return 0;
 }
 
+int TPosixCommPlatform::SetHangUpOnClose(TCommHandle handle, bool drop) {
+    termios t{};
+    if (::tcgetattr(Fd(handle), &t) != 0)
+        return errno;
+    const tcflag_t wanted = drop ? (t.c_cflag | HUPCL) : (t.c_cflag & ~static_cast<tcflag_t>(HUPCL));
+    if (wanted == t.c_cflag)
+        return 0;
+    t.c_cflag = wanted;
+    if (::tcsetattr(Fd(handle), TCSANOW, &t) != 0)
+        return errno;
+    return 0;
+}
+
 std::unique_ptr<TCommEventWait> TPosixCommPlatform::CreateEventWait(TCommHandle) {
     return std::make_unique<TPosixEventWait>();
 }

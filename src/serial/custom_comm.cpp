@@ -69,6 +69,7 @@ void TVaCustomComm::Open() {
     CreateHandle();
 
     UpdateDCB();
+    ApplyHangUpOnClose();
 
     TCommTimeouts timeouts;
     timeouts.ReadIntervalTimeout = MAXDWORD;
@@ -212,6 +213,21 @@ void TVaCustomComm::EscapeComm(std::uint32_t function) {
         return;
     if (const int error = FPlatform.EscapeCommFunction(FHandle, function); error != 0)
         RaiseCommError("Error calling comm function (%d), %s", error);
+}
+
+void TVaCustomComm::ApplyHangUpOnClose() {
+    TVaLockGuard guard(*FLock);
+    if (!Active())
+        return;
+    if (const int error = FPlatform.SetHangUpOnClose(FHandle, FHangUpOnClose); error != 0)
+        RaiseCommError("Error setting hang-up on close (%d), %s", error);
+}
+
+void TVaCustomComm::SetHangUpOnClose(bool value) {
+    if (value == FHangUpOnClose)
+        return;
+    FHangUpOnClose = value;
+    ApplyHangUpOnClose();
 }
 
 void TVaCustomComm::SetRTS(bool value) {

@@ -105,6 +105,12 @@ protected:
     void SetDTREnable(bool value);
     bool RTSEnable() const { return FRTSEnable; }
     void SetRTSEnable(bool value);
+    // Whether closing the port, or the end of the process, drops RTS and
+    // DTR (Linux's default). A dropped line keys an inverted PTT, so the
+    // keyer turns this off for that polarity. Applied to an open port at
+    // once.
+    bool HangUpOnClose() const { return FHangUpOnClose; }
+    void SetHangUpOnClose(bool value);
 
     // --- Events ---
     const TNotifyEvent& OnOpen() const { return FOnOpen; }
@@ -132,6 +138,7 @@ protected:
 
     // Raises EVaCommError with the pattern filled from the failed call's code.
     [[noreturn]] void RaiseCommError(const std::string& pattern, int code);
+    void ApplyHangUpOnClose();
     void EscapeComm(std::uint32_t function);
 
     TCommHandle FHandle = INVALID_HANDLE_VALUE;
@@ -168,6 +175,7 @@ private:
     std::int32_t FXoffLim = 1024;
     TThreadPriority FPriority = tpNormal;
     bool FDTREnable = true;
+    bool FHangUpOnClose = true;
     bool FRTSEnable = true;
 
     TNotifyEvent FOnOpen, FOnClose, FOnEvent, FOnCts, FOnDsr, FOnRing, FOnRlsd, FOnTxEmpty,

@@ -12,4 +12,10 @@ bool TResponsiveSoundService::PlaySound(const std::string& sound, std::uint32_t 
     return played;
 }
 
+bool TResponsiveSoundService::PrepareSound(const std::string& sound) {
+    bool ready = false;
+    gate_.RunBlocking([&] { ready = inner_.PrepareSound(sound); });
+    return ready;
+}
+
 }  // namespace ziv

@@ -11,15 +11,16 @@ class TUiGate;
 // But the real service's synchronous play runs on a worker thread while
 // the user-interface thread waits in the gate's local loop, painting and
 // answering the desktop, with everything else held back until Play has
-// returned. Asynchronous plays, stops and preparations pass straight
-// through.
+// returned. A preparation, which may wait for the server to answer, runs
+// the same way; asynchronous plays and stops pass straight through.
 class TResponsiveSoundService : public TSoundService {
 public:
     TResponsiveSoundService(TSoundService& inner, TUiGate& gate) : inner_(inner), gate_(gate) {}
 
     bool PlaySound(const std::string& sound, std::uint32_t flags) override;
     void StopSound() override { inner_.StopSound(); }
-    void PrepareSound(const std::string& sound) override { inner_.PrepareSound(sound); }
+    // Preparing may wait for the sound server to answer.
+    bool PrepareSound(const std::string& sound) override;
 
 private:
     TSoundService& inner_;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <numbers>
 #include <string>
@@ -277,6 +278,37 @@ TEST_F(PulsePlayback, ServerGoneFailsPromptlyAndARestartedServerWorks) {
     EXPECT_NEAR(PlayAndListen(service, path).seconds, 0.25, 0.006);
 }
 
+// What cannot be played is found out when preparing, before the keyer
+// keys the transmitter: each with one line saying why.
+TEST_F(PulsePlayback, PrepareRefusesWhatCannotBePlayed) {
+    WriteTone(dir_ + "/good.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.2);
+    SF_INFO header{.frames = 0, .samplerate = 44100, .channels = 1,
+                   .format = SF_FORMAT_WAV | SF_FORMAT_PCM_16, .sections = 0, .seekable = 0};
+    sf_close(sf_open((dir_ + "/header.wav").c_str(), SFM_WRITE, &header));
+    std::ofstream(dir_ + "/empty.wav");
+    std::ofstream(dir_ + "/text.wav") << "CQ CQ CQ de LY1ABC\n";
+    std::filesystem::create_directory(dir_ + "/folder.wav");
+    TPulseSoundService service;
+    for (const char* name : {"missing.wav", "empty.wav", "header.wav", "text.wav", "folder.wav"}) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(service.PrepareSound(dir_ + "/" + name)) << name;
+        EXPECT_EQ(Lines(::testing::internal::GetCapturedStderr()), 1u) << name;
+    }
+    EXPECT_TRUE(service.PrepareSound(dir_ + "/good.wav"));
+    service.StopSound();
+
+    ASSERT_EQ(std::system("pactl unload-module module-null-sink"), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(service.PrepareSound(dir_ + "/good.wav"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "ZIVSound: cannot play " + dir_ + "/good.wav: no sound output device (No such entity)\n");
+
+    server_.Kill();
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(service.PrepareSound(dir_ + "/good.wav"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("ZIVSound: no sound server: ", 0), 0u);
+}
+
 TEST_F(PulsePlayback, NoOutputDeviceFailsWithOneLine) {
     const std::string path = dir_ + "/msg.wav";
     WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.2);
@@ -291,19 +323,24 @@ TEST_F(PulsePlayback, NoOutputDeviceFailsWithOneLine) {
 TEST_F(PulsePlayback, StalledServerEndsASynchronousPlayWithFailure) {
     const std::string path = dir_ + "/long.wav";
     WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 10.0);
-    TPulseSoundService::TOptions options;
-    options.stallMs = 1000;
-    TPulseSoundService service(options);
-    std::thread freezer([this] {
-        std::this_thread::sleep_for(300ms);
+    TPulseSoundService service;
+    TListeningRecorder recorder;  // as in the other tests: the sink runs
+    std::atomic<std::int64_t> frozenAt = 0;
+    std::thread freezer([this, &frozenAt] {
+        std::this_thread::sleep_for(500ms);
         server_.Pause();
+        frozenAt = std::chrono::steady_clock::now().time_since_epoch().count();
     });
     ::testing::internal::CaptureStderr();
     // Without the stall check this call would never return.
     const bool played = service.PlaySound(path, SND_FILENAME);
+    const auto returnedAt = std::chrono::steady_clock::now().time_since_epoch().count();
     const std::string said = ::testing::internal::GetCapturedStderr();
     freezer.join();
     EXPECT_FALSE(played);
+    // The transmitter is keyed all that time: under a second, with room for
+    // a busy machine, and well short of the start-up allowance.
+    EXPECT_LT(std::chrono::nanoseconds(returnedAt - frozenAt.load()), 2s);
     EXPECT_EQ(said,
               "ZIVSound: cannot play " + path + ": the sound device stopped taking samples\n");
 

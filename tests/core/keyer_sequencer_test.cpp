@@ -145,6 +145,52 @@ TEST_F(Sequencer, FailedPlayStillUnkeysAtOnce) {
     EXPECT_FALSE(sound.Plays[0].ok);
 }
 
+// A message that cannot be played never keys the transmitter: the send is
+// refused with the beep, a running loop ends, and the window is told.
+TEST_F(Sequencer, UnplayableMessageIsRefusedBeforeKeyingAndEndsTheLoop) {
+    std::vector<bool> results;
+    keyer.OnSendResult = [&](bool sent) { results.push_back(sent); };
+    keyer.BtnPlay1.Click();
+    At(0, [&] { keyer.BtnStart.Click(); });  // plays whole
+    ui.Advance(5000);
+    sound.Unplayable.insert("a.wav");
+    keyer.TrackBar1.SetPosition(2);
+    At(5000, [&] { keyer.TrackBar1.MouseUp(); });  // the loop's first send
+    ui.Advance(30000);
+
+    EXPECT_EQ(Timeline(), (Strings{"0:SETRTS", "3120:CLRRTS"}));
+    EXPECT_EQ(sound.Plays.size(), 1u);
+    EXPECT_EQ(beep.Count(), 1);
+    EXPECT_FALSE(keyer.LoopFlag());
+    EXPECT_TRUE(keyer.BtnTimer.Visible());
+    EXPECT_FALSE(keyer.BtnStop.Visible());
+    EXPECT_TRUE(keyer.BtnStart.Enabled());
+    EXPECT_FALSE(keyer.BtnStart.Down());
+    EXPECT_EQ(keyer.TrackBar1.Position(), 2);
+    EXPECT_EQ(results, (std::vector<bool>{true, false}));
+
+    // Playable again: the next send goes out and clears the sign.
+    sound.Unplayable.clear();
+    At(40000, [&] { keyer.BtnStart.Click(); });
+    ui.Advance(10000);
+    EXPECT_EQ(results, (std::vector<bool>{true, false, true}));
+}
+
+// A play that breaks off unkeys at once, ends the loop and is told too.
+TEST_F(Sequencer, PlayThatFailsInALoopEndsTheLoop) {
+    std::vector<bool> results;
+    keyer.OnSendResult = [&](bool sent) { results.push_back(sent); };
+    slots.SetPath(3, "breaks.wav");  // prepares, then fails when played
+    keyer.BtnPlay3.Click();
+    keyer.TrackBar1.SetPosition(1);
+    At(0, [&] { keyer.TrackBar1.MouseUp(); });
+    ui.Advance(10000);
+    EXPECT_EQ(Timeline(), (Strings{"0:SETRTS", "120:CLRRTS"}));
+    EXPECT_FALSE(keyer.LoopFlag());
+    EXPECT_EQ(beep.Count(), 1);
+    EXPECT_EQ(results, (std::vector<bool>{false}));
+}
+
 TEST_F(Sequencer, CountdownTickWithLoopClearChangesNothing) {
     keyer.TrackBar1.SetPosition(5);
     keyer.Timer1->SetEnabled(true);

@@ -149,6 +149,10 @@ int TFakeCommPlatform::CloseHandle(TCommHandle handle) {
     return Record("CloseHandle", static_cast<std::uint32_t>(handle));
 }
 
+int TFakeCommPlatform::SetHangUpOnClose(TCommHandle, bool drop) {
+    return Record("SetHangUpOnClose", drop ? 1 : 0);
+}
+
 std::unique_ptr<TCommEventWait> TFakeCommPlatform::CreateEventWait(TCommHandle) {
     Record("CreateEventWait", 0);
     return std::make_unique<TFakeEventWait>(Events);

@@ -88,6 +88,7 @@ public:
     int ClearCommError(TCommHandle handle, std::uint32_t& errors, TComStat& stat) override;
     int EscapeCommFunction(TCommHandle handle, std::uint32_t function) override;
     int CloseHandle(TCommHandle handle) override;
+    int SetHangUpOnClose(TCommHandle handle, bool drop) override;
     std::unique_ptr<TCommEventWait> CreateEventWait(TCommHandle handle) override;
     std::string ErrorText(int code) override;
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,14 @@ public:
 
     bool PlaySound(const std::string& sound, std::uint32_t flags) override;
     void StopSound() override { ++Stops; }
-    void PrepareSound(const std::string& sound) override { Prepared.push_back(sound); }
+    // Every sound prepares unless marked unplayable: a sound it has no
+    // length for fails only when played, as one that breaks off would.
+    bool PrepareSound(const std::string& sound) override {
+        Prepared.push_back(sound);
+        return !Unplayable.contains(sound);
+    }
+
+    std::set<std::string> Unplayable;
 
     std::vector<Play> Plays;
     std::vector<std::string> Prepared;

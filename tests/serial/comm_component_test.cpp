@@ -26,8 +26,9 @@ struct CommComponent : FakePortFixture {
 
 TEST_F(CommComponent, OpenAndCloseWithTheKeyersSettings) {
     com.Open();
-    EXPECT_EQ(TakeCalls(), (Names{"CreateFile", "GetCommState", "SetCommState", "SetCommTimeouts",
-                                  "SetupComm", "SetCommMask", "CreateEventWait"}));
+    EXPECT_EQ(TakeCalls(),
+              (Names{"CreateFile", "GetCommState", "SetCommState", "SetHangUpOnClose",
+                     "SetCommTimeouts", "SetupComm", "SetCommMask", "CreateEventWait"}));
     EXPECT_EQ(platform.OpenedNames, Names{"COM3"});
     ASSERT_EQ(platform.WrittenDCBs.size(), 1u);
     const TDCB& dcb = platform.WrittenDCBs[0];
@@ -202,8 +203,26 @@ TEST_F(CommComponent, SetterRules) {
     com.Open();
     EXPECT_EQ(platform.DeviceDCB.StopBits, 2);
     EXPECT_EQ(platform.DeviceDCB.XonLim, 0x2345);
-    EXPECT_EQ(platform.Calls[5].name, "SetCommMask");
-    EXPECT_EQ(platform.Calls[5].arg, 0x41u);
+    EXPECT_EQ(platform.Calls[6].name, "SetCommMask");
+    EXPECT_EQ(platform.Calls[6].arg, 0x41u);
+}
+
+// Whether the lines drop at close is set at every open, and at once on an
+// open port; a refusal is the component's error.
+TEST_F(CommComponent, HangUpOnCloseFollowsTheSettingOpenOrClosed) {
+    com.SetHangUpOnClose(false);
+    EXPECT_TRUE(TakeCalls().empty());
+    com.Open();
+    ASSERT_EQ(platform.Calls.at(3).name, "SetHangUpOnClose");
+    EXPECT_EQ(platform.Calls.at(3).arg, 0u);
+    platform.Calls.clear();
+    com.SetHangUpOnClose(false);
+    EXPECT_TRUE(TakeCalls().empty());
+    com.SetHangUpOnClose(true);
+    ASSERT_EQ(platform.Calls.size(), 1u);
+    EXPECT_EQ(platform.Calls[0].arg, 1u);
+    platform.FailWith["SetHangUpOnClose"] = 5;
+    EXPECT_THROW(com.SetHangUpOnClose(false), EVaCommError);
 }
 
 TEST_F(CommComponent, EventCharsAssignIsOneBatch) {
