@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   pulseaudio pulseaudio-utils
   xvfb xauth x11-utils
-  sox xdotool
+  sox xdotool openbox
 )
 
 missing=()

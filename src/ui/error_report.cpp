@@ -58,6 +58,11 @@ void Guarded(TErrorReport& report, const std::function<void()>& handler) noexcep
 }
 
 void TBoxErrorReport::ReportException(const std::exception& error) {
+    if (quiet_) {
+        failedQuietly_ = true;
+        std::cerr << "ZIVSound: " << error.what() << '\n';
+        return;
+    }
     boxes_.ShowError(title_, WithFullStop(QString::fromUtf8(error.what())));
 }
 

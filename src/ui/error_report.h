@@ -58,9 +58,17 @@ public:
         : boxes_(boxes), title_(std::move(title)) {}
     void ReportException(const std::exception& error) override;
 
+    // From now on no box: each error is one line on standard error. For a
+    // close by signal, which must never wait for someone to press OK.
+    void SetQuiet(bool quiet) { quiet_ = quiet; }
+    // Whether an error was reported while quiet.
+    bool FailedQuietly() const { return failedQuietly_; }
+
 private:
     TMessageBoxes& boxes_;
     QString title_;
+    bool quiet_ = false;
+    bool failedQuietly_ = false;
 };
 
 }  // namespace ziv

@@ -11,6 +11,7 @@ public:
     virtual void Close() = 0;
     virtual int PortNum() const = 0;
     virtual void SetPortNum(int value) = 0;
+    virtual void SetHangUpOnClose(bool drop) = 0;
 };
 
 // The same over any component that has these four operations.
@@ -22,6 +23,7 @@ public:
     void Close() override { comm_.Close(); }
     int PortNum() const override { return comm_.PortNum(); }
     void SetPortNum(int value) override { comm_.SetPortNum(value); }
+    void SetHangUpOnClose(bool drop) override { comm_.SetHangUpOnClose(drop); }
 
 private:
     Comm& comm_;

@@ -5,15 +5,19 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
+#include <QWindow>
 #include <algorithm>
 
 #include "settings/ini_ctrl.h"
@@ -24,10 +28,12 @@
 #include "ui/key_map.h"
 #include "ui/ui_gate.h"
 #include "ui/widgets.h"
+#include "ui/window_position.h"
 
 namespace ziv {
 
 const char* const TFormSound::PortBusyText = "Prievadas užimtas";
+const char* const TFormSound::SendFailedText = "nepavyko groti";
 
 namespace {
 
@@ -293,8 +299,17 @@ void TFormSound::BindModels() {
         };
         model.OnChange();
         // A click on a radio button always checks it.
-        connect(widget, &QAbstractButton::clicked, this,
-                [this, &model] { Guard([&model] { model.SetChecked(true); }); });
+        connect(widget, &QAbstractButton::clicked, this, [this, &model] {
+            Guard([this, &model] {
+                model.SetChecked(true);
+                FollowPolarity();
+                // The line now chosen, or the line under the new polarity,
+                // goes to its idle level at once: it may sit at the keyed
+                // one. Not during a key-up delay, which the play ends.
+                if (!keyer_.Timer2->Enabled())
+                    keyer_.TXOff();
+            });
+        });
     };
     bindRadio(keyer_.rbRTS, rbRTS_);
     bindRadio(keyer_.rbDTR, rbDTR_);
@@ -313,6 +328,16 @@ void TFormSound::BindModels() {
     trackBar1_->OnMouseUp = [this, &bar] { Guard([&bar] { bar.MouseUp(); }); };
 
     keyer_.Panel2.OnSetFocus = [this] { panel2_->setFocus(Qt::OtherFocusReason); };
+
+    // A send that failed shows in the title until the next one goes out:
+    // the operator must see it without a terminal, and a message box would
+    // stand in the way in the middle of a contest.
+    keyer_.OnSendResult = [this](bool sent) {
+        const QString file = QFileInfo(Utf8(keyer_.WavePlayer.WaveName())).fileName();
+        setWindowTitle(sent ? title_
+                            : title_ + QStringLiteral(" — ") + QString::fromUtf8(SendFailedText) +
+                                  QStringLiteral(" ") + file);
+    };
 }
 
 void TFormSound::SetFilesWindow(TFilesWindowLink link) {
@@ -360,6 +385,14 @@ void TFormSound::FormShow() {
 }
 
 void TFormSound::FormClose() {
+    try {
+        // A close during a transmission (a signal in the key-up delay)
+        // unkeys first: with an Inverted PTT the closed port keeps the
+        // level it had.
+        keyer_.TXOff();
+    } catch (...) {
+        // The port is closed next anyway.
+    }
     try {
         port_.Close();
     } catch (...) {
@@ -419,8 +452,16 @@ void TFormSound::PortItemPicked() {
     Guard([this] { ComboBox1Change(); });
 }
 
+void TFormSound::FollowPolarity() {
+    // Linux drops both lines when the port closes or the program ends:
+    // unkeyed for a Normal PTT, which is what unkeys after a crash, but
+    // keyed for an Inverted one, whose lines must then keep their level.
+    port_.SetHangUpOnClose(!keyer_.rbInv.Checked());
+}
+
 void TFormSound::OpenWithIdleLevel() {
     try {
+        FollowPolarity();
         port_.Open();
         // The idle levels are the unkey levels.
         keyer_.TXOff();
@@ -453,8 +494,14 @@ void TFormSound::ApplyWidth() {
                           ? std::max(0, frameGeometry().width() - geometry().width())
                           : 0;
     const int client = std::max(1, outerWidth_ - frame);
-    if (client != width() || minimumWidth() != client)
+    if (client != width() || minimumWidth() != client) {
         setFixedSize(client, ClientHeight);
+        // Qt's resize of a native window that is not on the screen yet
+        // asks again for the client area's corner (QWindow::resize), which
+        // would undo the frame's placement.
+        if (windowHandle() && !windowHandle()->isVisible())
+            PlaceFrame();
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -464,14 +511,39 @@ void TFormSound::SetLeft(int value) {
     if (!requestedPos_)
         requestedPos_ = pos();
     requestedPos_->setX(value);
-    move(*requestedPos_);
+    PlaceFrame();
 }
 
 void TFormSound::SetTop(int value) {
     if (!requestedPos_)
         requestedPos_ = pos();
     requestedPos_->setY(value);
-    move(*requestedPos_);
+    PlaceFrame();
+}
+
+void TFormSound::PlaceFrame() {
+    if (!requestedPos_)
+        return;
+    std::vector<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.push_back(screen->availableGeometry());
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QSize frame = frameGeometry().size().expandedTo(size().grownBy(kUnknownFrameAllowance));
+    // The request is kept as asked, and placed whole each time: a left
+    // edge on no screen may be on one with the top edge that comes next.
+    const QPoint corner = PlaceWindowFrame(requestedPos_->x(), requestedPos_->y(), frame, screens,
+                                           primary ? primary->availableGeometry() : QRect());
+    // pos() is the frame's corner, and so is what is saved. move() puts
+    // the frame's corner there only while Qt knows the frame: before the
+    // native window exists (Qt then asks the window manager for the
+    // frame's corner) or once the window manager has framed it. In between,
+    // which is when the settings are loaded, it places the client area's
+    // corner and the frame is added above and left of it: the saved place
+    // would move by the frame at every start. The native window's frame
+    // position is the frame's corner whenever the frame comes.
+    move(corner);
+    if (QWindow* window = windowHandle())
+        window->setFramePosition(corner);
 }
 
 std::string TFormSound::PortText() const {

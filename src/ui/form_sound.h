@@ -55,6 +55,8 @@ public:
     static constexpr int WideWidth = 290;
 
     static const char* const PortBusyText;
+    // Shown in the title, with the file's name, after a failed send.
+    static const char* const SendFailedText;
 
     // The port is the same component as the keyer's COM. The gate may be
     // null (no play ever blocks then).
@@ -134,10 +136,14 @@ private:
     void CreateControls();
     void BindModels();
     void SetRadiosEnabled(bool enabled);
+    void FollowPolarity();
     // Opens the port and puts the PTT line into its idle level; any
     // failure shows "Prievadas užimtas".
     void OpenWithIdleLevel();
     void ApplyWidth();
+    // Puts the frame's corner at requestedPos_, or on the primary screen
+    // when the window would be on no screen there.
+    void PlaceFrame();
     void Guard(const std::function<void()>& handler);
     void PortTextEdited();
     void PortItemPicked();
@@ -157,8 +163,9 @@ private:
     bool settingsLoaded_ = false;
     int outerWidth_ = 0;  // 0: as laid out
     QString lastPortText_;
-    // The position asked for: the frame the window manager adds may not be
-    // known between setting the left and the top edge.
+    // The frame's corner as asked for, unchecked: the frame the window
+    // manager adds may not be known between setting the left and the top
+    // edge, and a left edge on no screen may be on one with the top edge.
     std::optional<QPoint> requestedPos_;
 
     std::array<QToolButton*, 3> btnPlay_{};

@@ -50,7 +50,7 @@ TProgram::TProgram(const QString& executablePath)
 
     signals_ = std::make_unique<TSignalWatch>(
         std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP},
-        [this](int) { gate_.RunOrHold([this] { CloseForSignal(); }); });
+        [this](int) { OnSignal(); });
 }
 
 TProgram::~TProgram() {
@@ -59,6 +59,20 @@ TProgram::~TProgram() {
     signals_.reset();
     FormFailai.reset();
     FormSound.reset();
+}
+
+void TProgram::OnSignal() {
+    // A close by signal waits for nothing: a session manager kills what
+    // does not end in time, losing the settings. So no box either.
+    errors_.SetQuiet(true);
+    if (!gate_.Holding()) {
+        CloseForSignal();
+        return;
+    }
+    // A message is playing: it stops now, the keyer unkeys as after any
+    // play, and the close comes before the input held meanwhile.
+    sound_.StopSound();
+    gate_.HoldFirst([this] { CloseForSignal(); });
 }
 
 void TProgram::CloseForSignal() {
@@ -84,7 +98,8 @@ int TProgram::Run() {
     });
     const int code = QApplication::exec();
     SetApplicationShuttingDown(true);
-    return code;
+    // A close by signal that could not save says so in the exit code.
+    return code != 0 ? code : errors_.FailedQuietly() ? 1 : 0;
 }
 
 }  // namespace ziv

@@ -42,8 +42,10 @@ public:
     TErrorReport& Errors() { return errors_; }
 
 private:
-    // SIGINT, SIGTERM, SIGHUP: close modal boxes first, then the main
-    // window, exactly as the close box does.
+    // SIGINT, SIGTERM, SIGHUP: stop a message that plays, then close.
+    void OnSignal();
+    // Closes modal boxes first, then the main window, exactly as the close
+    // box does.
     void CloseForSignal();
 
     QString title_;

@@ -93,6 +93,11 @@ void TUiGate::Hold(std::function<void()> work) {
     ScheduleFlush();
 }
 
+void TUiGate::HoldFirst(std::function<void()> work) {
+    held_.push_front(std::move(work));
+    ScheduleFlush();
+}
+
 void TUiGate::RunOrHold(std::function<void()> work) {
     if (Holding())
         Hold(std::move(work));

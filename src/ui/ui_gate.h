@@ -48,6 +48,9 @@ public:
 
     // Queues work for after the held work (user-interface thread only).
     void Hold(std::function<void()> work);
+    // Queues work ahead of all held work (user-interface thread only): for
+    // a close that must not wait behind the input held during a message.
+    void HoldFirst(std::function<void()> work);
     // Runs work now, or queues it when holding (user-interface thread only).
     void RunOrHold(std::function<void()> work);
     // From any thread: runs work on the user-interface thread in its turn.

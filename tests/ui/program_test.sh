@@ -32,8 +32,10 @@ SESSION
 
 # Our own X server: -displayfd lets it pick a free display and tells its
 # number only once it accepts clients, so neither a display taken by
-# another run nor a slow start can make the program miss it.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# another run nor a slow start can make the program miss it. -noreset: the
+# server would otherwise reset whenever its last client (xwininfo) leaves,
+# refusing the program's connection meanwhile.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 1 200); do

@@ -31,6 +31,10 @@ public:
     bool Start();
     const std::string& Error() const { return error_; }
     const std::string& Dir() const { return dir_; }
+    // The private sound server, to stop, freeze or kill it.
+    test::TPrivatePulseServer& Sound() { return *sound_; }
+    // The X server's display; only after a successful Start().
+    const std::string& Display() const { return x_->Display(); }
 
     // A fresh device double served to every station started after this.
     std::string NewDevice(const std::string& name);

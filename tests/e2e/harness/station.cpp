@@ -115,16 +115,18 @@ bool TXServer::Start(const std::string& workDir, std::string& error) {
         ::dup2(fd, 3);
         const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(log, 2);
+        // -noreset: by default the server resets when its last client
+        // leaves, and a client connecting meanwhile is refused; xdotool's
+        // short connections would make the program's start a lottery.
         ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "800x600x24", "-nolisten",
-                 "tcp", static_cast<char*>(nullptr));
+                 "tcp", "-noreset", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     for (int waited = 0; waited < 10000; waited += 20) {
         std::string number = ReadAll(displayFile);
         if (!number.empty() && number.back() == '\n') {
             display_ = ":" + number.substr(0, number.size() - 1);
-            // Once in a while a client that connects right after the number
-            // came was refused; a client that got through proves it ready.
+            // A client that got through proves it ready.
             for (; waited < 10000; waited += 20) {
                 if (Xdotool(display_, {"getdisplaygeometry"}).find("800 600") == 0)
                     return true;
@@ -189,6 +191,9 @@ std::string TStation::Stderr() const {
 bool TStation::Start(const TEnvironment& environment, std::string& error) {
     const std::string exe = dir_ + "/ZIVSound";
     const std::string log = dir_ + "/stderr.txt";
+    // A station may be started again after its program ended.
+    exitCode_ = -1;
+    window_.clear();
     startedNs_ = NowNs();
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -243,6 +248,17 @@ std::vector<std::string> TStation::Windows() const {
     for (std::string id; out >> id;)
         windows.push_back(id);
     return windows;
+}
+
+std::string TStation::Title() const {
+    std::string title = Xdotool(x_.Display(), {"getwindowname", window_});
+    while (!title.empty() && title.back() == '\n')
+        title.pop_back();
+    return title;
+}
+
+void TStation::KillXConnection() {
+    Xdotool(x_.Display(), {"windowkill", window_});
 }
 
 TStation::TGeometry TStation::Geometry(const std::string& window) const {

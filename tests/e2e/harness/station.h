@@ -77,6 +77,12 @@ public:
     };
     TGeometry Geometry(const std::string& window) const;
 
+    // The main window's title.
+    std::string Title() const;
+    // Cuts the program's connection to the X server, as a crashed or
+    // restarted X session does.
+    void KillXConnection();
+
     // Input goes to the main window: the pointer is moved into it first,
     // since without a window manager the keyboard follows the pointer.
     void Key(const std::string& keys);

@@ -18,5 +18,8 @@ constexpr int kWidenX = 150, kWidenY = 17;
 // In the wide window: the port box and the DTR radio button.
 constexpr int kPortBoxX = 143 + 64 + 20, kPortBoxY = 38 + 12 + 10;
 constexpr int kDtrX = 143 + 2 + 6 + 10, kDtrY = 38 + 32 + 20 + 8;
+// In the wide window: the polarity radio buttons.
+constexpr int kNormX = 143 + 57 + 10, kNormY = 38 + 36 + 8;
+constexpr int kInvX = 143 + 57 + 10, kInvY = 38 + 52 + 8;
 
 }  // namespace ziv::e2e
