@@ -663,7 +663,10 @@ struct TPulseSoundService::Impl {
             Report("no sound server: " + why);
             return false;
         }
-        if (!StartStream(pb.get(), &why)) {
+        // The connection's own callback starts the stream of a prepared
+        // sound once the connection stands; a second stream would be lost
+        // with its callbacks still pointing here.
+        if (pb->state == State::Opened && !StartStream(pb.get(), &why)) {
             prepared.reset();
             ReportCannotPlay(path, why);
             return false;
