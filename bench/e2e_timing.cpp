@@ -29,8 +29,12 @@ struct TStats {
     std::vector<double> values;
     double Median() const { return At(0.5); }
     double P95() const { return At(0.95); }
-    double Min() const { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
-    double Max() const { return values.empty() ? 0 : *std::max_element(values.begin(), values.end()); }
+    double Min() const {
+        return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+    }
+    double Max() const {
+        return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+    }
     double At(double q) const {
         if (values.empty())
             return 0;
@@ -193,9 +197,10 @@ int main(int argc, char** argv) {
     };
     char text[256];
     std::printf("Machine: %s\n\n", Machine().c_str());
-    std::printf("%d transmissions of a 0.4 s message in a loop with a 1 s pause, RTS, "
-                "48 kHz null sink.\n\n",
-                transmissions);
+    std::printf(
+        "%d transmissions of a 0.4 s message in a loop with a 1 s pause, RTS, "
+        "48 kHz null sink.\n\n",
+        transmissions);
     std::printf("| measure | measured | target |\n|---|---|---|\n");
     std::snprintf(text, sizeof text, "median %.1f, p95 %.1f, min %.1f", quiet.keyToSound.Median(),
                   quiet.keyToSound.P95(), quiet.keyToSound.Min());
@@ -204,8 +209,7 @@ int main(int argc, char** argv) {
                   quiet.tail.Min(), quiet.tail.Max());
     row("tail: last sample to unkey (ms)", text, "0-5, never negative");
     std::snprintf(text, sizeof text, "median %+.1f, min %+.1f, max %+.1f",
-                  quiet.spacingError.Median(), quiet.spacingError.Min(),
-                  quiet.spacingError.Max());
+                  quiet.spacingError.Median(), quiet.spacingError.Min(), quiet.spacingError.Max());
     row("loop spacing error (ms)", text, "within 10");
     std::snprintf(text, sizeof text, "%d", quiet.unheard);
     row("transmissions without sound", text, "0");
@@ -216,8 +220,8 @@ int main(int argc, char** argv) {
     row("process start to window shown (ms)", text, "< 300");
     std::snprintf(text, sizeof text, "%.1f", std::max(quiet.peakRssMb, busy.peakRssMb));
     row("peak resident memory (MB)", text, "< 60");
-    std::snprintf(text, sizeof text, "median %.1f, p95 %.1f, max %.1f",
-                  busy.keyToSound.Median(), busy.keyToSound.P95(), busy.keyToSound.Max());
+    std::snprintf(text, sizeof text, "median %.1f, p95 %.1f, max %.1f", busy.keyToSound.Median(),
+                  busy.keyToSound.P95(), busy.keyToSound.Max());
     row("key to first sample, CPU saturated (ms)", text, "<= 150");
     std::snprintf(text, sizeof text, "min %.1f, max %.1f", busy.tail.Min(), busy.tail.Max());
     row("tail, CPU saturated (ms)", text, "never negative");

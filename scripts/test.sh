@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors, and runs the
-# whole test suite; then builds again with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs the suite there too.
+# whole test suite and the fuzzers; then builds again with AddressSanitizer
+# and UndefinedBehaviorSanitizer and runs the suite there too.
 # ZIV_SKIP_SANITIZE=1 skips the second build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +12,13 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIV_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+# The settings reader and the sound-file opening under libFuzzer for a
+# bounded time (ZIV_FUZZ_SECONDS per target; 0 skips).
+fuzz_seconds=${ZIV_FUZZ_SECONDS:-60}
+if [ "$fuzz_seconds" -gt 0 ]; then
+  bash scripts/fuzz.sh "$fuzz_seconds"
+fi
 
 if [ "${ZIV_SKIP_SANITIZE:-0}" != 1 ]; then
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZIV_WERROR=ON -DZIV_SANITIZE=ON >/dev/null

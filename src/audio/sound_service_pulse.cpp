@@ -537,8 +537,8 @@ struct TPulseSoundService::Impl {
         for (const auto& pb : {self->playing, self->prepared}) {
             if (!pb || !pb->Moving())
                 continue;
-            const auto limit =
-                std::chrono::milliseconds(pb->flowing ? self->options.stallMs : self->options.startMs);
+            const auto limit = std::chrono::milliseconds(pb->flowing ? self->options.stallMs
+                                                                     : self->options.startMs);
             if (now - pb->progressAt > limit) {
                 const bool connecting = pb->state == State::Connecting;
                 // Whatever stalled, the next play starts on a fresh connection.
@@ -677,8 +677,8 @@ struct TPulseSoundService::Impl {
                 Clock::now() + std::chrono::milliseconds(options.startMs));
         if (pb->state == State::Ready)
             return true;
-        ReportCannotPlay(path, pb->state == State::Connecting ? "the sound server does not answer"
-                                                             : pb->error);
+        ReportCannotPlay(
+            path, pb->state == State::Connecting ? "the sound server does not answer" : pb->error);
         if (prepared == pb)
             prepared.reset();
         Finish(pb, State::Stopped);

@@ -14,6 +14,7 @@ public:
     using TVaCustomComm::DTREnable;
     using TVaCustomComm::EventChars;
     using TVaCustomComm::FlowControl;
+    using TVaCustomComm::HangUpOnClose;
     using TVaCustomComm::MonitorEvents;
     using TVaCustomComm::Options;
     using TVaCustomComm::Parity;
@@ -27,6 +28,7 @@ public:
     using TVaCustomComm::SetDTREnable;
     using TVaCustomComm::SetEventChars;
     using TVaCustomComm::SetFlowControl;
+    using TVaCustomComm::SetHangUpOnClose;
     using TVaCustomComm::SetMonitorEvents;
     using TVaCustomComm::SetOptions;
     using TVaCustomComm::SetParity;
@@ -35,8 +37,6 @@ public:
     using TVaCustomComm::SetReadBufSize;
     using TVaCustomComm::SetReadTimeout;
     using TVaCustomComm::SetRTSEnable;
-    using TVaCustomComm::HangUpOnClose;
-    using TVaCustomComm::SetHangUpOnClose;
     using TVaCustomComm::SetStopbits;
     using TVaCustomComm::SetWriteBufSize;
     using TVaCustomComm::SetWriteTimeout;

@@ -482,7 +482,8 @@ int TPosixCommPlatform::SetHangUpOnClose(TCommHandle handle, bool drop) {
     termios t{};
     if (::tcgetattr(Fd(handle), &t) != 0)
         return errno;
-    const tcflag_t wanted = drop ? (t.c_cflag | HUPCL) : (t.c_cflag & ~static_cast<tcflag_t>(HUPCL));
+    const tcflag_t wanted =
+        drop ? (t.c_cflag | HUPCL) : (t.c_cflag & ~static_cast<tcflag_t>(HUPCL));
     if (wanted == t.c_cflag)
         return 0;
     t.c_cflag = wanted;

@@ -48,9 +48,8 @@ TProgram::TProgram(const QString& executablePath)
         slots_, keyer_, [this] { FormSound->MakeNarrow(); }, FormSound.get());
     FormSound->SetFilesWindow(MakeFilesWindowLink(*FormFailai));
 
-    signals_ = std::make_unique<TSignalWatch>(
-        std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP},
-        [this](int) { OnSignal(); });
+    signals_ = std::make_unique<TSignalWatch>(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP},
+                                              [this](int) { OnSignal(); });
 }
 
 TProgram::~TProgram() {

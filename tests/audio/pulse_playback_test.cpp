@@ -282,8 +282,12 @@ TEST_F(PulsePlayback, ServerGoneFailsPromptlyAndARestartedServerWorks) {
 // keys the transmitter: each with one line saying why.
 TEST_F(PulsePlayback, PrepareRefusesWhatCannotBePlayed) {
     WriteTone(dir_ + "/good.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.2);
-    SF_INFO header{.frames = 0, .samplerate = 44100, .channels = 1,
-                   .format = SF_FORMAT_WAV | SF_FORMAT_PCM_16, .sections = 0, .seekable = 0};
+    SF_INFO header{.frames = 0,
+                   .samplerate = 44100,
+                   .channels = 1,
+                   .format = SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                   .sections = 0,
+                   .seekable = 0};
     sf_close(sf_open((dir_ + "/header.wav").c_str(), SFM_WRITE, &header));
     std::ofstream(dir_ + "/empty.wav");
     std::ofstream(dir_ + "/text.wav") << "CQ CQ CQ de LY1ABC\n";
@@ -300,8 +304,9 @@ TEST_F(PulsePlayback, PrepareRefusesWhatCannotBePlayed) {
     ASSERT_EQ(std::system("pactl unload-module module-null-sink"), 0);
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(service.PrepareSound(dir_ + "/good.wav"));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "ZIVSound: cannot play " + dir_ + "/good.wav: no sound output device (No such entity)\n");
+    EXPECT_EQ(
+        ::testing::internal::GetCapturedStderr(),
+        "ZIVSound: cannot play " + dir_ + "/good.wav: no sound output device (No such entity)\n");
 
     server_.Kill();
     ::testing::internal::CaptureStderr();

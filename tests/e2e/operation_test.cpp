@@ -52,8 +52,7 @@ TEST(Operation, RepeatLoopsFromTheTrackBarAndF4KeepTheirSpacingAndStopOnEscape) 
 
     // F4 starts it again with the pause the track bar was released at.
     station.Key("F4");
-    ASSERT_TRUE(run.WaitForTransmissions(device, ptt, 2 * kCycles, 15000, 200))
-        << station.Stderr();
+    ASSERT_TRUE(run.WaitForTransmissions(device, ptt, 2 * kCycles, 15000, 200)) << station.Stderr();
     station.Key("Escape");
     const std::int64_t secondStopNs = NowNs();
     SleepMs(2500);

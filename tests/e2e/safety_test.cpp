@@ -46,8 +46,12 @@ TEST_P(Polarity, UnplayableMessagesNeverKeyTheTransmitter) {
     const std::string goodPath = run.NewMessage("good.wav", good);
     std::ofstream(dir + "/empty.wav");
     std::ofstream(dir + "/text.wav") << "CQ CQ CQ de LY1ABC\n";
-    SF_INFO header{.frames = 0, .samplerate = 48000, .channels = 1,
-                   .format = SF_FORMAT_WAV | SF_FORMAT_PCM_16, .sections = 0, .seekable = 0};
+    SF_INFO header{.frames = 0,
+                   .samplerate = 48000,
+                   .channels = 1,
+                   .format = SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                   .sections = 0,
+                   .seekable = 0};
     sf_close(sf_open((dir + "/header.wav").c_str(), SFM_WRITE, &header));
     std::filesystem::create_directory(dir + "/folder.wav");
     ASSERT_EQ(::mkfifo((dir + "/fifo.wav").c_str(), 0600), 0);

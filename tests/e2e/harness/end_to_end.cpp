@@ -93,8 +93,8 @@ bool TEndToEnd::Launch(TStation& station) {
     return true;
 }
 
-bool TEndToEnd::WaitForTransmissions(const std::string& device, const TPtt& ptt,
-                                     std::size_t count, int timeoutMs, int settleMs) {
+bool TEndToEnd::WaitForTransmissions(const std::string& device, const TPtt& ptt, std::size_t count,
+                                     int timeoutMs, int settleMs) {
     const std::int64_t until = NowNs() + std::int64_t(timeoutMs) * 1000000;
     for (;;) {
         std::size_t ended = 0;

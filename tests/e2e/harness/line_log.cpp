@@ -51,8 +51,8 @@ std::vector<TLineEvent> EventsOf(const std::vector<TLineEvent>& events, const st
     return mine;
 }
 
-std::vector<TKeyedSpan> KeyedSpans(const std::vector<TLineEvent>& events,
-                                   const std::string& device, const TPtt& ptt) {
+std::vector<TKeyedSpan> KeyedSpans(const std::vector<TLineEvent>& events, const std::string& device,
+                                   const TPtt& ptt) {
     std::vector<TKeyedSpan> spans;
     bool keyed = false;
     std::int64_t openedNs = 0;

@@ -47,8 +47,8 @@ struct TKeyedSpan {
 
 // The keyed spans of `ptt` on `device`, oldest first. A closed device
 // counts as its last levels until the next event.
-std::vector<TKeyedSpan> KeyedSpans(const std::vector<TLineEvent>& events,
-                                   const std::string& device, const TPtt& ptt);
+std::vector<TKeyedSpan> KeyedSpans(const std::vector<TLineEvent>& events, const std::string& device,
+                                   const TPtt& ptt);
 // The transmissions: keyed spans the program started by switching the line.
 std::vector<TKeyedSpan> Transmissions(const std::vector<TLineEvent>& events,
                                       const std::string& device, const TPtt& ptt);

@@ -22,7 +22,6 @@ struct TMarkedMessage {
 };
 
 // Writes the message as a WAV file; false with the reason in `error`.
-bool WriteMarkedMessage(const std::string& path, const TMarkedMessage& message,
-                        std::string& error);
+bool WriteMarkedMessage(const std::string& path, const TMarkedMessage& message, std::string& error);
 
 }  // namespace ziv::e2e

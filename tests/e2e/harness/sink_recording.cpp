@@ -63,9 +63,9 @@ std::vector<THeardSound> TSinkRecording::Sounds() {
     auto timeOf = [&](std::size_t i) {
         const std::size_t c = i / chunk;
         const double behindNs = double(c * chunk + chunk - 1 - i) * 1e9 / rate_;
-        const std::int64_t newestNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                          newest[c].time_since_epoch())
-                                          .count();
+        const std::int64_t newestNs =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(newest[c].time_since_epoch())
+                .count();
         return newestNs - static_cast<std::int64_t>(behindNs) + static_cast<std::int64_t>(aheadNs);
     };
 

@@ -243,7 +243,7 @@ bool TStation::Running() {
 
 std::vector<std::string> TStation::Windows() const {
     std::istringstream out(Xdotool(x_.Display(), {"search", "--all", "--onlyvisible", "--pid",
-                                                 std::to_string(pid_), "--name", "^Zivsound$"}));
+                                                  std::to_string(pid_), "--name", "^Zivsound$"}));
     std::vector<std::string> windows;
     for (std::string id; out >> id;)
         windows.push_back(id);
@@ -304,8 +304,8 @@ void TStation::Type(const std::string& text) {
 }
 
 void TStation::Click(int x, int y) {
-    Xdotool(x_.Display(), {"mousemove", "--window", window_, std::to_string(x), std::to_string(y),
-                           "click", "1"});
+    Xdotool(x_.Display(),
+            {"mousemove", "--window", window_, std::to_string(x), std::to_string(y), "click", "1"});
 }
 
 void TStation::Drag(int fromX, int fromY, int toX, int toY) {

@@ -34,11 +34,11 @@ private:
 struct TStationSettings {
     int x = 10;
     int y = 10;
-    std::string port;           // "COM1".."COM4" or empty
-    std::string waveFiles[3];   // full paths
+    std::string port;          // "COM1".."COM4" or empty
+    std::string waveFiles[3];  // full paths
     std::string labels[3] = {"CQ", "QRZ", "TEST"};
-    bool rts = true;            // the PTT line: RTS, else DTR
-    bool inverted = false;      // the PTT polarity
+    bool rts = true;                           // the PTT line: RTS, else DTR
+    bool inverted = false;                     // the PTT polarity
     std::map<std::string, std::string> ports;  // COMn -> device path
 };
 
