@@ -11,6 +11,7 @@ packages=(
   pulseaudio pulseaudio-utils
   xvfb xauth x11-utils
   sox xdotool openbox
+  dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 
 missing=()

@@ -36,6 +36,12 @@ void ConfigureStationIni(TLMDIniCtrl& ini) {
     ini.SetCommon(true);
 }
 
+void ConfigureStationIni(TLMDIniCtrl& ini, const std::string& settingsPath) {
+    ConfigureStationIni(ini);
+    ini.SetIniFile(settingsPath);
+    ini.SetIniPrefix(ppFixed);
+}
+
 void LoadStationSettings(TLMDIniCtrl& ini, TStationHomes& homes) {
     if (!SettingsFileInWorkingDirectory()) {
         ini.WriteString(kStationSection, "Main", ini.ProgramPath());

@@ -7,18 +7,21 @@
 
 namespace ziv {
 
-// The settings file beside the executable and its one section.
+// The settings file's name (see StationSettingsPath) and its one section.
 inline constexpr char kSettingsFileName[] = "ZIVSound.ini";
 inline constexpr char kStationSection[] = "ZIV SOUND";
 
 // Sets up the window's settings component: "ZIVSound.ini" in the
 // executable's directory.
 void ConfigureStationIni(TLMDIniCtrl& ini);
+// The same for the file at the full path settingsPath, such as the one
+// StationSettingsPath gives.
+void ConfigureStationIni(TLMDIniCtrl& ini, const std::string& settingsPath);
 
 // The start-up load, first thing when the main window is shown. If no
 // "ZIVSound.ini" is found in the working directory (a first run started
 // from the program's own directory), "Main" is written with the
-// executable's full path, which creates the file beside the executable.
+// executable's full path, which creates the settings file.
 // Then every home is set from its key, or from the default when the key is
 // missing or does not parse: X, Y 100; Port "0"; the slot paths empty;
 // the labels "1 ĮRAŠAS".."3 ĮRAŠAS" (also copied to the play buttons);

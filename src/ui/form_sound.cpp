@@ -521,9 +521,7 @@ void TFormSound::SetTop(int value) {
     PlaceFrame();
 }
 
-void TFormSound::PlaceFrame() {
-    if (!requestedPos_)
-        return;
+QPoint TFormSound::FrameTarget() const {
     std::vector<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.push_back(screen->availableGeometry());
@@ -531,8 +529,14 @@ void TFormSound::PlaceFrame() {
     const QSize frame = frameGeometry().size().expandedTo(size().grownBy(kUnknownFrameAllowance));
     // The request is kept as asked, and placed whole each time: a left
     // edge on no screen may be on one with the top edge that comes next.
-    const QPoint corner = PlaceWindowFrame(requestedPos_->x(), requestedPos_->y(), frame, screens,
-                                           primary ? primary->availableGeometry() : QRect());
+    return PlaceWindowFrame(requestedPos_->x(), requestedPos_->y(), frame, screens,
+                            primary ? primary->availableGeometry() : QRect());
+}
+
+void TFormSound::PlaceFrame() {
+    if (!requestedPos_)
+        return;
+    const QPoint corner = FrameTarget();
     // pos() is the frame's corner, and so is what is saved. move() puts
     // the frame's corner there only while Qt knows the frame: before the
     // native window exists (Qt then asks the window manager for the
@@ -617,6 +621,24 @@ void TFormSound::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     // The window manager's frame arrives after the window is mapped.
     ApplyWidth();
+    CorrectFirstPlacement();
+}
+
+void TFormSound::CorrectFirstPlacement() {
+    // A window manager may map the window before it has taken the position
+    // asked for (now and then openbox put it at the screen's corner, or
+    // the client area where the frame was asked). Once it has framed the
+    // window Qt knows the frame, and move() puts the frame's corner where
+    // asked: checked once, at the first move that shows a frame, so that
+    // the operator's own moves are never undone.
+    if (placed_ || !requestedPos_ || !isVisible())
+        return;
+    if (frameGeometry().size() == geometry().size())
+        return;  // not framed yet, or no window manager
+    placed_ = true;
+    const QPoint corner = FrameTarget();
+    if (pos() != corner)
+        move(corner);
 }
 
 }  // namespace ziv

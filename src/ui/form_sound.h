@@ -144,6 +144,9 @@ private:
     // Puts the frame's corner at requestedPos_, or on the primary screen
     // when the window would be on no screen there.
     void PlaceFrame();
+    // Where the frame's corner goes for requestedPos_ (which must be set).
+    QPoint FrameTarget() const;
+    void CorrectFirstPlacement();
     void Guard(const std::function<void()>& handler);
     void PortTextEdited();
     void PortItemPicked();
@@ -167,6 +170,7 @@ private:
     // manager adds may not be known between setting the left and the top
     // edge, and a left edge on no screen may be on one with the top edge.
     std::optional<QPoint> requestedPos_;
+    bool placed_ = false;
 
     std::array<QToolButton*, 3> btnPlay_{};
     QToolButton* btnStart_ = nullptr;

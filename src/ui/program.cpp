@@ -23,7 +23,7 @@ std::string ResolvePort(TLMDIniCtrl& ini, const std::string& comName) {
 
 }  // namespace
 
-TProgram::TProgram(const QString& executablePath)
+TProgram::TProgram(const QString& executablePath, const std::string& settingsPath)
     : title_(ApplicationTitleFromPath(executablePath)),
       errors_(boxes_, title_),
       invoker_(gate_),
@@ -35,7 +35,7 @@ TProgram::TProgram(const QString& executablePath)
       timers_(&gate_, &errors_),
       keyer_(COM, WavePlayer, timers_, beep_, slots_) {
     gate_.SetErrorReport(&errors_);
-    ConfigureStationIni(Ini);
+    ConfigureStationIni(Ini, settingsPath);
     // Opening the port leaves both lines low; the idle level is written
     // right after.
     COM.SetDTREnable(false);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "audio/sound_service_pulse.h"
 #include "audio/wave_player.h"
@@ -30,7 +31,8 @@ class TSignalWatch;
 // files window FormFailai, in that order.
 class TProgram {
 public:
-    explicit TProgram(const QString& executablePath);
+    // The station settings are read from and saved to settingsPath.
+    TProgram(const QString& executablePath, const std::string& settingsPath);
     ~TProgram();
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;

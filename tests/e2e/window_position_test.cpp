@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "e2e/harness/end_to_end.h"
+#include "e2e/harness/window_points.h"
 
 namespace ziv::e2e {
 namespace {
@@ -25,6 +26,7 @@ namespace {
 constexpr int kScreenWidth = 800;  // the harness's Xvfb screen
 constexpr int kScreenHeight = 600;
 constexpr int kNarrowOuterWidth = 165;
+constexpr int kWideOuterWidth = 290;
 
 std::string Output(const std::string& command) {
     std::string text;
@@ -116,16 +118,21 @@ std::optional<TRect> FrameOf(const std::string& display, const std::string& wind
     return std::nullopt;
 }
 
-// The program narrows its window when the frame's width becomes known;
-// waits for that.
-std::optional<TRect> NarrowFrameOf(const std::string& display, const std::string& window) {
+// The program sets its window's width when the frame's width becomes
+// known; waits for that.
+std::optional<TRect> FrameOfWidth(const std::string& display, const std::string& window,
+                                  int width) {
     std::optional<TRect> frame;
     for (int tries = 0; tries < 40; ++tries, SleepMs(50)) {
         frame = FrameOf(display, window);
-        if (!frame || frame->width == kNarrowOuterWidth)
+        if (!frame || frame->width == width)
             break;
     }
     return frame;
+}
+
+std::optional<TRect> NarrowFrameOf(const std::string& display, const std::string& window) {
+    return FrameOfWidth(display, window, kNarrowOuterWidth);
 }
 
 struct TSaved {
@@ -207,6 +214,39 @@ TEST(WindowPosition, UnderAWindowManagerTenRestartsKeepTheSavedPlaceAndTheNarrow
     RecordProperty("saved", trail);
     for (std::size_t i = 0; i < saved.size(); ++i)
         EXPECT_EQ(saved[i], (TSaved{settings.x, settings.y})) << "start " << i + 1 << ":" << trail;
+}
+
+TEST(WindowPosition, UnderAWindowManagerTheWidenButtonGivesTheWideWidthAndBackInPlace) {
+    TEndToEnd run;
+    ASSERT_TRUE(run.Start()) << run.Error();
+    TWindowManager manager;
+    std::string error;
+    ASSERT_TRUE(manager.Start(run.Display(), run.Dir(), error)) << error;
+    TStationSettings settings;
+    settings.x = 200;
+    settings.y = 150;
+    settings.port = "";
+    TStation& station = run.NewStation("station", settings);
+    ASSERT_TRUE(run.Launch(station)) << run.Error();
+
+    const std::optional<TRect> narrow = NarrowFrameOf(run.Display(), station.MainWindow());
+    ASSERT_TRUE(narrow) << "the window manager never framed the window";
+    EXPECT_EQ(narrow->width, kNarrowOuterWidth);
+    station.Click(kWidenX, kWidenY);
+    const std::optional<TRect> wide =
+        FrameOfWidth(run.Display(), station.MainWindow(), kWideOuterWidth);
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->width, kWideOuterWidth);
+    // The window grows to the right; its corner stays where it was.
+    EXPECT_EQ(wide->x, narrow->x);
+    EXPECT_EQ(wide->y, narrow->y);
+    station.Click(kWidenX, kWidenY);
+    const std::optional<TRect> again = NarrowFrameOf(run.Display(), station.MainWindow());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->width, kNarrowOuterWidth);
+    EXPECT_EQ(again->x, narrow->x);
+    EXPECT_EQ(again->y, narrow->y);
+    EXPECT_EQ(station.Terminate(), 0) << station.Stderr();
 }
 
 TEST(WindowPosition, AStoredXOfIntMaxStartsOnTheScreenAndSavesAPlaceOnIt) {

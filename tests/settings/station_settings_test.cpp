@@ -1,5 +1,6 @@
 #include "settings/station_settings.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/settings_path.h"
 #include "temp_dir.h"
 
 namespace ziv {
@@ -297,6 +299,60 @@ TEST_F(StationSettingsTest, PortsSectionMapsNamesToDevices) {
     EXPECT_EQ(PortDevicePath(ini, "COM2"), "");
     EXPECT_EQ(PortDevicePath(ini, "COM3"), "");
     EXPECT_EQ(PortDevicePath(ini, ""), "");
+}
+
+// An installed copy, with its bin folder writable as it is for root: the
+// station saved at one close is the station of the next start, from the
+// user's folder, which the start created, and from no file beside the
+// program.
+TEST(InstalledStationSettingsTest, SavedAtCloseComeBackAtTheNextStart) {
+    TempDir root;
+    const std::string prefix = root / "usr";
+    const std::string exe = prefix + "/bin/ZIVSound";
+    std::filesystem::create_directories(prefix + "/bin");
+    std::filesystem::create_directories(root / "home");
+    WriteBytes(exe, "");
+    char savedCwd[4096] = {};
+    ASSERT_NE(::getcwd(savedCwd, sizeof savedCwd), nullptr);
+    ASSERT_EQ(::chdir(root.Path().c_str()), 0);
+    const TEnvironment environment{{"HOME", root / "home"}};
+
+    auto start = [&](TLMDIniCtrl& ini, FakeHomes& homes) {
+        const std::string path = StationSettingsPath(exe, prefix, environment);
+        CreateSettingsFolder(path);
+        ConfigureStationIni(ini, path);
+        ini.SetProgramPath(exe);
+        LoadStationSettings(ini, homes);
+    };
+    TLMDIniCtrl first;
+    FakeHomes before;
+    start(first, before);
+    before.left = -40;
+    before.top = 30;
+    before.port = "COM2";
+    before.paths[1] = "/home/op/qrz.wav";
+    before.labels[0] = "CQ TEST";
+    before.labels[1] = "ĮRAŠAS";
+    before.labels[2] = "";
+    before.SetDTRChecked(true);
+    before.SetInvChecked(true);
+    SaveStationSettings(first, before);
+
+    const std::string file = root / "home/.config/ZIVSound/ZIVSound.ini";
+    WriteBytes(file, ReadBytes(file) + "[Ports]\nCOM2=/dev/ttyUSB1\n");
+    TLMDIniCtrl second;
+    FakeHomes after;
+    start(second, after);
+    EXPECT_EQ(after.Stored(), before.Stored());
+    EXPECT_EQ(second.FileName(), file);
+    EXPECT_EQ(second.ReadString(kStationSection, "Main", ""), exe);
+    EXPECT_EQ(PortDevicePath(second, "COM2"), "/dev/ttyUSB1");
+    EXPECT_FALSE(test::Exists(prefix + "/bin/ZIVSound.ini"));
+    EXPECT_FALSE(test::Exists(root / "ZIVSound.ini"));
+    struct stat info {};
+    ASSERT_EQ(::stat((root / "home/.config/ZIVSound").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(::chdir(savedCwd), 0);
 }
 
 }  // namespace
