@@ -112,9 +112,7 @@ bool RunLoop(int transmissions, bool idleCpu, int busyLoops, TLoopResult& result
     }
     const std::string device = run.NewDevice("ttyE0");
     const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 0.3};
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
+    TStationSettings settings = OnCom1(device);
     settings.waveFiles[0] = run.NewMessage("cq.wav", message);
     TStation& station = run.NewStation("station", settings);
     if (!run.Launch(station)) {

@@ -32,9 +32,7 @@ TEST(Operation, RepeatLoopsFromTheTrackBarAndF4KeepTheirSpacingAndStopOnEscape) 
     ASSERT_TRUE(run.Start()) << run.Error();
     const std::string device = run.NewDevice("ttyE0");
     const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 0.3};
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
+    TStationSettings settings = OnCom1(device);
     settings.waveFiles[0] = run.NewMessage("cq.wav", message);
     TStation& station = run.NewStation("station", settings);
     ASSERT_TRUE(run.Launch(station)) << run.Error();
@@ -118,9 +116,7 @@ TEST(Operation, SecondCopyOnTheSamePortIsToldItIsBusyAndTheFirstStillSends) {
     ASSERT_TRUE(run.Start()) << run.Error();
     const std::string device = run.NewDevice("ttyE0");
     const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 0.2};
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
+    TStationSettings settings = OnCom1(device);
     settings.waveFiles[0] = run.NewMessage("cq.wav", message);
     TStation& first = run.NewStation("first", settings);
     settings.x = 400;
@@ -162,9 +158,7 @@ TEST(Operation, SigtermWhenIdleClosesThePortAndSavesTheSettings) {
     TEndToEnd run;
     ASSERT_TRUE(run.Start()) << run.Error();
     const std::string device = run.NewDevice("ttyE0");
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
+    TStationSettings settings = OnCom1(device);
     TStation& station = run.NewStation("station", settings);
     ASSERT_TRUE(run.Launch(station)) << run.Error();
 

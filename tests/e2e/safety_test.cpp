@@ -59,10 +59,7 @@ TEST_P(Polarity, UnplayableMessagesNeverKeyTheTransmitter) {
         {"missing.wav", "empty.wav", "header.wav"}, {"text.wav", "folder.wav", "fifo.wav"}};
 
     for (const auto& files : rounds) {
-        TStationSettings settings;
-        settings.port = "COM1";
-        settings.ports = {{"COM1", device}};
-        settings.inverted = ptt.inverted;
+        TStationSettings settings = OnCom1(device, ptt);
         for (int n = 0; n < 3; ++n)
             settings.waveFiles[n] = dir + "/" + files[std::size_t(n)];
         TStation& station = run.NewStation("station-" + files[0], settings);
@@ -84,10 +81,7 @@ TEST_P(Polarity, UnplayableMessagesNeverKeyTheTransmitter) {
     }
 
     // A good send clears the sign; with no sound server at all nothing keys.
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
-    settings.inverted = ptt.inverted;
+    TStationSettings settings = OnCom1(device, ptt);
     settings.waveFiles[0] = dir + "/missing.wav";
     settings.waveFiles[1] = goodPath;
     TStation& station = run.NewStation("station-good", settings);
@@ -115,10 +109,7 @@ TEST_P(Polarity, EveryEndOfTheProgramLeavesTheTransmitterUnkeyed) {
     TEndToEnd run;
     ASSERT_TRUE(run.Start()) << run.Error();
     const std::string device = run.NewDevice("ttyE0");
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
-    settings.inverted = ptt.inverted;
+    TStationSettings settings = OnCom1(device, ptt);
     TStation& station = run.NewStation("station", settings);
 
     enum class End { Term, Hangup, Kill, XGone };
@@ -159,9 +150,7 @@ TEST(PolarityChange, IsFollowedWhileThePortIsOpen) {
     TEndToEnd run;
     ASSERT_TRUE(run.Start()) << run.Error();
     const std::string device = run.NewDevice("ttyE0");
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
+    TStationSettings settings = OnCom1(device);
     TStation& station = run.NewStation("station", settings);
     ASSERT_TRUE(run.Launch(station)) << run.Error();
     station.Click(kWidenX, kWidenY);
@@ -182,10 +171,7 @@ TEST_P(Polarity, SignalDuringAMessageEndsItAtOnce) {
     ASSERT_TRUE(run.Start()) << run.Error();
     const std::string device = run.NewDevice("ttyE0");
     const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 30};
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
-    settings.inverted = ptt.inverted;
+    TStationSettings settings = OnCom1(device, ptt);
     settings.waveFiles[0] = run.NewMessage("long.wav", message);
     TStation& station = run.NewStation("station", settings);
     ASSERT_TRUE(run.Launch(station)) << run.Error();
@@ -231,10 +217,7 @@ TEST_P(Polarity, StalledSoundServerUnkeysWithinASecond) {
     ASSERT_TRUE(run.Start()) << run.Error();
     const std::string device = run.NewDevice("ttyE0");
     const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 10};
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
-    settings.inverted = ptt.inverted;
+    TStationSettings settings = OnCom1(device, ptt);
     settings.waveFiles[0] = run.NewMessage("long.wav", message);
     TStation& station = run.NewStation("station", settings);
     ASSERT_TRUE(run.Launch(station)) << run.Error();

@@ -20,12 +20,8 @@ TEST_P(SendTest, KeysPlaysTheWholeMessageAndUnkeys) {
     ASSERT_TRUE(run.Start()) << run.Error();
     const std::string device = run.NewDevice("ttyE0");
     const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 0.4};
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
+    TStationSettings settings = OnCom1(device, ptt);
     settings.waveFiles[0] = run.NewMessage("cq.wav", message);
-    settings.rts = ptt.line == TPttLine::Rts;
-    settings.inverted = ptt.inverted;
     TStation& station = run.NewStation("station", settings);
     ASSERT_TRUE(run.Launch(station)) << run.Error();
 
@@ -62,9 +58,7 @@ TEST(SendFormats, EightKilohertzStereoAndFloatMessagesPlayWhole) {
         {.rate = 44100, .channels = 2, .bodySeconds = 0.3},
         {.rate = 48000, .channels = 1, .floatSamples = true, .bodySeconds = 0.3},
     };
-    TStationSettings settings;
-    settings.port = "COM1";
-    settings.ports = {{"COM1", device}};
+    TStationSettings settings = OnCom1(device);
     settings.waveFiles[0] = run.NewMessage("8k.wav", messages[0]);
     settings.waveFiles[1] = run.NewMessage("stereo.wav", messages[1]);
     settings.waveFiles[2] = run.NewMessage("float.wav", messages[2]);

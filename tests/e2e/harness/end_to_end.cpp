@@ -111,6 +111,15 @@ bool TEndToEnd::WaitForTransmissions(const std::string& device, const TPtt& ptt,
     }
 }
 
+TStationSettings OnCom1(const std::string& device, const TPtt& ptt) {
+    TStationSettings settings;
+    settings.port = "COM1";
+    settings.ports = {{"COM1", device}};
+    settings.rts = ptt.line == TPttLine::Rts;
+    settings.inverted = ptt.inverted;
+    return settings;
+}
+
 const THeardSound* SoundOf(const TKeyedSpan& span, const std::vector<THeardSound>& sounds) {
     constexpr std::int64_t kAfterNs = 250'000'000;
     for (const THeardSound& sound : sounds)

@@ -65,6 +65,9 @@ private:
     std::vector<std::unique_ptr<TStation>> stations_;
 };
 
+// A station keying `ptt` on `device`, which it knows as COM1.
+TStationSettings OnCom1(const std::string& device, const TPtt& ptt = {});
+
 // The sound heard inside a transmission's keyed window (from keying to
 // 250 ms after unkeying); null when none.
 const THeardSound* SoundOf(const TKeyedSpan& span, const std::vector<THeardSound>& sounds);
