@@ -1,5 +1,7 @@
 #include "audio/sound_service_pulse.h"
 
+#include "base/diagnostics.h"
+
 #include <fcntl.h>
 #include <pulse/pulseaudio.h>
 #include <sndfile.h>
@@ -29,8 +31,7 @@ constexpr pa_usec_t kMaxTailUsec = 2 * PA_USEC_PER_SEC;
 constexpr auto kTick = std::chrono::milliseconds(100);
 
 void Report(const std::string& line) {
-    // One call, so that a line from the sound thread is never split.
-    std::fprintf(stderr, "ZIVSound: %s\n", line.c_str());
+    WriteDiagnostic(line);
 }
 
 void ReportCannotPlay(const std::string& path, const std::string& why) {

@@ -1,6 +1,6 @@
 #include "audio/wave_player.h"
 
-#include <iostream>
+#include "base/diagnostics.h"
 
 namespace ziv {
 
@@ -44,7 +44,7 @@ bool TSRWavePlayer::Play() {
         played = service_.PlaySound(waveName_, PlayFlags());
     } else {
         // Sounds from resources or memory are not used by the keyer.
-        std::cerr << "ZIVSound: only sound files can be played\n";
+        WriteDiagnostic("only sound files can be played");
     }
     if (AfterPlay)
         AfterPlay(*this);
@@ -57,7 +57,7 @@ void TSRWavePlayer::Stop() {
 
 bool TSRWavePlayer::Prepare() {
     if (location_ != wlFile) {
-        std::cerr << "ZIVSound: only sound files can be played\n";
+        WriteDiagnostic("only sound files can be played");
         return false;
     }
     return !waveName_.empty() && service_.PrepareSound(waveName_);

@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "audio/wave_player.h"
-#include "core/beep.h"
+#include "base/beep.h"
+#include "base/keys.h"
+#include "base/timer.h"
 #include "core/controls.h"
-#include "core/keys.h"
 #include "core/message_slots.h"
-#include "core/timer.h"
 #include "serial/custom_comm.h"
 
 namespace ziv {

@@ -1,5 +1,7 @@
 #include "serial/comm_platform_posix.h"
 
+#include "base/diagnostics.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -9,7 +11,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 
 namespace ziv {
 
@@ -117,7 +118,7 @@ TPosixCommPlatform::TPosixCommPlatform(TPortResolver resolver,
                                        std::function<void(const std::string&)> log)
     : resolver_(std::move(resolver)), log_(std::move(log)) {
     if (!log_)
-        log_ = [](const std::string& line) { std::cerr << "ZIVSound: " << line << '\n'; };
+        log_ = [](const std::string& line) { WriteDiagnostic(line); };
 }
 
 int TPosixCommPlatform::CreateFile(const std::string& name, TCommHandle& handle) {

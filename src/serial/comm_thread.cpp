@@ -1,5 +1,7 @@
 #include "serial/comm_thread.h"
 
+#include "base/diagnostics.h"
+
 #include <stdexcept>
 #include <thread>
 
@@ -133,16 +135,8 @@ void TVaCommThread::DoEvent(std::uint32_t eventMask) {
     const TVaCommThreadEvent handler = FOnEvent;
     try {
         handler(this, eventMask);
-    } catch (const std::exception& error) {
-        try {
-            FErrorReport.ReportException(error);
-        } catch (...) {
-        }
     } catch (...) {
-        try {
-            FErrorReport.ReportException(std::runtime_error("Unknown exception"));
-        } catch (...) {
-        }
+        ReportCurrentException(&FErrorReport);
     }
 }
 

@@ -7,11 +7,12 @@
 #include <memory>
 #include <mutex>
 
+#include "base/diagnostics.h"
+#include "base/ui_invoker.h"
 #include "serial/comm_platform.h"
 #include "serial/comm_types.h"
 #include "serial/component_base.h"
 #include "serial/sync_objects.h"
-#include "serial/ui_invoker.h"
 
 namespace ziv {
 

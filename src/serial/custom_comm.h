@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "base/diagnostics.h"
+#include "base/ui_invoker.h"
 #include "serial/comm_error.h"
 #include "serial/comm_platform.h"
 #include "serial/comm_thread.h"
@@ -12,7 +14,6 @@
 #include "serial/component_base.h"
 #include "serial/critical_section.h"
 #include "serial/event_chars.h"
-#include "serial/ui_invoker.h"
 
 namespace ziv {
 

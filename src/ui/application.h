@@ -2,7 +2,8 @@
 
 #include <QApplication>
 
-#include "serial/ui_invoker.h"
+#include "base/diagnostics.h"
+#include "base/ui_invoker.h"
 
 namespace ziv {
 

@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-#include <iostream>
 #include <stdexcept>
 
 namespace ziv {
@@ -43,24 +42,16 @@ QString WithFullStop(const QString& message) {
 
 void Guarded(TErrorReport& report, const std::function<void()>& handler) noexcept {
     try {
-        try {
-            handler();
-        } catch (const std::exception& e) {
-            report.ReportException(e);
-        } catch (...) {
-            report.ReportException(std::runtime_error("Unknown error"));
-        }
+        handler();
     } catch (...) {
-        // The report itself failed (no memory for a box): not worth ending
-        // the program for.
-        std::cerr << "ZIVSound: an error could not be reported\n";
+        ReportCurrentException(&report);
     }
 }
 
 void TBoxErrorReport::ReportException(const std::exception& error) {
     if (quiet_) {
         failedQuietly_ = true;
-        std::cerr << "ZIVSound: " << error.what() << '\n';
+        WriteDiagnostic(error.what());
         return;
     }
     boxes_.ShowError(title_, WithFullStop(QString::fromUtf8(error.what())));

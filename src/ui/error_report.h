@@ -4,7 +4,8 @@
 #include <exception>
 #include <functional>
 
-#include "serial/ui_invoker.h"
+#include "base/diagnostics.h"
+#include "base/ui_invoker.h"
 
 class QWidget;
 

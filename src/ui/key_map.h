@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 #include <cstdint>
 
-#include "core/keys.h"
+#include "base/keys.h"
 
 namespace ziv {
 

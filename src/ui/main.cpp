@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "base/diagnostics.h"
 #include "settings/ini_ctrl.h"
 #include "settings/settings_path.h"
 #include "ui/application.h"
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
         settingsPath =
             ziv::StationSettingsPath(ziv::ExecutablePath(), ZIV_INSTALL_PREFIX, environment);
     } catch (const ziv::ESettingsPathError& e) {
-        std::fprintf(stderr, "ZIVSound: %s\n", e.what());
+        ziv::WriteDiagnostic(e.what());
         return 1;
     }
 
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
     } catch (const ziv::ESettingsPathError& e) {
         // The program still runs; the first write of the settings shows the
         // file it could not write in a box.
-        std::fprintf(stderr, "ZIVSound: %s\n", e.what());
+        ziv::WriteDiagnostic(e.what());
     }
     QIcon icon;
     icon.addFile(QStringLiteral(":/ziv/icon-32.png"));

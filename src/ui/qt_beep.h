@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "core/beep.h"
+#include "base/beep.h"
 
 namespace ziv {
 

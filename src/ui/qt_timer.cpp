@@ -1,7 +1,6 @@
 #include "ui/qt_timer.h"
 
-#include <iostream>
-
+#include "base/diagnostics.h"
 #include "ui/error_report.h"
 #include "ui/ui_gate.h"
 
@@ -52,14 +51,10 @@ void TQtTimer::Timeout() {
 }
 
 void TQtTimer::Deliver() {
-    if (report_) {
-        Guarded(*report_, [this] { Fire(); });
-        return;
-    }
     try {
         Fire();
-    } catch (const std::exception& e) {
-        std::cerr << "ZIVSound: " << e.what() << '\n';
+    } catch (...) {
+        ReportCurrentException(report_);
     }
 }
 

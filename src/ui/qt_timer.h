@@ -3,7 +3,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "core/timer.h"
+#include "base/timer.h"
 
 namespace ziv {
 

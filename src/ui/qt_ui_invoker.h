@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/ui_invoker.h"
+#include "base/ui_invoker.h"
 #include "ui/ui_gate.h"
 
 namespace ziv {

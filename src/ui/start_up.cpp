@@ -1,5 +1,7 @@
 #include "ui/start_up.h"
 
+#include "base/diagnostics.h"
+
 #include <xcb/xcb.h>
 
 #include <QCommandLineParser>
@@ -14,9 +16,9 @@ namespace ziv {
 namespace {
 
 constexpr char kNoDisplay[] =
-    "ZIVSound: no display: set DISPLAY (or WAYLAND_DISPLAY) to a running desktop session";
+    "no display: set DISPLAY (or WAYLAND_DISPLAY) to a running desktop session";
 constexpr char kNotOnTop[] =
-    "ZIVSound: on Wayland without an X display (XWayland) the window cannot stay on top of "
+    "on Wayland without an X display (XWayland) the window cannot stay on top of "
     "other windows";
 
 std::string Lookup(const TEnvironment& environment, const char* name) {
@@ -45,12 +47,9 @@ void EndOnFatal(QtMsgType type, const QMessageLogContext& context, const QString
     // Qt's own text advises reinstalling, which is not what helps; its
     // warnings before it name the platform that failed and why.
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    std::fprintf(stderr,
-                 "ZIVSound: cannot open a window: the window system%s%s%s did not start "
-                 "(the reason is above)\n",
-                 platform.isEmpty() ? "" : " \"", platform.constData(),
-                 platform.isEmpty() ? "" : "\"");
-    std::fflush(stderr);
+    const std::string named = platform.isEmpty() ? "" : " \"" + platform.toStdString() + "\"";
+    WriteDiagnostic("cannot open a window: the window system" + named +
+                    " did not start (the reason is above)");
     std::_Exit(1);
 }
 
@@ -81,8 +80,8 @@ std::optional<int> HandleCommandLine(int& argc, char** argv) {
         mistake =
             QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
     if (!mistake.isEmpty()) {
-        Print(stderr,
-              QStringLiteral("ZIVSound: ") + mistake + QLatin1Char('\n') + parser.helpText());
+        WriteDiagnostic(mistake.toLocal8Bit().toStdString());
+        Print(stderr, parser.helpText());
         return 2;
     }
     if (parser.isSet(help))
@@ -128,26 +127,23 @@ TDisplayPlan PlanDisplay(const TEnvironment& environment) {
 std::optional<int> PrepareDisplay(const TEnvironment& environment) {
     const TDisplayPlan plan = PlanDisplay(environment);
     if (!plan.error.empty()) {
-        std::fprintf(stderr, "%s\n", plan.error.c_str());
+        WriteDiagnostic(plan.error);
         return 1;
     }
     std::string platform = plan.platform;
     if (!plan.xDisplay.empty() && !XDisplayAnswers(plan.xDisplay)) {
         if (plan.fallback.empty()) {
-            std::fprintf(stderr,
-                         "ZIVSound: cannot connect to display %s: set DISPLAY (or WAYLAND_DISPLAY) "
-                         "to a running desktop session\n",
-                         plan.xDisplay.c_str());
+            WriteDiagnostic("cannot connect to display " + plan.xDisplay +
+                            ": set DISPLAY (or WAYLAND_DISPLAY) to a running desktop session");
             return 1;
         }
-        std::fprintf(stderr, "ZIVSound: cannot connect to display %s; using %s\n",
-                     plan.xDisplay.c_str(), plan.fallback.c_str());
+        WriteDiagnostic("cannot connect to display " + plan.xDisplay + "; using " + plan.fallback);
         platform = plan.fallback;
     }
     if (!platform.empty())
         qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
     if (qgetenv("QT_QPA_PLATFORM").startsWith("wayland"))
-        std::fprintf(stderr, "%s\n", kNotOnTop);
+        WriteDiagnostic(kNotOnTop);
     return std::nullopt;
 }
 

@@ -8,10 +8,10 @@
 #include <QThread>
 #include <QWidget>
 #include <QWindow>
-#include <iostream>
 #include <system_error>
 #include <thread>
 
+#include "base/diagnostics.h"
 #include "ui/error_report.h"
 
 namespace ziv {
@@ -32,16 +32,10 @@ bool TUiGate::Holding() const {
 }
 
 void TUiGate::RunGuarded(const std::function<void()>& work) {
-    if (report_) {
-        Guarded(*report_, work);
-        return;
-    }
     try {
         work();
-    } catch (const std::exception& e) {
-        std::cerr << "ZIVSound: " << e.what() << '\n';
     } catch (...) {
-        std::cerr << "ZIVSound: unknown error\n";
+        ReportCurrentException(report_);
     }
 }
 

@@ -23,8 +23,6 @@ class TErrorReport;
 // timer tick inside which Play runs) finishes first. Until the queue is
 // empty, new work queues behind it.
 class TUiGate : public QObject {
-    Q_OBJECT
-
 public:
     // Installs the gate's event filter on the application (which must exist).
     explicit TUiGate(QObject* parent = nullptr);

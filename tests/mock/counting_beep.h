@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/beep.h"
+#include "base/beep.h"
 
 namespace ziv::test {
 

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <vector>
 
-#include "core/timer.h"
-#include "serial/ui_invoker.h"
+#include "base/timer.h"
+#include "base/ui_invoker.h"
 
 namespace ziv::test {
 

@@ -9,7 +9,7 @@ namespace ziv {
 namespace {
 
 constexpr char kNoDisplay[] =
-    "ZIVSound: no display: set DISPLAY (or WAYLAND_DISPLAY) to a running desktop session";
+    "no display: set DISPLAY (or WAYLAND_DISPLAY) to a running desktop session";
 
 // The plan as one comparable value: error, X display to try, platform,
 // fallback.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <exception>
 #include <functional>
 
 namespace ziv {
@@ -15,14 +14,6 @@ public:
     // returns at once. Called from other threads. A call still queued when
     // the user-interface thread stops taking calls may be dropped unrun.
     virtual void InvokeAsync(std::function<void()> call) = 0;
-};
-
-// The application's default error report, which shows an error that no
-// handler caught. Called on the user-interface thread.
-class TErrorReport {
-public:
-    virtual ~TErrorReport() = default;
-    virtual void ReportException(const std::exception& error) = 0;
 };
 
 }  // namespace ziv
