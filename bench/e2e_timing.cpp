@@ -103,49 +103,10 @@ private:
     std::vector<pid_t> pids_;
 };
 
-bool RunLoop(int transmissions, bool idleCpu, int busyLoops, TLoopResult& result) {
-    const TPtt ptt{TPttLine::Rts, false};
-    TEndToEnd run;
-    if (!run.Start()) {
-        std::fprintf(stderr, "%s\n", run.Error().c_str());
-        return false;
-    }
-    const std::string device = run.NewDevice("ttyE0");
-    const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 0.3};
-    TStationSettings settings = OnCom1(device);
-    settings.waveFiles[0] = run.NewMessage("cq.wav", message);
-    TStation& station = run.NewStation("station", settings);
-    if (!run.Launch(station)) {
-        std::fprintf(stderr, "%s\n", run.Error().c_str());
-        return false;
-    }
-    result.startMs = double(station.ShownNs() - station.StartedNs()) / 1e6;
-    if (idleCpu) {
-        SleepMs(500);
-        const double before = CpuMs(station.Pid());
-        SleepMs(10000);
-        result.idleCpuMs = CpuMs(station.Pid()) - before;
-    }
-
-    std::vector<THeardSound> sounds;
-    std::vector<TKeyedSpan> sent;
-    {
-        TBusyLoops busy(busyLoops);
-        station.Key("F1");
-        station.Drag(kThumbX, kThumbAtZeroY, kThumbX, kThumbAtOneY);
-        // The first cycle of a loop started from the track bar has a short
-        // pause; it is sent but not counted.
-        const bool done = run.WaitForTransmissions(device, ptt, std::size_t(transmissions) + 1,
-                                                   transmissions * 3000, 200);
-        station.Key("Escape");
-        if (!done)
-            std::fprintf(stderr, "the loop stopped early:\n%s\n", station.Stderr().c_str());
-    }
-    result.peakRssMb = PeakRssMb(station.Pid());
-    station.Terminate();
-    sounds = run.Sounds();
-    sent = Transmissions(run.Lines(), device, ptt);
-
+// The timings of a loop's transmissions from the second on: the first
+// cycle of a loop started from the track bar has a short pause.
+void Measure(const std::vector<TKeyedSpan>& sent, const std::vector<THeardSound>& sounds,
+             const TMarkedMessage& message, TLoopResult& result) {
     for (std::size_t i = 1; i < sent.size(); ++i) {
         const THeardSound* sound = SoundOf(sent[i], sounds);
         if (sound == nullptr) {
@@ -162,6 +123,38 @@ bool RunLoop(int transmissions, bool idleCpu, int busyLoops, TLoopResult& result
             result.spacingError.values.push_back(spacing - expected);
         }
     }
+}
+
+bool RunLoop(int transmissions, bool idleCpu, int busyLoops, TLoopResult& result) {
+    const TPtt ptt{TPttLine::Rts, false};
+    const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 0.3};
+    TEndToEnd run;
+    TStation* station = run.StationOnCom1(ptt, {message});
+    if (!station || !run.Launch(*station)) {
+        std::fprintf(stderr, "%s\n", run.Error().c_str());
+        return false;
+    }
+    result.startMs = double(station->ShownNs() - station->StartedNs()) / 1e6;
+    if (idleCpu) {
+        SleepMs(500);
+        const double before = CpuMs(station->Pid());
+        SleepMs(10000);
+        result.idleCpuMs = CpuMs(station->Pid()) - before;
+    }
+    {
+        TBusyLoops busy(busyLoops);
+        station->Key("F1");
+        station->Drag(kThumbX, kThumbAtZeroY, kThumbX, kThumbAtOneY);
+        // The first cycle is sent but not counted.
+        const bool done = run.WaitForTransmissions(
+            run.Device(), ptt, std::size_t(transmissions) + 1, transmissions * 3000, 200);
+        station->Key("Escape");
+        if (!done)
+            std::fprintf(stderr, "the loop stopped early:\n%s\n", station->Stderr().c_str());
+    }
+    result.peakRssMb = PeakRssMb(station->Pid());
+    station->Terminate();
+    Measure(Transmissions(run.Lines(), run.Device(), ptt), run.Sounds(), message, result);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "serial/comm_platform_posix.h"
 
 #include "base/diagnostics.h"
+#include "serial/comm_termios.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace ziv {
 
@@ -20,49 +22,13 @@ int Fd(TCommHandle handle) {
     return static_cast<int>(handle);
 }
 
-struct SpeedEntry {
-    std::uint32_t rate;
-    speed_t speed;
-};
-
-// The speeds termios names. Rates of the component without a termios
-// speed (14400, 56000, 128000, 256000) are refused.
-constexpr SpeedEntry Speeds[] = {
-    {50, B50},       {75, B75},         {110, B110},       {134, B134},     {150, B150},
-    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},   {1800, B1800},
-    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200}, {38400, B38400},
-    {57600, B57600}, {115200, B115200}, {230400, B230400},
-};
-
-bool RateToSpeed(std::uint32_t rate, speed_t& speed) {
-    for (const SpeedEntry& e : Speeds)
-        if (e.rate == rate) {
-            speed = e.speed;
-            return true;
-        }
-    return false;
-}
-
-std::uint32_t SpeedToRate(speed_t speed) {
-    for (const SpeedEntry& e : Speeds)
-        if (e.speed == speed)
-            return e.rate;
-    return 0;
-}
-
-std::uint32_t DtrControl(std::uint32_t flags) {
-    return (flags & DCB_fDtrControlMask) >> DCB_fDtrControlShift;
-}
-std::uint32_t RtsControl(std::uint32_t flags) {
-    return (flags & DCB_fRtsControlMask) >> DCB_fRtsControlShift;
-}
-
 // Ptys and some virtual ports have no modem lines; their drivers refuse
 // the line ioctls with these.
 bool NoModemLines(int error) {
     return error == ENOTTY || error == EINVAL;
 }
 
+// Lowers or raises one modem line, leaving the other as it is.
 int SetLine(int fd, int bit, bool high) {
     if (::ioctl(fd, high ? TIOCMBIS : TIOCMBIC, &bit) != 0)
         return errno;
@@ -79,6 +45,40 @@ bool HungUp(int fd) {
 int CheckHandle(TCommHandle handle) {
     if (::fcntl(Fd(handle), F_GETFD) < 0)
         return errno;
+    return 0;
+}
+
+// Writes a plan to the terminal and reads it back: tcsetattr succeeds when
+// any part was taken, so a speed or framing the device could not take shows
+// only in what it reads back. Such a write is undone.
+int WritePlan(int fd, const TTermiosPlan& plan) {
+    termios before{};
+    if (::tcgetattr(fd, &before) != 0)
+        return errno;
+
+    // The lines first: Linux raised both at open, and a transmitter keyed
+    // by one must drop again before anything slower (a speed change on a
+    // USB adapter) is done.
+    if (const int error = SetLine(fd, TIOCM_DTR, plan.dtrHigh); error != 0 && !NoModemLines(error))
+        return error;
+    if (plan.rtsHigh) {
+        if (const int error = SetLine(fd, TIOCM_RTS, *plan.rtsHigh);
+            error != 0 && !NoModemLines(error))
+            return error;
+    }
+
+    const termios wanted = ApplyTermiosPlan(plan, before);
+    if (::tcsetattr(fd, TCSANOW, &wanted) != 0)
+        return errno;
+    termios back{};
+    if (::tcgetattr(fd, &back) != 0)
+        return errno;
+    const tcflag_t framing = TermiosFramingBits();
+    if (::cfgetospeed(&back) != plan.speed ||
+        (back.c_cflag & framing) != (wanted.c_cflag & framing)) {
+        ::tcsetattr(fd, TCSANOW, &before);
+        return EINVAL;
+    }
     return 0;
 }
 
@@ -179,206 +179,18 @@ int TPosixCommPlatform::GetCommState(TCommHandle handle, TDCB& dcb) {
     termios t{};
     if (::tcgetattr(Fd(handle), &t) != 0)
         return errno;
-
-    TDCB d = Remembered(handle);
-    d.DCBlength = sizeof(TDCB);
-    d.BaudRate = SpeedToRate(::cfgetospeed(&t));
-    switch (t.c_cflag & CSIZE) {
-        case CS5:
-            d.ByteSize = 5;
-            break;
-        case CS6:
-            d.ByteSize = 6;
-            break;
-        case CS7:
-            d.ByteSize = 7;
-            break;
-        default:
-            d.ByteSize = 8;
-            break;
-    }
-    d.Parity = 0;
-    if (t.c_cflag & PARENB) {
-        const bool odd = (t.c_cflag & PARODD) != 0;
-        d.Parity = odd ? 1 : 2;
-#ifdef CMSPAR
-        if (t.c_cflag & CMSPAR)
-            d.Parity = odd ? 3 : 4;
-#endif
-    }
-    d.StopBits = (t.c_cflag & CSTOPB) ? (d.ByteSize == 5 ? 1 : 2) : 0;
-    d.XonChar = t.c_cc[VSTART];
-    d.XoffChar = t.c_cc[VSTOP];
-
-    // Termios holds the flow control and parity check; the rest of the
-    // flags word is as last written.
-    std::uint32_t flags = d.Flags & ~(DCB_fParity | DCB_fOutX | DCB_fInX | DCB_fOutxCtsFlow);
-    flags |= DCB_fBinary;
-    if (t.c_iflag & INPCK)
-        flags |= DCB_fParity;
-    if (t.c_iflag & IXON)
-        flags |= DCB_fOutX;
-    if (t.c_iflag & IXOFF)
-        flags |= DCB_fInX;
-#ifdef CRTSCTS
-    if (t.c_cflag & CRTSCTS) {
-        flags |= DCB_fOutxCtsFlow;
-        flags = (flags & ~DCB_fRtsControlMask) | (RTS_CONTROL_HANDSHAKE << DCB_fRtsControlShift);
-    } else if (RtsControl(flags) == RTS_CONTROL_HANDSHAKE) {
-        flags &= ~DCB_fRtsControlMask;
-    }
-#endif
-    d.Flags = flags;
-    dcb = d;
+    dcb = DCBFromTermios(t, Remembered(handle));
     return 0;
 }
 
 int TPosixCommPlatform::SetCommState(TCommHandle handle, const TDCB& dcb) {
-    const int fd = Fd(handle);
-
     // Everything is checked before anything changes, so that a refused
     // record leaves the device as it was.
-    speed_t speed{};
-    if (!RateToSpeed(dcb.BaudRate, speed))
+    const std::optional<TTermiosPlan> plan = PlanTermios(dcb);
+    if (!plan)
         return EINVAL;
-
-    tcflag_t size = 0;
-    switch (dcb.ByteSize) {
-        case 5:
-            size = CS5;
-            break;
-        case 6:
-            size = CS6;
-            break;
-        case 7:
-            size = CS7;
-            break;
-        case 8:
-            size = CS8;
-            break;
-        default:
-            return EINVAL;
-    }
-
-    tcflag_t parity = 0;
-    switch (dcb.Parity) {
-        case 0:
-            break;
-        case 1:
-            parity = PARENB | PARODD;
-            break;
-        case 2:
-            parity = PARENB;
-            break;
-#ifdef CMSPAR
-        case 3:
-            parity = PARENB | PARODD | CMSPAR;
-            break;
-        case 4:
-            parity = PARENB | CMSPAR;
-            break;
-#endif
-        default:
-            return EINVAL;
-    }
-
-    // Two stop bits of a UART are one and a half with five data bits.
-    tcflag_t stop = 0;
-    switch (dcb.StopBits) {
-        case 0:
-            break;
-        case 1:
-            if (dcb.ByteSize != 5)
-                return EINVAL;
-            stop = CSTOPB;
-            break;
-        case 2:
-            if (dcb.ByteSize == 5)
-                return EINVAL;
-            stop = CSTOPB;
-            break;
-        default:
-            return EINVAL;
-    }
-
-    // Asks that termios cannot express: DSR flow and sensitivity, error
-    // and null replacement, abort on error, DTR handshake, RTS toggle.
-    constexpr std::uint32_t unsupported =
-        DCB_fOutxDsrFlow | DCB_fDsrSensitivity | DCB_fErrorChar | DCB_fNull | DCB_fAbortOnError;
-    if (dcb.Flags & unsupported)
-        return EINVAL;
-    const std::uint32_t dtr = DtrControl(dcb.Flags);
-    const std::uint32_t rts = RtsControl(dcb.Flags);
-    if (dtr > DTR_CONTROL_ENABLE || rts == RTS_CONTROL_TOGGLE)
-        return EINVAL;
-    // Termios has one switch for CTS output flow and RTS input flow.
-    const bool ctsFlow = (dcb.Flags & DCB_fOutxCtsFlow) != 0;
-    if (ctsFlow != (rts == RTS_CONTROL_HANDSHAKE))
-        return EINVAL;
-    tcflag_t hardwareFlow = 0;
-    if (ctsFlow) {
-#ifdef CRTSCTS
-        hardwareFlow = CRTSCTS;
-#else
-        return EINVAL;
-#endif
-    }
-
-    termios t{};
-    if (::tcgetattr(fd, &t) != 0)
-        return errno;
-    const termios before = t;
-
-    // The lines first: Linux raised both at open, and a transmitter keyed
-    // by one must drop again before anything slower (a speed change on a
-    // USB adapter) is done.
-    if (int error = SetLine(fd, TIOCM_DTR, dtr == DTR_CONTROL_ENABLE);
-        error != 0 && !NoModemLines(error))
+    if (const int error = WritePlan(Fd(handle), *plan); error != 0)
         return error;
-    if (rts != RTS_CONTROL_HANDSHAKE) {
-        if (int error = SetLine(fd, TIOCM_RTS, rts == RTS_CONTROL_ENABLE);
-            error != 0 && !NoModemLines(error))
-            return error;
-    }
-
-    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                        IXON | IXOFF | IXANY | INPCK);
-    if (dcb.Flags & DCB_fParity)
-        t.c_iflag |= INPCK;
-    if (dcb.Flags & DCB_fOutX)
-        t.c_iflag |= IXON;
-    if (dcb.Flags & DCB_fInX)
-        t.c_iflag |= IXOFF;
-    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tcflag_t cleared = CSIZE | PARENB | PARODD | CSTOPB;
-#ifdef CMSPAR
-    cleared |= CMSPAR;
-#endif
-#ifdef CRTSCTS
-    cleared |= CRTSCTS;
-#endif
-    t.c_cflag &= ~cleared;
-    t.c_cflag |= CLOCAL | CREAD | size | parity | stop | hardwareFlow;
-    t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
-    t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0)
-        return errno;
-    if (::tcsetattr(fd, TCSANOW, &t) != 0)
-        return errno;
-
-    // tcsetattr succeeds when any part was taken: a speed or framing the
-    // device could not take shows only in what it reads back.
-    termios back{};
-    if (::tcgetattr(fd, &back) != 0)
-        return errno;
-    if (::cfgetospeed(&back) != speed || (back.c_cflag & cleared) != (t.c_cflag & cleared)) {
-        ::tcsetattr(fd, TCSANOW, &before);
-        return EINVAL;
-    }
-
     std::lock_guard lock(mutex_);
     written_[handle] = dcb;
     return 0;
@@ -438,32 +250,19 @@ int TPosixCommPlatform::ClearCommError(TCommHandle handle, std::uint32_t& errors
 }
 
 int TPosixCommPlatform::EscapeCommFunction(TCommHandle handle, std::uint32_t function) {
-    int bit = 0;
-    unsigned long request = 0;
+    // Switch the one line alone, so that the other keeps its level.
     switch (function) {
         case SETRTS:
-            bit = TIOCM_RTS;
-            request = TIOCMBIS;
-            break;
+            return SetLine(Fd(handle), TIOCM_RTS, true);
         case CLRRTS:
-            bit = TIOCM_RTS;
-            request = TIOCMBIC;
-            break;
+            return SetLine(Fd(handle), TIOCM_RTS, false);
         case SETDTR:
-            bit = TIOCM_DTR;
-            request = TIOCMBIS;
-            break;
+            return SetLine(Fd(handle), TIOCM_DTR, true);
         case CLRDTR:
-            bit = TIOCM_DTR;
-            request = TIOCMBIC;
-            break;
+            return SetLine(Fd(handle), TIOCM_DTR, false);
         default:
             return EINVAL;
     }
-    // Switch the one line alone, so that the other keeps its level.
-    if (::ioctl(Fd(handle), request, &bit) != 0)
-        return errno;
-    return 0;
 }
 
 int TPosixCommPlatform::CloseHandle(TCommHandle handle) {

@@ -6,7 +6,8 @@ namespace ziv {
 
 namespace {
 
-// Flow bits of TVaFlowControl, by its position.
+// Deliberately one place off the names, as in the component this follows:
+// the default fcRtsCts gives XON/XOFF, which leaves RTS free to key PTT.
 constexpr std::uint32_t FlowBits[] = {
     0,                                                                   // fcNone
     DCB_fOutX | DCB_fInX,                                                // fcRtsCts

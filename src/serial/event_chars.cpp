@@ -2,22 +2,20 @@
 
 namespace ziv {
 
-void TVaEventChars::SetEventChar(int index, std::uint8_t value) {
-    switch (index) {
-        case 1:
+void TVaEventChars::SetEventChar(TEventChar which, std::uint8_t value) {
+    switch (which) {
+        case TEventChar::Xon:
             FXonChar = value;
             break;
-        case 2:
+        case TEventChar::Xoff:
             FXoffChar = value;
             break;
-        case 3:
+        case TEventChar::Error:
             FErrorChar = value;
             break;
-        case 4:
+        case TEventChar::Event:
             FEventChar = value;
             break;
-        default:
-            return;
     }
     Changed();
 }

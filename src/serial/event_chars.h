@@ -14,16 +14,16 @@ public:
     std::uint8_t XoffChar() const { return FXoffChar; }
     std::uint8_t ErrorChar() const { return FErrorChar; }
     std::uint8_t EventChar() const { return FEventChar; }
-    void SetXonChar(std::uint8_t value) { SetEventChar(1, value); }
-    void SetXoffChar(std::uint8_t value) { SetEventChar(2, value); }
-    void SetErrorChar(std::uint8_t value) { SetEventChar(3, value); }
-    void SetEventChar(std::uint8_t value) { SetEventChar(4, value); }
+    void SetXonChar(std::uint8_t value) { SetEventChar(TEventChar::Xon, value); }
+    void SetXoffChar(std::uint8_t value) { SetEventChar(TEventChar::Xoff, value); }
+    void SetErrorChar(std::uint8_t value) { SetEventChar(TEventChar::Error, value); }
+    void SetEventChar(std::uint8_t value) { SetEventChar(TEventChar::Event, value); }
 
     void Assign(const TVaPersistent& Source) override;
 
 private:
-    // 1 XonChar, 2 XoffChar, 3 ErrorChar, 4 EventChar.
-    void SetEventChar(int index, std::uint8_t value);
+    enum class TEventChar : std::uint8_t { Xon, Xoff, Error, Event };
+    void SetEventChar(TEventChar which, std::uint8_t value);
 
     std::uint8_t FXonChar = 17;
     std::uint8_t FXoffChar = 19;

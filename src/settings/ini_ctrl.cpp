@@ -6,25 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/path_rules.h"
+
 namespace ziv {
 
 namespace {
-
-// Text after the last "/"; the whole text when there is none.
-std::string FileNamePart(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The extension: from the last "." of the file-name part; empty if none.
-std::string ExtensionOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return {};
-    }
-    return path.substr(dot);
-}
 
 bool IsBlankText(std::string_view text) {
     for (const char c : text) {
@@ -46,10 +32,8 @@ std::string UserConfigDirectory() {
 
 std::string PrefixDirectory(TLMDPathPrefix prefix, const std::string& programPath) {
     switch (prefix) {
-        case ppProgram: {
-            const std::size_t slash = programPath.rfind('/');
-            return slash == std::string::npos ? std::string() : programPath.substr(0, slash + 1);
-        }
+        case ppProgram:
+            return DirectoryPart(programPath);
         case ppWindows:
             return UserConfigDirectory();
         case ppSystem:
@@ -100,11 +84,7 @@ std::string TLMDIniCtrl::FileName() {
     if (FIniPrefix == ppFixed) {
         return FIniFile;
     }
-    std::string directory = PrefixDirectory(FIniPrefix, ProgramPath());
-    if (directory.empty() || directory.back() != '/') {
-        directory += '/';
-    }
-    return directory + FileNamePart(FIniFile);
+    return JoinPath(PrefixDirectory(FIniPrefix, ProgramPath()), FileNamePart(FIniFile));
 }
 
 std::string TLMDIniCtrl::MapSection(const std::string& section) {

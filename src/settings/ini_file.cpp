@@ -1,16 +1,10 @@
 #include "settings/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <optional>
 #include <vector>
+
+#include "settings/file_replace.h"
 
 namespace ziv {
 
@@ -212,135 +206,6 @@ std::string WithValue(const std::string& content, const std::string& section,
     return result;
 }
 
-enum class TReadResult { Read, Missing, Failed };
-
-TReadResult ReadWholeFile(const std::string& path, std::string& content) {
-    content.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
-    }
-    char buffer[8192];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            ::close(fd);
-            return TReadResult::Failed;
-        }
-        if (count == 0) {
-            break;
-        }
-        content.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    return TReadResult::Read;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t count = ::write(fd, bytes.data(), bytes.size());
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            if (count == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
-}
-
-// A link to the settings file stays a link: the file it points at is the
-// one replaced.
-std::string ReplacedPath(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            std::string result(real);
-            std::free(real);
-            return result;
-        }
-    }
-    return path;
-}
-
-// Opens a fresh temporary file beside target; its name starts with a dot so
-// that one left by a power cut does not clutter the directory listing.
-int CreateTemporary(const std::string& target, std::string& tempPath) {
-    static std::atomic<unsigned> counter{0};
-    const std::size_t slash = target.rfind('/');
-    const std::string dir =
-        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = dir + "." + base + "." + std::to_string(::getpid()) + "." +
-                   std::to_string(counter++) + ".tmp";
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    return -1;
-}
-
-void SyncDirectoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);  // the rename is done; this only hastens its way to the disk
-        ::close(fd);
-    }
-}
-
-// Replaces the file's content so that a reader, or the disk after a crash,
-// sees either the old content or the new one, never a part.
-bool ReplaceContent(const std::string& path, std::string_view content,
-                    const TWriteBytes& writeBytes) {
-    const std::string target = ReplacedPath(path);
-    struct stat old {};
-    const bool existed = ::stat(target.c_str(), &old) == 0;
-    // The rename would replace a file that may not be written to (one the
-    // operator made read-only to freeze the settings, or another user's);
-    // such a file is refused, as writing it in place would be.
-    if (existed && ((old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) {
-        return false;
-    }
-    std::string tempPath;
-    const int fd = CreateTemporary(target, tempPath);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = true;
-    if (existed) {
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-        // Owner and group as before when the program may set them (it runs
-        // as root); otherwise the file becomes the writer's, as any save would.
-        if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
-            // A refusal is expected for an ordinary user; the cast alone
-            // does not silence a fortified fchown.
-            if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-            }
-        }
-    }
-    ok = ok && (writeBytes ? writeBytes(fd, content) : WriteAll(fd, content));
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tempPath.c_str());
-        return false;
-    }
-    SyncDirectoryOf(target);
-    return true;
-}
-
 }  // namespace
 
 bool ParseIniInteger(std::string_view text, std::int32_t& value) {
@@ -478,7 +343,7 @@ void TIniFile::WriteBatch(const TIniBatch& batch) {
         for (const TIniBatch::TEntry* entry : stored) {
             content = WithValue(content, entry->section, entry->key, entry->value);
         }
-        if (!ReplaceContent(FileName(), content, FWriteBytes)) {
+        if (!ReplaceFileContent(FileName(), content, FWriteBytes)) {
             throw EIniFileError("Unable to write to " + FileName());
         }
     }

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "settings/file_replace.h"
 
 namespace ziv {
 
@@ -14,10 +15,6 @@ class EIniFileError : public std::runtime_error {
 public:
     explicit EIniFileError(const std::string& message) : std::runtime_error(message) {}
 };
-
-// Writes all of bytes to the open descriptor fd; returns false with errno
-// set when it cannot. Tests replace it to fail part-way through a write.
-using TWriteBytes = std::function<bool(int fd, std::string_view bytes)>;
 
 // The integer text rule of the settings file: after leading blanks, either
 // an optional sign and decimal digits within the signed 32-bit range, or,

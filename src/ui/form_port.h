@@ -1,6 +1,26 @@
 #pragma once
 
+#include <optional>
+#include <string>
+#include <string_view>
+
 namespace ziv {
+
+// The ports the operator picks from in the main window: COM1 to COM4.
+inline constexpr int kPickablePorts = 4;
+
+inline std::string PickablePortName(int n) {
+    return "COM" + std::to_string(n);
+}
+
+// The number of a pickable port's name, or nothing for any other text:
+// matched whole, as the operator typed or picked it.
+inline std::optional<int> PickablePortNumber(std::string_view name) {
+    for (int n = 1; n <= kPickablePorts; ++n)
+        if (name == PickablePortName(n))
+            return n;
+    return std::nullopt;
+}
 
 // What the main window does with the serial port component besides the
 // keyer's line switching: open and close it, and choose its number.

@@ -133,8 +133,14 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
+    static QFont WindowFont();
+    // The text the control named `name` is laid out with.
+    static QString LaidOutText(const char* name);
     void CreateControls();
+    void FindControls();
+    void SetUpSettingsPanel();
     void BindModels();
+    void BindSettingsModels();
     void SetRadiosEnabled(bool enabled);
     void FollowPolarity();
     // Opens the port and puts the PTT line into its idle level; any

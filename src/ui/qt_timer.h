@@ -22,9 +22,6 @@ public:
     TQtTimer(TUiGate* gate, TErrorReport* report);
     ~TQtTimer() override;
 
-    // True while a tick is held back.
-    bool TickHeld() const { return held_; }
-
 protected:
     void Start() override;
     void Stop() override;

@@ -54,9 +54,6 @@ public:
     // From any thread: runs work on the user-interface thread in its turn.
     void Post(std::function<void()> work);
 
-    // Number of pieces of held work waiting.
-    int HeldCount() const { return static_cast<int>(held_.size()); }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

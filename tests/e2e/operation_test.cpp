@@ -28,35 +28,33 @@ void ExpectLoopSpacing(const std::vector<TKeyedSpan>& sent, const std::vector<TH
 
 TEST(Operation, RepeatLoopsFromTheTrackBarAndF4KeepTheirSpacingAndStopOnEscape) {
     const TPtt ptt{TPttLine::Rts, false};
-    TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    const std::string device = run.NewDevice("ttyE0");
     const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 0.3};
-    TStationSettings settings = OnCom1(device);
-    settings.waveFiles[0] = run.NewMessage("cq.wav", message);
-    TStation& station = run.NewStation("station", settings);
-    ASSERT_TRUE(run.Launch(station)) << run.Error();
+    TEndToEnd run;
+    TStation* station = run.StationOnCom1(ptt, {message});
+    ASSERT_TRUE(station && run.Launch(*station)) << run.Error();
+    const std::string& device = run.Device();
     constexpr std::size_t kCycles = 4;
 
     // Releasing the track bar at 1 s starts the loop at once.
-    station.Key("F1");
-    station.Drag(kThumbX, kThumbAtZeroY, kThumbX, kThumbAtOneY);
-    ASSERT_TRUE(run.WaitForTransmissions(device, ptt, kCycles, 15000, 200)) << station.Stderr();
-    station.Key("Escape");  // in the pause after the last cycle
+    station->Key("F1");
+    station->Drag(kThumbX, kThumbAtZeroY, kThumbX, kThumbAtOneY);
+    ASSERT_TRUE(run.WaitForTransmissions(device, ptt, kCycles, 15000, 200)) << station->Stderr();
+    station->Key("Escape");  // in the pause after the last cycle
     const std::int64_t firstStopNs = NowNs();
     SleepMs(2500);
     std::vector<TKeyedSpan> sent = Transmissions(run.Lines(), device, ptt);
     ASSERT_EQ(sent.size(), kCycles) << "the loop went on after Escape";
 
     // F4 starts it again with the pause the track bar was released at.
-    station.Key("F4");
-    ASSERT_TRUE(run.WaitForTransmissions(device, ptt, 2 * kCycles, 15000, 200)) << station.Stderr();
-    station.Key("Escape");
+    station->Key("F4");
+    ASSERT_TRUE(run.WaitForTransmissions(device, ptt, 2 * kCycles, 15000, 200))
+        << station->Stderr();
+    station->Key("Escape");
     const std::int64_t secondStopNs = NowNs();
     SleepMs(2500);
     const std::vector<TLineEvent> events = run.Lines();
     sent = Transmissions(events, device, ptt);
-    EXPECT_EQ(station.Terminate(), 0) << station.Stderr();
+    EXPECT_EQ(station->Terminate(), 0) << station->Stderr();
     ASSERT_EQ(sent.size(), 2 * kCycles) << "the loop went on after Escape";
     for (const TLineEvent& e : EventsOf(events, device))
         EXPECT_FALSE(e.ns > secondStopNs && e.event == "lines") << "a line moved after Escape";
@@ -97,8 +95,7 @@ TEST(Operation, PortChangedInTheBoxClosesTheOldAndOpensTheNewAtIdle) {
     EXPECT_FALSE(now.rts) << "the new port's PTT line is not at its idle level";
 
     // The next message goes out on the new port only.
-    station.Key("F1");
-    station.Key("ctrl+Return");
+    station.Send("F1");
     ASSERT_TRUE(run.WaitForTransmissions(com2, ptt, 1, 5000)) << station.Stderr();
     EXPECT_EQ(station.Terminate(), 0) << station.Stderr();
     const std::vector<TLineEvent> events = run.Lines();
@@ -142,8 +139,7 @@ TEST(Operation, SecondCopyOnTheSamePortIsToldItIsBusyAndTheFirstStillSends) {
     ASSERT_EQ(windows.size(), 1u) << "the box is still shown";
     EXPECT_EQ(second.Geometry(windows[0]).width, kNarrowWidth) << "the main window is not shown";
 
-    first.Key("F1");
-    first.Key("ctrl+Return");
+    first.Send("F1");
     ASSERT_TRUE(run.WaitForTransmissions(device, ptt, 1, 5000)) << first.Stderr();
     const std::vector<TKeyedSpan> sent = Transmissions(run.Lines(), device, ptt);
     ASSERT_EQ(sent.size(), 1u);
@@ -156,17 +152,15 @@ TEST(Operation, SecondCopyOnTheSamePortIsToldItIsBusyAndTheFirstStillSends) {
 
 TEST(Operation, SigtermWhenIdleClosesThePortAndSavesTheSettings) {
     TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    const std::string device = run.NewDevice("ttyE0");
-    TStationSettings settings = OnCom1(device);
-    TStation& station = run.NewStation("station", settings);
-    ASSERT_TRUE(run.Launch(station)) << run.Error();
+    TStation* station = run.StationOnCom1({});
+    ASSERT_TRUE(station && run.Launch(*station)) << run.Error();
+    const std::string& device = run.Device();
 
     // A choice made in the window must reach the file.
-    station.Click(kWidenX, kWidenY);
-    station.Click(kDtrX, kDtrY);
+    station->Click(kWidenX, kWidenY);
+    station->Click(kDtrX, kDtrY);
     SleepMs(200);
-    EXPECT_EQ(station.Terminate(), 0) << station.Stderr();
+    EXPECT_EQ(station->Terminate(), 0) << station->Stderr();
 
     TDeviceLevels levels;
     ASSERT_TRUE(ReadDevice(device, levels));
@@ -174,7 +168,7 @@ TEST(Operation, SigtermWhenIdleClosesThePortAndSavesTheSettings) {
     const std::vector<TLineEvent> events = EventsOf(run.Lines(), device);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().event, "close");
-    const std::string saved = station.ReadSettings();
+    const std::string saved = station->ReadSettings();
     EXPECT_NE(saved.find("DTR=1"), std::string::npos) << saved;
     EXPECT_NE(saved.find("RTS=0"), std::string::npos) << saved;
     EXPECT_NE(saved.find("COM1=" + device), std::string::npos) << "the Ports section was lost";

@@ -33,17 +33,9 @@ std::string Name(const ::testing::TestParamInfo<bool>& info) {
     return info.param ? "Inverted" : "Normal";
 }
 
-// Files that are no message: each send is refused before the line moves,
-// a loop started on one ends at once, and the title says so until the
-// next good send.
-TEST_P(Polarity, UnplayableMessagesNeverKeyTheTransmitter) {
-    const TPtt ptt = Ptt();
-    TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    const std::string device = run.NewDevice("ttyE0");
-    const std::string dir = run.Dir();
-    const TMarkedMessage good{.rate = 48000, .channels = 1, .bodySeconds = 0.2};
-    const std::string goodPath = run.NewMessage("good.wav", good);
+// Files named as messages that are none: empty, text, a header without
+// sound, a directory and a FIFO.
+void WriteUnplayableFiles(const std::string& dir) {
     std::ofstream(dir + "/empty.wav");
     std::ofstream(dir + "/text.wav") << "CQ CQ CQ de LY1ABC\n";
     SF_INFO header{.frames = 0,
@@ -55,6 +47,20 @@ TEST_P(Polarity, UnplayableMessagesNeverKeyTheTransmitter) {
     sf_close(sf_open((dir + "/header.wav").c_str(), SFM_WRITE, &header));
     std::filesystem::create_directory(dir + "/folder.wav");
     ASSERT_EQ(::mkfifo((dir + "/fifo.wav").c_str(), 0600), 0);
+}
+
+// Files that are no message: each send is refused before the line moves,
+// a loop started on one ends at once, and the title says so until the
+// next good send.
+TEST_P(Polarity, UnplayableMessagesNeverKeyTheTransmitter) {
+    const TPtt ptt = Ptt();
+    TEndToEnd run;
+    ASSERT_TRUE(run.Start()) << run.Error();
+    const std::string device = run.NewDevice("ttyE0");
+    const std::string dir = run.Dir();
+    const TMarkedMessage good{.rate = 48000, .channels = 1, .bodySeconds = 0.2};
+    const std::string goodPath = run.NewMessage("good.wav", good);
+    ASSERT_NO_FATAL_FAILURE(WriteUnplayableFiles(dir));
     const std::vector<std::vector<std::string>> rounds = {
         {"missing.wav", "empty.wav", "header.wav"}, {"text.wav", "folder.wav", "fifo.wav"}};
 
@@ -64,10 +70,8 @@ TEST_P(Polarity, UnplayableMessagesNeverKeyTheTransmitter) {
             settings.waveFiles[n] = dir + "/" + files[std::size_t(n)];
         TStation& station = run.NewStation("station-" + files[0], settings);
         ASSERT_TRUE(run.Launch(station)) << run.Error();
-        for (const char* key : {"F1", "F2", "F3"}) {
-            station.Key(key);
-            station.Key("ctrl+Return");
-        }
+        for (const char* key : {"F1", "F2", "F3"})
+            station.Send(key);
         // A loop from the track bar on the last of them ends at once.
         station.Drag(kThumbX, kThumbAtZeroY, kThumbX, kThumbAtOneY);
         SleepMs(2500);
@@ -86,12 +90,10 @@ TEST_P(Polarity, UnplayableMessagesNeverKeyTheTransmitter) {
     settings.waveFiles[1] = goodPath;
     TStation& station = run.NewStation("station-good", settings);
     ASSERT_TRUE(run.Launch(station)) << run.Error();
-    station.Key("F1");
-    station.Key("ctrl+Return");
+    station.Send("F1");
     SleepMs(300);
     EXPECT_NE(station.Title().find(kFailedSign), std::string::npos) << station.Title();
-    station.Key("F2");
-    station.Key("ctrl+Return");
+    station.Send("F2");
     ASSERT_TRUE(run.WaitForTransmissions(device, ptt, 1, 5000)) << station.Stderr();
     EXPECT_EQ(station.Title(), "Zivsound");
     run.Sound().Kill();
@@ -107,30 +109,29 @@ TEST_P(Polarity, UnplayableMessagesNeverKeyTheTransmitter) {
 TEST_P(Polarity, EveryEndOfTheProgramLeavesTheTransmitterUnkeyed) {
     const TPtt ptt = Ptt();
     TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    const std::string device = run.NewDevice("ttyE0");
-    TStationSettings settings = OnCom1(device, ptt);
-    TStation& station = run.NewStation("station", settings);
+    TStation* station = run.StationOnCom1(ptt);
+    ASSERT_TRUE(station) << run.Error();
+    const std::string& device = run.Device();
 
     enum class End { Term, Hangup, Kill, XGone };
     for (End end : {End::Term, End::Hangup, End::Kill, End::XGone}) {
         SCOPED_TRACE(static_cast<int>(end));
-        ASSERT_TRUE(run.Launch(station)) << run.Error();
-        const pid_t pid = station.Pid();
+        ASSERT_TRUE(run.Launch(*station)) << run.Error();
+        const pid_t pid = station->Pid();
         switch (end) {
             case End::Term:
-                EXPECT_EQ(station.Terminate(), 0) << station.Stderr();
+                EXPECT_EQ(station->Terminate(), 0) << station->Stderr();
                 break;
             case End::Hangup:
                 ::kill(pid, SIGHUP);
-                EXPECT_EQ(station.Terminate(), 0) << station.Stderr();
+                EXPECT_EQ(station->Terminate(), 0) << station->Stderr();
                 break;
             case End::Kill:
-                station.Kill();
+                station->Kill();
                 break;
             case End::XGone:
-                station.KillXConnection();
-                EXPECT_GE(station.Terminate(), 0) << "still running without its display";
+                station->KillXConnection();
+                EXPECT_GE(station->Terminate(), 0) << "still running without its display";
                 break;
         }
         // The kernel's last close of a process that never closed its port.
@@ -148,18 +149,15 @@ TEST_P(Polarity, EveryEndOfTheProgramLeavesTheTransmitterUnkeyed) {
 // killed program then leaves the new polarity unkeyed.
 TEST(PolarityChange, IsFollowedWhileThePortIsOpen) {
     TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    const std::string device = run.NewDevice("ttyE0");
-    TStationSettings settings = OnCom1(device);
-    TStation& station = run.NewStation("station", settings);
-    ASSERT_TRUE(run.Launch(station)) << run.Error();
-    station.Click(kWidenX, kWidenY);
-    station.Click(kInvX, kInvY);
+    TStation* station = run.StationOnCom1({});
+    ASSERT_TRUE(station && run.Launch(*station)) << run.Error();
+    station->Click(kWidenX, kWidenY);
+    station->Click(kInvX, kInvY);
     SleepMs(300);
-    station.Kill();
-    ReapDeadOwners(device, run.LogPath());
+    station->Kill();
+    ReapDeadOwners(run.Device(), run.LogPath());
     TDeviceLevels levels;
-    ASSERT_TRUE(ReadDevice(device, levels));
+    ASSERT_TRUE(ReadDevice(run.Device(), levels));
     EXPECT_TRUE(levels.rts) << "an Inverted PTT was keyed by the killed program's last close";
 }
 
@@ -168,23 +166,18 @@ TEST(PolarityChange, IsFollowedWhileThePortIsOpen) {
 TEST_P(Polarity, SignalDuringAMessageEndsItAtOnce) {
     const TPtt ptt = Ptt();
     TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    const std::string device = run.NewDevice("ttyE0");
-    const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 30};
-    TStationSettings settings = OnCom1(device, ptt);
-    settings.waveFiles[0] = run.NewMessage("long.wav", message);
-    TStation& station = run.NewStation("station", settings);
-    ASSERT_TRUE(run.Launch(station)) << run.Error();
-    station.Key("F1");
-    station.Key("ctrl+Return");
+    TStation* station = run.StationOnCom1(ptt, {{.rate = 48000, .channels = 1, .bodySeconds = 30}});
+    ASSERT_TRUE(station && run.Launch(*station)) << run.Error();
+    const std::string& device = run.Device();
+    station->Send("F1");
     SleepMs(1000);
     ASSERT_EQ(Transmissions(run.Lines(), device, ptt).size(), 1u);
     struct stat before {};
-    ASSERT_EQ(::stat(station.SettingsPath().c_str(), &before), 0);
+    ASSERT_EQ(::stat(station->SettingsPath().c_str(), &before), 0);
 
     const std::int64_t signalNs = NowNs();
-    ::kill(station.Pid(), SIGTERM);
-    EXPECT_EQ(station.Terminate(2000), 0) << "did not end in time: " << station.Stderr();
+    ::kill(station->Pid(), SIGTERM);
+    EXPECT_EQ(station->Terminate(2000), 0) << "did not end in time: " << station->Stderr();
     const double endedMs = double(NowNs() - signalNs) / 1e6;
     EXPECT_LT(endedMs, 1000);
     const std::vector<TKeyedSpan> sent = Transmissions(run.Lines(), device, ptt);
@@ -193,7 +186,7 @@ TEST_P(Polarity, SignalDuringAMessageEndsItAtOnce) {
     EXPECT_LT(double(sent[0].unkeyNs - signalNs) / 1e6, 1000);
     EXPECT_FALSE(Keyed(device, ptt));
     struct stat after {};
-    ASSERT_EQ(::stat(station.SettingsPath().c_str(), &after), 0);
+    ASSERT_EQ(::stat(station->SettingsPath().c_str(), &after), 0);
     EXPECT_NE(after.st_ino, before.st_ino) << "the settings were not saved";
 }
 
@@ -214,15 +207,10 @@ TEST(SignalClose, FailedSaveOpensNoBoxAndExitsNonZero) {
 TEST_P(Polarity, StalledSoundServerUnkeysWithinASecond) {
     const TPtt ptt = Ptt();
     TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    const std::string device = run.NewDevice("ttyE0");
-    const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 10};
-    TStationSettings settings = OnCom1(device, ptt);
-    settings.waveFiles[0] = run.NewMessage("long.wav", message);
-    TStation& station = run.NewStation("station", settings);
-    ASSERT_TRUE(run.Launch(station)) << run.Error();
-    station.Key("F1");
-    station.Key("ctrl+Return");
+    TStation* station = run.StationOnCom1(ptt, {{.rate = 48000, .channels = 1, .bodySeconds = 10}});
+    ASSERT_TRUE(station && run.Launch(*station)) << run.Error();
+    const std::string& device = run.Device();
+    station->Send("F1");
     SleepMs(1000);
     const std::int64_t stalledNs = NowNs();
     run.Sound().Pause();
@@ -234,8 +222,8 @@ TEST_P(Polarity, StalledSoundServerUnkeysWithinASecond) {
     // Within a second of the stall, with room for a busy machine.
     EXPECT_LT(double(sent[0].unkeyNs - stalledNs) / 1e6, 1500);
     SleepMs(200);
-    EXPECT_NE(station.Title().find(kFailedSign), std::string::npos) << station.Title();
-    EXPECT_EQ(station.Terminate(), 0) << station.Stderr();
+    EXPECT_NE(station->Title().find(kFailedSign), std::string::npos) << station->Title();
+    EXPECT_EQ(station->Terminate(), 0) << station->Stderr();
 }
 
 INSTANTIATE_TEST_SUITE_P(Ptt, Polarity, ::testing::Values(false, true), Name);

@@ -16,19 +16,15 @@ class SendTest : public ::testing::TestWithParam<TSendCase> {};
 
 TEST_P(SendTest, KeysPlaysTheWholeMessageAndUnkeys) {
     const TPtt ptt = GetParam().ptt;
-    TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    const std::string device = run.NewDevice("ttyE0");
     const TMarkedMessage message{.rate = 48000, .channels = 1, .bodySeconds = 0.4};
-    TStationSettings settings = OnCom1(device, ptt);
-    settings.waveFiles[0] = run.NewMessage("cq.wav", message);
-    TStation& station = run.NewStation("station", settings);
-    ASSERT_TRUE(run.Launch(station)) << run.Error();
+    TEndToEnd run;
+    TStation* station = run.StationOnCom1(ptt, {message});
+    ASSERT_TRUE(station && run.Launch(*station)) << run.Error();
+    const std::string& device = run.Device();
 
-    station.Key("F1");
-    station.Key("ctrl+Return");
-    ASSERT_TRUE(run.WaitForTransmissions(device, ptt, 1, 5000)) << station.Stderr();
-    EXPECT_EQ(station.Terminate(), 0) << station.Stderr();
+    station->Send("F1");
+    ASSERT_TRUE(run.WaitForTransmissions(device, ptt, 1, 5000)) << station->Stderr();
+    EXPECT_EQ(station->Terminate(), 0) << station->Stderr();
 
     const std::vector<TLineEvent> events = run.Lines();
     const std::vector<TKeyedSpan> sent = Transmissions(events, device, ptt);
@@ -50,28 +46,22 @@ INSTANTIATE_TEST_SUITE_P(Lines, SendTest,
 // resamples them to the sink's 48 kHz, which smears their edges a little.
 TEST(SendFormats, EightKilohertzStereoAndFloatMessagesPlayWhole) {
     const TPtt ptt{TPttLine::Rts, false};
-    TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    const std::string device = run.NewDevice("ttyE0");
-    const TMarkedMessage messages[] = {
+    const std::vector<TMarkedMessage> messages = {
         {.rate = 8000, .channels = 1, .bodySeconds = 0.3},
         {.rate = 44100, .channels = 2, .bodySeconds = 0.3},
         {.rate = 48000, .channels = 1, .floatSamples = true, .bodySeconds = 0.3},
     };
-    TStationSettings settings = OnCom1(device);
-    settings.waveFiles[0] = run.NewMessage("8k.wav", messages[0]);
-    settings.waveFiles[1] = run.NewMessage("stereo.wav", messages[1]);
-    settings.waveFiles[2] = run.NewMessage("float.wav", messages[2]);
-    TStation& station = run.NewStation("station", settings);
-    ASSERT_TRUE(run.Launch(station)) << run.Error();
+    TEndToEnd run;
+    TStation* station = run.StationOnCom1(ptt, messages);
+    ASSERT_TRUE(station && run.Launch(*station)) << run.Error();
+    const std::string& device = run.Device();
 
     const char* keys[] = {"F1", "F2", "F3"};
     for (std::size_t n = 0; n < 3; ++n) {
-        station.Key(keys[n]);
-        station.Key("ctrl+Return");
-        ASSERT_TRUE(run.WaitForTransmissions(device, ptt, n + 1, 5000)) << station.Stderr();
+        station->Send(keys[n]);
+        ASSERT_TRUE(run.WaitForTransmissions(device, ptt, n + 1, 5000)) << station->Stderr();
     }
-    EXPECT_EQ(station.Terminate(), 0) << station.Stderr();
+    EXPECT_EQ(station->Terminate(), 0) << station->Stderr();
 
     const std::vector<TKeyedSpan> sent = Transmissions(run.Lines(), device, ptt);
     ASSERT_EQ(sent.size(), 3u);

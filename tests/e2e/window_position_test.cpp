@@ -184,27 +184,40 @@ TRun StartAndEnd(TEndToEnd& run, TStation& station) {
     return result;
 }
 
-TEST(WindowPosition, UnderAWindowManagerTenRestartsKeepTheSavedPlaceAndTheNarrowWidth) {
-    TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    TWindowManager manager;
-    std::string error;
-    ASSERT_TRUE(manager.Start(run.Display(), run.Dir(), error)) << error;
-    TStationSettings settings;
-    settings.x = 200;
-    settings.y = 150;
-    settings.port = "";
-    TStation& station = run.NewStation("station", settings);
+// A run under openbox, with stations that use no port.
+class WindowPosition : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(run_.Start()) << run_.Error();
+        std::string error;
+        ASSERT_TRUE(manager_.Start(run_.Display(), run_.Dir(), error)) << error;
+    }
 
+    // The station, whose settings hold this place.
+    TStation& StationAt(int x, int y) {
+        TStationSettings settings;
+        settings.x = x;
+        settings.y = y;
+        settings.port = "";
+        return run_.NewStation("station", settings);
+    }
+
+    TEndToEnd run_;
+    TWindowManager manager_;
+};
+
+TEST_F(WindowPosition, UnderAWindowManagerTenRestartsKeepTheSavedPlaceAndTheNarrowWidth) {
+    constexpr int kX = 200, kY = 150;
+    TStation& station = StationAt(kX, kY);
     std::vector<TSaved> saved;
     std::string trail;
     for (int start = 1; start <= 10; ++start) {
         SCOPED_TRACE("start " + std::to_string(start));
-        const TRun r = StartAndEnd(run, station);
+        const TRun r = StartAndEnd(run_, station);
         ASSERT_TRUE(r.frame);
         // The stored X and Y are the frame's corner, as they are saved.
-        EXPECT_EQ(r.frame->x, settings.x);
-        EXPECT_EQ(r.frame->y, settings.y);
+        EXPECT_EQ(r.frame->x, kX);
+        EXPECT_EQ(r.frame->y, kY);
         EXPECT_EQ(r.frame->width, kNarrowOuterWidth);
         saved.push_back(r.saved);
         std::ostringstream s;
@@ -213,35 +226,26 @@ TEST(WindowPosition, UnderAWindowManagerTenRestartsKeepTheSavedPlaceAndTheNarrow
     }
     RecordProperty("saved", trail);
     for (std::size_t i = 0; i < saved.size(); ++i)
-        EXPECT_EQ(saved[i], (TSaved{settings.x, settings.y})) << "start " << i + 1 << ":" << trail;
+        EXPECT_EQ(saved[i], (TSaved{kX, kY})) << "start " << i + 1 << ":" << trail;
 }
 
-TEST(WindowPosition, UnderAWindowManagerTheWidenButtonGivesTheWideWidthAndBackInPlace) {
-    TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    TWindowManager manager;
-    std::string error;
-    ASSERT_TRUE(manager.Start(run.Display(), run.Dir(), error)) << error;
-    TStationSettings settings;
-    settings.x = 200;
-    settings.y = 150;
-    settings.port = "";
-    TStation& station = run.NewStation("station", settings);
-    ASSERT_TRUE(run.Launch(station)) << run.Error();
+TEST_F(WindowPosition, UnderAWindowManagerTheWidenButtonGivesTheWideWidthAndBackInPlace) {
+    TStation& station = StationAt(200, 150);
+    ASSERT_TRUE(run_.Launch(station)) << run_.Error();
 
-    const std::optional<TRect> narrow = NarrowFrameOf(run.Display(), station.MainWindow());
+    const std::optional<TRect> narrow = NarrowFrameOf(run_.Display(), station.MainWindow());
     ASSERT_TRUE(narrow) << "the window manager never framed the window";
     EXPECT_EQ(narrow->width, kNarrowOuterWidth);
     station.Click(kWidenX, kWidenY);
     const std::optional<TRect> wide =
-        FrameOfWidth(run.Display(), station.MainWindow(), kWideOuterWidth);
+        FrameOfWidth(run_.Display(), station.MainWindow(), kWideOuterWidth);
     ASSERT_TRUE(wide);
     EXPECT_EQ(wide->width, kWideOuterWidth);
     // The window grows to the right; its corner stays where it was.
     EXPECT_EQ(wide->x, narrow->x);
     EXPECT_EQ(wide->y, narrow->y);
     station.Click(kWidenX, kWidenY);
-    const std::optional<TRect> again = NarrowFrameOf(run.Display(), station.MainWindow());
+    const std::optional<TRect> again = NarrowFrameOf(run_.Display(), station.MainWindow());
     ASSERT_TRUE(again);
     EXPECT_EQ(again->width, kNarrowOuterWidth);
     EXPECT_EQ(again->x, narrow->x);
@@ -249,29 +253,21 @@ TEST(WindowPosition, UnderAWindowManagerTheWidenButtonGivesTheWideWidthAndBackIn
     EXPECT_EQ(station.Terminate(), 0) << station.Stderr();
 }
 
-TEST(WindowPosition, AStoredXOfIntMaxStartsOnTheScreenAndSavesAPlaceOnIt) {
-    TEndToEnd run;
-    ASSERT_TRUE(run.Start()) << run.Error();
-    TWindowManager manager;
-    std::string error;
-    ASSERT_TRUE(manager.Start(run.Display(), run.Dir(), error)) << error;
-    TStationSettings settings;
-    settings.x = INT_MAX;
-    settings.y = 40;
-    settings.port = "";
-    TStation& station = run.NewStation("station", settings);
+TEST_F(WindowPosition, AStoredXOfIntMaxStartsOnTheScreenAndSavesAPlaceOnIt) {
+    constexpr int kY = 40;
+    TStation& station = StationAt(INT_MAX, kY);
 
-    const TRun r = StartAndEnd(run, station);
+    const TRun r = StartAndEnd(run_, station);
     ASSERT_TRUE(r.frame);
     const TRect f = *r.frame;
     EXPECT_TRUE(f.x >= 0 && f.y >= 0 && f.x + f.width <= kScreenWidth &&
                 f.y + f.height <= kScreenHeight)
         << "frame at " << f.x << "," << f.y << " " << f.width << "x" << f.height;
     // The coordinate that was on the screen is kept.
-    EXPECT_EQ(f.y, settings.y);
+    EXPECT_EQ(f.y, kY);
     // What is saved is where the window was, and it comes back there.
     EXPECT_EQ(r.saved, (TSaved{f.x, f.y}));
-    const TRun again = StartAndEnd(run, station);
+    const TRun again = StartAndEnd(run_, station);
     ASSERT_TRUE(again.frame);
     EXPECT_EQ(again.frame->x, f.x);
     EXPECT_EQ(again.frame->y, f.y);

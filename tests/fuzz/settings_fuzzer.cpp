@@ -3,26 +3,22 @@
 // way the program does and checks that what a start-up load hands to the
 // window survives the save at close and the load of the next start.
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
-#include <tuple>
 
 #include "settings/cp1257.h"
 #include "settings/ini_ctrl.h"
 #include "settings/ini_file.h"
 #include "settings/station_settings.h"
+
+// Shared with the unit tests: the homes a load fills in and a save reads.
+#include "../settings/fake_station_homes.h"
+#include "fuzz_scratch.h"
 
 namespace ziv {
 namespace {
@@ -49,52 +45,7 @@ std::string Printable(std::string_view bytes) {
     __builtin_trap();
 }
 
-// The window's homes as plain values, the radio pairs behaving as the
-// window's do, so that a load applies the checks in the same order.
-class PlainHomes final : public TStationHomes {
-public:
-    int left = -1, top = -1;
-    std::string port = "unset";
-    std::string paths[3] = {"unset", "unset", "unset"};
-    std::string labels[3] = {"unset", "unset", "unset"};
-    std::string captions[3] = {"unset", "unset", "unset"};
-    bool rts = true, dtr = false, norm = true, inv = false;
-
-    auto Stored() const {
-        return std::tie(left, top, port, paths[0], paths[1], paths[2], labels[0], labels[1],
-                        labels[2], rts, dtr, norm, inv);
-    }
-
-    int Left() const override { return left; }
-    void SetLeft(int value) override { left = value; }
-    int Top() const override { return top; }
-    void SetTop(int value) override { top = value; }
-    std::string PortText() const override { return port; }
-    void SetPortText(const std::string& value) override { port = value; }
-    std::string SlotPath(int n) const override { return paths[n - 1]; }
-    void SetSlotPath(int n, const std::string& value) override { paths[n - 1] = value; }
-    std::string LabelText(int n) const override { return labels[n - 1]; }
-    void SetLabelText(int n, const std::string& value) override { labels[n - 1] = value; }
-    void SetPlayCaption(int n, const std::string& value) override { captions[n - 1] = value; }
-    bool RTSChecked() const override { return rts; }
-    void SetRTSChecked(bool value) override { Check(rts, dtr, value); }
-    bool DTRChecked() const override { return dtr; }
-    void SetDTRChecked(bool value) override { Check(dtr, rts, value); }
-    bool NormChecked() const override { return norm; }
-    void SetNormChecked(bool value) override { Check(norm, inv, value); }
-    bool InvChecked() const override { return inv; }
-    void SetInvChecked(bool value) override { Check(inv, norm, value); }
-
-private:
-    static void Check(bool& self, bool& partner, bool value) {
-        self = value;
-        if (value) {
-            partner = false;
-        }
-    }
-};
-
-std::string Describe(const PlainHomes& h) {
+std::string Describe(const test::FakeStationHomes& h) {
     std::string out = "X=" + std::to_string(h.left) + " Y=" + std::to_string(h.top) +
                       " Port=" + Printable(h.port);
     for (int n = 0; n < 3; ++n) {
@@ -218,50 +169,18 @@ void CheckKey(TIniFile& file, TLMDIniCtrl& ini, const std::string& section,
     }
 }
 
-// The "executable" lies in a private directory that holds nothing else, so
-// the fuzzer never reads or writes a settings file of a real installation.
+// The "executable" lies in a private directory that holds nothing else.
 struct Place {
-    std::string programDir;
     std::string programPath;
     std::string settingsPath;
 };
 
 const Place& ThePlace() {
-    // Never destroyed: the exit handler below still needs it after static
-    // objects are gone.
-    static const Place* const place = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "ziv-settings-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            Fail("cannot create a temporary directory");
-        }
-        auto* p = new Place{pattern, pattern + "/zivsound", pattern + "/" + kSettingsFileName};
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(ThePlace().programDir, ignored);
-        });
-        return p;
+    static const Place place = [] {
+        const std::string& dir = fuzz::ScratchDir("ziv-settings-fuzz-XXXXXX", Fail);
+        return Place{dir + "/zivsound", dir + "/" + kSettingsFileName};
     }();
-    return *place;
-}
-
-void WriteInput(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    // A fresh file every time: a mode or a link left by the previous input
-    // would change how the next save behaves.
-    ::unlink(path.c_str());
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        Fail("cannot create " + path);
-    }
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t count = ::write(fd, data + done, size - done);
-        if (count <= 0) {
-            Fail("cannot write " + path);
-        }
-        done += static_cast<std::size_t>(count);
-    }
-    ::close(fd);
+    return place;
 }
 
 }  // namespace
@@ -270,7 +189,7 @@ void WriteInput(const std::string& path, const std::uint8_t* data, std::size_t s
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace ziv;
     const Place& place = ThePlace();
-    WriteInput(place.settingsPath, data, size);
+    fuzz::WriteInput(place.settingsPath, data, size, Fail);
     const std::string_view input(reinterpret_cast<const char*>(data), size);
 
     TLMDIniCtrl ini;
@@ -294,7 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    PlainHomes first;
+    test::FakeStationHomes first;
     try {
         LoadStationSettings(ini, first);
     } catch (const EIniFileError& e) {
@@ -316,7 +235,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Fail(std::string("saving what was loaded failed: ") + e.what());
     }
 
-    PlainHomes second;
+    test::FakeStationHomes second;
     LoadStationSettings(ini, second);
     if (second.Stored() != first.Stored()) {
         Fail("a save and a load changed the settings\n  loaded: " + Describe(first) +

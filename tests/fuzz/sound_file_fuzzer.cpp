@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <pulse/sample.h>
 #include <sndfile.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,10 +16,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "fuzz_scratch.h"
 
 namespace {
 
@@ -45,44 +44,10 @@ constexpr sf_count_t kMaxFramesPerPass = sf_count_t{1} << 20;
 constexpr std::size_t kGuardFloats = 64;
 constexpr float kGuard = -12345.678f;
 
-struct Place {
-    std::string dir;
-    std::string path;
-};
-
-const Place& ThePlace() {
-    // Never destroyed: the exit handler below still needs it after static
-    // objects are gone.
-    static const Place* const place = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "ziv-sound-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            Fail("cannot create a temporary directory");
-        }
-        auto* p = new Place{pattern, pattern + "/message.wav"};
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(ThePlace().dir, ignored);
-        });
-        return p;
-    }();
-    return *place;
-}
-
-void WriteInput(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        Fail("cannot create " + path);
-    }
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t count = ::write(fd, data + done, size - done);
-        if (count <= 0) {
-            Fail("cannot write " + path);
-        }
-        done += static_cast<std::size_t>(count);
-    }
-    ::close(fd);
+const std::string& InputPath() {
+    static const std::string path =
+        ziv::fuzz::ScratchDir("ziv-sound-fuzz-XXXXXX", Fail) + "/message.wav";
+    return path;
 }
 
 // Reads until the end of the file, or the cap, the way the stream writer
@@ -128,12 +93,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const Place& place = ThePlace();
-    WriteInput(place.path, data, size);
+    const std::string& path = InputPath();
+    ziv::fuzz::WriteInput(path, data, size, Fail);
 
-    const int fd = ::open(place.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        Fail("cannot open " + place.path);
+        Fail("cannot open " + path);
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -83,55 +83,36 @@ private:
 
 }  // namespace
 
-int TFakeCommPlatform::Record(const std::string& name, std::uint32_t arg) {
-    Calls.push_back({Clock ? Clock() : 0, name, arg});
-    const auto it = FailWith.find(name);
+int TFakeCommPlatform::Record(Call call) {
+    call.time = Clock ? Clock() : 0;
+    const auto it = FailWith.find(call.name);
+    Calls.push_back(std::move(call));
     return it == FailWith.end() ? 0 : it->second;
 }
 
 int TFakeCommPlatform::CreateFile(const std::string& name, TCommHandle& handle) {
     OpenedNames.push_back(name);
-    const int error = Record("CreateFile", 0);
-    handle = error ? INVALID_HANDLE_VALUE : NextHandle;
+    const int error = Record({.name = "CreateFile"});
+    handle = error ? INVALID_HANDLE_VALUE : 100;
     return error;
 }
 
 int TFakeCommPlatform::GetCommState(TCommHandle, TDCB& dcb) {
-    const int error = Record("GetCommState", 0);
+    const int error = Record({.name = "GetCommState"});
     if (!error)
         dcb = DeviceDCB;
     return error;
 }
 
 int TFakeCommPlatform::SetCommState(TCommHandle, const TDCB& dcb) {
-    WrittenDCBs.push_back(dcb);
-    const int error = Record("SetCommState", dcb.Flags);
+    const int error = Record({.name = "SetCommState", .arg = dcb.Flags, .dcb = dcb});
     if (!error)
         DeviceDCB = dcb;
     return error;
 }
 
-int TFakeCommPlatform::SetCommTimeouts(TCommHandle, const TCommTimeouts& timeouts) {
-    WrittenTimeouts.push_back(timeouts);
-    return Record("SetCommTimeouts", 0);
-}
-
-int TFakeCommPlatform::SetupComm(TCommHandle, std::uint32_t inQueue, std::uint32_t outQueue) {
-    InQueue = inQueue;
-    OutQueue = outQueue;
-    return Record("SetupComm", inQueue);
-}
-
-int TFakeCommPlatform::SetCommMask(TCommHandle, std::uint32_t eventMask) {
-    return Record("SetCommMask", eventMask);
-}
-
-int TFakeCommPlatform::PurgeComm(TCommHandle, std::uint32_t flags) {
-    return Record("PurgeComm", flags);
-}
-
 int TFakeCommPlatform::ClearCommError(TCommHandle, std::uint32_t& errors, TComStat& stat) {
-    const int error = Record("ClearCommError", 0);
+    const int error = Record({.name = "ClearCommError"});
     if (!error) {
         errors = DeviceErrors;
         stat = DeviceStat;
@@ -142,19 +123,11 @@ int TFakeCommPlatform::ClearCommError(TCommHandle, std::uint32_t& errors, TComSt
 int TFakeCommPlatform::EscapeCommFunction(TCommHandle, std::uint32_t function) {
     static const char* const names[] = {"", "", "", "SETRTS", "CLRRTS", "SETDTR", "CLRDTR"};
     const std::string name = function < 7 ? names[function] : "ESCAPE?";
-    return Record(name, function);
-}
-
-int TFakeCommPlatform::CloseHandle(TCommHandle handle) {
-    return Record("CloseHandle", static_cast<std::uint32_t>(handle));
-}
-
-int TFakeCommPlatform::SetHangUpOnClose(TCommHandle, bool drop) {
-    return Record("SetHangUpOnClose", drop ? 1 : 0);
+    return Record({.name = name, .arg = function});
 }
 
 std::unique_ptr<TCommEventWait> TFakeCommPlatform::CreateEventWait(TCommHandle) {
-    Record("CreateEventWait", 0);
+    Record({.name = "CreateEventWait"});
     return std::make_unique<TFakeEventWait>(Events);
 }
 
@@ -175,6 +148,14 @@ std::vector<std::string> TFakeCommPlatform::CallNames() const {
     std::vector<std::string> out;
     for (const Call& c : Calls)
         out.push_back(c.name);
+    return out;
+}
+
+std::vector<TFakeCommPlatform::Call> TFakeCommPlatform::CallsNamed(const std::string& name) const {
+    std::vector<Call> out;
+    for (const Call& c : Calls)
+        if (c.name == name)
+            out.push_back(c);
     return out;
 }
 

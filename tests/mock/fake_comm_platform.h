@@ -54,9 +54,13 @@ private:
 class TFakeCommPlatform : public TCommPlatform {
 public:
     struct Call {
-        std::int64_t time;
+        std::int64_t time = 0;
         std::string name;
-        std::uint32_t arg;
+        // The call's numbers: the flags, mask, function, hang-up switch,
+        // read interval timeout, or the in and out queue sizes.
+        std::uint32_t arg = 0;
+        std::uint32_t arg2 = 0;
+        TDCB dcb{};  // the record SetCommState was given
     };
 
     std::function<std::int64_t()> Clock;
@@ -67,13 +71,8 @@ public:
     // Texts per code; a code without one reads "Error <code>.\r\n".
     std::map<int, std::string> Texts;
 
-    // What the calls were given and what they give back.
     std::vector<std::string> OpenedNames;
-    TCommHandle NextHandle = 100;
     TDCB DeviceDCB;  // what GetCommState reads; SetCommState stores into it
-    std::vector<TDCB> WrittenDCBs;
-    std::vector<TCommTimeouts> WrittenTimeouts;
-    std::uint32_t InQueue = 0, OutQueue = 0;
     std::uint32_t DeviceErrors = 0;
     TComStat DeviceStat;
     std::shared_ptr<TFakeLineEvents> Events = std::make_shared<TFakeLineEvents>();
@@ -81,14 +80,26 @@ public:
     int CreateFile(const std::string& name, TCommHandle& handle) override;
     int GetCommState(TCommHandle handle, TDCB& dcb) override;
     int SetCommState(TCommHandle handle, const TDCB& dcb) override;
-    int SetCommTimeouts(TCommHandle handle, const TCommTimeouts& timeouts) override;
-    int SetupComm(TCommHandle handle, std::uint32_t inQueue, std::uint32_t outQueue) override;
-    int SetCommMask(TCommHandle handle, std::uint32_t eventMask) override;
-    int PurgeComm(TCommHandle handle, std::uint32_t flags) override;
+    int SetCommTimeouts(TCommHandle, const TCommTimeouts& timeouts) override {
+        return Record({.name = "SetCommTimeouts", .arg = timeouts.ReadIntervalTimeout});
+    }
+    int SetupComm(TCommHandle, std::uint32_t inQueue, std::uint32_t outQueue) override {
+        return Record({.name = "SetupComm", .arg = inQueue, .arg2 = outQueue});
+    }
+    int SetCommMask(TCommHandle, std::uint32_t mask) override {
+        return Record({.name = "SetCommMask", .arg = mask});
+    }
+    int PurgeComm(TCommHandle, std::uint32_t flags) override {
+        return Record({.name = "PurgeComm", .arg = flags});
+    }
     int ClearCommError(TCommHandle handle, std::uint32_t& errors, TComStat& stat) override;
     int EscapeCommFunction(TCommHandle handle, std::uint32_t function) override;
-    int CloseHandle(TCommHandle handle) override;
-    int SetHangUpOnClose(TCommHandle handle, bool drop) override;
+    int CloseHandle(TCommHandle handle) override {
+        return Record({.name = "CloseHandle", .arg = static_cast<std::uint32_t>(handle)});
+    }
+    int SetHangUpOnClose(TCommHandle, bool drop) override {
+        return Record({.name = "SetHangUpOnClose", .arg = drop});
+    }
     std::unique_ptr<TCommEventWait> CreateEventWait(TCommHandle handle) override;
     std::string ErrorText(int code) override;
 
@@ -96,9 +107,11 @@ public:
     std::vector<std::string> LineCalls() const;
     // The names of all calls, in order.
     std::vector<std::string> CallNames() const;
+    // The calls of one name, in order.
+    std::vector<Call> CallsNamed(const std::string& name) const;
 
 protected:
-    int Record(const std::string& name, std::uint32_t arg);
+    int Record(Call call);
 };
 
 // Takes hand-overs and drops them unrun; for components that never start

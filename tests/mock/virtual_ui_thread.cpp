@@ -40,15 +40,15 @@ private:
     std::uint64_t seq_ = 0;
 };
 
-TVirtualUiThread::TVirtualUiThread() = default;
+namespace {
 
-TVirtualUiThread::~TVirtualUiThread() {
-    // Release any thread still waiting in a hand-over.
-    std::lock_guard lock(handOverMutex_);
-    for (auto& h : handOvers_)
-        h->done = true;
-    handOverCv_.notify_all();
+// Whether (at, seq) comes before (otherAt, otherSeq): earlier time first,
+// then the order of scheduling.
+bool Before(std::int64_t at, std::uint64_t seq, std::int64_t otherAt, std::uint64_t otherSeq) {
+    return at < otherAt || (at == otherAt && seq < otherSeq);
 }
+
+}  // namespace
 
 std::unique_ptr<TTimer> TVirtualUiThread::CreateTimer() {
     return std::make_unique<VirtualTimer>(*this);
@@ -58,46 +58,59 @@ void TVirtualUiThread::Unregister(VirtualTimer* timer) {
     timers_.erase(std::remove(timers_.begin(), timers_.end(), timer), timers_.end());
 }
 
+void TVirtualUiThread::Queue(std::int64_t at, std::function<void()> event) {
+    std::lock_guard lock(mutex_);
+    queue_.push_back({at, NextSeq(), std::move(event)});
+    queued_.notify_all();
+}
+
 void TVirtualUiThread::PostAt(std::int64_t at, std::function<void()> event) {
-    posted_.push_back({std::max(at, now_), NextSeq(), std::move(event)});
+    Queue(std::max(at, now_), std::move(event));
+}
+
+void TVirtualUiThread::InvokeAsync(std::function<void()> call) {
+    Queue(kHandOver, std::move(call));
+}
+
+std::function<void()> TVirtualUiThread::TakeQueued(std::int64_t until, const VirtualTimer* timer) {
+    std::lock_guard lock(mutex_);
+    auto first = queue_.end();
+    for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+        if (it->at <= until &&
+            (first == queue_.end() || Before(it->at, it->seq, first->at, first->seq)))
+            first = it;
+    }
+    if (first == queue_.end() ||
+        (timer && !Before(first->at, first->seq, timer->Due(), timer->Seq())))
+        return {};
+    now_ = std::max(now_, first->at);
+    auto event = std::move(first->event);
+    queue_.erase(first);
+    return event;
 }
 
 bool TVirtualUiThread::DeliverNext(std::int64_t until) {
-    // Hand-overs from other threads come first: they are already waiting.
-    if (ProcessHandOvers() > 0)
-        return true;
-
     VirtualTimer* timer = nullptr;
     for (VirtualTimer* t : timers_) {
-        if (!t->Pending() || t->Due() > until)
-            continue;
-        if (!timer || t->Due() < timer->Due() ||
-            (t->Due() == timer->Due() && t->Seq() < timer->Seq()))
+        if (t->Pending() && t->Due() <= until &&
+            (!timer || Before(t->Due(), t->Seq(), timer->Due(), timer->Seq())))
             timer = t;
     }
-    auto post = posted_.end();
-    for (auto it = posted_.begin(); it != posted_.end(); ++it) {
-        if (it->at > until)
-            continue;
-        if (post == posted_.end() || it->at < post->at ||
-            (it->at == post->at && it->seq < post->seq))
-            post = it;
-    }
-    const bool takePost =
-        post != posted_.end() && (!timer || post->at < timer->Due() ||
-                                  (post->at == timer->Due() && post->seq < timer->Seq()));
-    if (!takePost && !timer)
+    auto event = TakeQueued(until, timer);
+    if (!event && !timer)
         return false;
 
     delivering_ = true;
-    if (takePost) {
-        now_ = std::max(now_, post->at);
-        auto event = std::move(post->event);
-        posted_.erase(post);
-        event();
-    } else {
-        now_ = std::max(now_, timer->Due());
-        timer->Deliver();
+    try {
+        if (event) {
+            event();
+        } else {
+            now_ = std::max(now_, timer->Due());
+            timer->Deliver();
+        }
+    } catch (...) {
+        delivering_ = false;  // the test may go on after the exception
+        throw;
     }
     delivering_ = false;
     return true;
@@ -111,58 +124,20 @@ void TVirtualUiThread::RunUntil(std::int64_t until) {
     now_ = std::max(now_, until);
 }
 
-void TVirtualUiThread::InvokeSync(std::function<void()> call) {
-    auto handOver = std::make_shared<HandOver>();
-    handOver->call = std::move(call);
-    std::unique_lock lock(handOverMutex_);
-    handOvers_.push_back(handOver);
-    handOverCv_.notify_all();
-    handOverCv_.wait(lock, [&] { return handOver->done; });
-}
-
-void TVirtualUiThread::RunHandOver(const std::shared_ptr<HandOver>& handOver) {
-    const bool wasDelivering = delivering_;
-    delivering_ = true;
-    try {
-        handOver->call();
-    } catch (...) {
-        delivering_ = wasDelivering;
-        std::lock_guard lock(handOverMutex_);
-        handOver->done = true;
-        handOverCv_.notify_all();
-        throw;
-    }
-    delivering_ = wasDelivering;
-    std::lock_guard lock(handOverMutex_);
-    handOver->done = true;
-    handOverCv_.notify_all();
-}
-
-int TVirtualUiThread::ProcessHandOvers() {
-    int count = 0;
-    for (;;) {
-        std::shared_ptr<HandOver> next;
-        {
-            std::lock_guard lock(handOverMutex_);
-            if (handOvers_.empty())
-                break;
-            next = handOvers_.front();
-            handOvers_.pop_front();
-        }
-        RunHandOver(next);
-        ++count;
-    }
-    return count;
-}
-
 bool TVirtualUiThread::WaitForHandOver(int realMs) {
     {
-        std::unique_lock lock(handOverMutex_);
-        if (!handOverCv_.wait_for(lock, std::chrono::milliseconds(realMs),
-                                  [&] { return !handOvers_.empty(); }))
+        std::unique_lock lock(mutex_);
+        const auto handOver = [&] {
+            return std::any_of(queue_.begin(), queue_.end(),
+                               [](const Queued& q) { return q.at == kHandOver; });
+        };
+        if (!queued_.wait_for(lock, std::chrono::milliseconds(realMs), handOver))
             return false;
     }
-    return ProcessHandOvers() > 0;
+    // Nothing else is due before the clock moves.
+    while (DeliverNext(kHandOver)) {
+    }
+    return true;
 }
 
 }  // namespace ziv::test

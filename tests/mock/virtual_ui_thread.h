@@ -1,9 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -24,16 +25,14 @@ namespace ziv::test {
 // that was later still.
 class TVirtualUiThread : public TTimerFactory, public TUiInvoker {
 public:
-    TVirtualUiThread();
-    ~TVirtualUiThread() override;
-
     std::int64_t Now() const { return now_; }
 
     std::unique_ptr<TTimer> CreateTimer() override;
 
     // Queues an input event for virtual time `at` (not before Now()).
     void PostAt(std::int64_t at, std::function<void()> event);
-    void Post(std::function<void()> event) { PostAt(now_, std::move(event)); }
+    // Called from another thread: queues `call` ahead of everything due.
+    void InvokeAsync(std::function<void()> call) override;
 
     // Delivers everything due up to `until`, then sets the clock there.
     void RunUntil(std::int64_t until);
@@ -42,55 +41,39 @@ public:
     // The thread stays inside the current handler for `ms`.
     void Busy(std::int64_t ms) { now_ += ms; }
 
-    // True while a handler is being delivered.
-    bool Delivering() const { return delivering_; }
-
-    // --- Hand-over from other threads ---
-    // Runs `call` on this (virtual) thread and waits until it has run.
-    // Called from another thread; the test thread runs it in RunUntil,
-    // ProcessHandOvers or WaitForHandOver.
-    void InvokeSync(std::function<void()> call);
-    // Queues `call` like InvokeSync, without waiting for it to run.
-    void InvokeAsync(std::function<void()> call) override {
-        auto handOver = std::make_shared<HandOver>();
-        handOver->call = std::move(call);
-        std::lock_guard lock(handOverMutex_);
-        handOvers_.push_back(std::move(handOver));
-        handOverCv_.notify_all();
-    }
-    // Runs every queued hand-over now.
-    int ProcessHandOvers();
-    // Waits up to `realMs` of real time for a hand-over and runs it.
+    // Waits up to `realMs` of real time for a hand-over, then runs every
+    // queued one; false when none came.
     bool WaitForHandOver(int realMs);
 
     class VirtualTimer;
 
 private:
-    struct Posted {
+    // Hand-overs are due at once, before any event or tick.
+    static constexpr std::int64_t kHandOver = std::numeric_limits<std::int64_t>::min();
+
+    struct Queued {
         std::int64_t at;
         std::uint64_t seq;
         std::function<void()> event;
-    };
-    struct HandOver {
-        std::function<void()> call;
-        bool done = false;
     };
 
     void Register(VirtualTimer* timer) { timers_.push_back(timer); }
     void Unregister(VirtualTimer* timer);
     std::uint64_t NextSeq() { return seq_++; }
+    void Queue(std::int64_t at, std::function<void()> event);
+    // Takes the first queued entry due by `until`, if it comes before
+    // `timer`'s tick; an empty function when none does.
+    std::function<void()> TakeQueued(std::int64_t until, const VirtualTimer* timer);
     bool DeliverNext(std::int64_t until);
-    void RunHandOver(const std::shared_ptr<HandOver>& handOver);
 
     std::int64_t now_ = 0;
-    std::uint64_t seq_ = 0;
+    std::atomic<std::uint64_t> seq_ = 0;
     bool delivering_ = false;
     std::vector<VirtualTimer*> timers_;
-    std::vector<Posted> posted_;
 
-    std::mutex handOverMutex_;
-    std::condition_variable handOverCv_;
-    std::deque<std::shared_ptr<HandOver>> handOvers_;
+    std::mutex mutex_;
+    std::condition_variable queued_;
+    std::vector<Queued> queue_;
 };
 
 }  // namespace ziv::test

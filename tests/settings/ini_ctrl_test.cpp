@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "temp_dir.h"
+#include "settings_test_support.h"
 
 namespace ziv {
 namespace {

@@ -8,15 +8,17 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
-#include "temp_dir.h"
+#include "settings_test_support.h"
 
 namespace ziv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ErrorText;
 using test::TempDir;
 using test::WriteBytes;
 
@@ -53,35 +55,28 @@ TEST_F(SettingsPathTest, InstalledCopyKeepsOneFilePerUser) {
     // Its folder is writable here, as it is for root, and even a file
     // beside it is not read.
     WriteBytes(prefix + "/bin/ZIVSound.ini", "[ZIV SOUND]\n");
-    EXPECT_EQ(StationSettingsPath(installed, prefix, kUser), kUserFile);
     EXPECT_EQ(StationSettingsPath(installed, prefix + "/", kUser), kUserFile);
 
-    EXPECT_EQ(StationSettingsPath(installed, prefix, {{"HOME", "/home/op"}}),
-              "/home/op/.config/ZIVSound/ZIVSound.ini");
-    EXPECT_EQ(StationSettingsPath(installed, prefix, {{"HOME", "/home/op/"}}),
-              "/home/op/.config/ZIVSound/ZIVSound.ini");
     // An empty or relative XDG_CONFIG_HOME is not a place.
-    EXPECT_EQ(StationSettingsPath(installed, prefix, {{"HOME", "/root"}, {"XDG_CONFIG_HOME", ""}}),
-              "/root/.config/ZIVSound/ZIVSound.ini");
-    EXPECT_EQ(
-        StationSettingsPath(installed, prefix, {{"HOME", "/root"}, {"XDG_CONFIG_HOME", "cfg"}}),
-        "/root/.config/ZIVSound/ZIVSound.ini");
-    EXPECT_EQ(StationSettingsPath(installed, prefix, {{"XDG_CONFIG_HOME", "/etc/op"}}),
-              "/etc/op/ZIVSound/ZIVSound.ini");
-}
-
-TEST_F(SettingsPathTest, InstalledCopyWithoutAUserFolderIsAnError) {
+    const std::pair<TEnvironment, std::string> places[] = {
+        {kUser, kUserFile},
+        {{{"HOME", "/home/op"}}, "/home/op/.config/ZIVSound/ZIVSound.ini"},
+        {{{"HOME", "/home/op/"}}, "/home/op/.config/ZIVSound/ZIVSound.ini"},
+        {{{"HOME", "/root"}, {"XDG_CONFIG_HOME", ""}}, "/root/.config/ZIVSound/ZIVSound.ini"},
+        {{{"HOME", "/root"}, {"XDG_CONFIG_HOME", "cfg"}}, "/root/.config/ZIVSound/ZIVSound.ini"},
+        {{{"XDG_CONFIG_HOME", "/etc/op"}}, "/etc/op/ZIVSound/ZIVSound.ini"},
+    };
+    for (const auto& [environment, expected] : places) {
+        EXPECT_EQ(StationSettingsPath(installed, prefix, environment), expected);
+    }
+    // Without a user's folder there is no place at all.
     for (const TEnvironment& environment :
          {TEnvironment{}, TEnvironment{{"HOME", ""}}, TEnvironment{{"HOME", "op"}},
           TEnvironment{{"HOME", ""}, {"XDG_CONFIG_HOME", "cfg"}}}) {
-        try {
-            StationSettingsPath(installed, prefix, environment);
-            ADD_FAILURE() << "no error";
-        } catch (const ESettingsPathError& e) {
-            EXPECT_STREQ(e.what(),
-                         "cannot tell where the settings go: neither XDG_CONFIG_HOME nor HOME is "
-                         "set to the user's folder");
-        }
+        EXPECT_EQ(ErrorText<ESettingsPathError>(
+                      [&] { StationSettingsPath(installed, prefix, environment); }),
+                  "cannot tell where the settings go: neither XDG_CONFIG_HOME nor HOME is set to "
+                  "the user's folder");
     }
 }
 
@@ -159,32 +154,20 @@ TEST(SettingsFolderTest, CreatesTheMissingFoldersForTheUserAlone) {
     fs::create_directory(root / "home");
     CreateSettingsFolder(file);
     for (const std::string& folder : {root / "home/.config", root / "home/.config/ZIVSound"}) {
-        struct stat info {};
-        ASSERT_EQ(::stat(folder.c_str(), &info), 0) << folder;
-        EXPECT_TRUE(S_ISDIR(info.st_mode));
-        EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
+        EXPECT_TRUE(fs::is_directory(folder)) << folder;
+        EXPECT_EQ(test::ModeOf(folder), 0700u) << folder;
     }
     // Again: nothing to do.
     CreateSettingsFolder(file);
 
-    // A file where the folder should be.
+    // A file where the folder, or one above it, should be.
     WriteBytes(root / "home/.config/Other", "");
-    try {
-        CreateSettingsFolder(root / "home/.config/Other/ZIVSound.ini");
-        ADD_FAILURE() << "no error";
-    } catch (const ESettingsPathError& e) {
-        EXPECT_EQ(std::string(e.what()), "cannot create the settings folder " +
-                                             (root / "home/.config/Other") +
-                                             ": a file of that name is in the way");
-    }
-    try {
-        CreateSettingsFolder(root / "home/.config/Other/ZIVSound/ZIVSound.ini");
-        ADD_FAILURE() << "no error";
-    } catch (const ESettingsPathError& e) {
-        EXPECT_EQ(std::string(e.what()), "cannot create the settings folder " +
-                                             (root / "home/.config/Other/ZIVSound") +
-                                             ": Not a directory");
-    }
+    const std::string other = root / "home/.config/Other";
+    EXPECT_EQ(ErrorText<ESettingsPathError>([&] { CreateSettingsFolder(other + "/ZIVSound.ini"); }),
+              "cannot create the settings folder " + other + ": a file of that name is in the way");
+    EXPECT_EQ(ErrorText<ESettingsPathError>(
+                  [&] { CreateSettingsFolder(other + "/ZIVSound/ZIVSound.ini"); }),
+              "cannot create the settings folder " + other + "/ZIVSound: Not a directory");
 }
 
 TEST(ProcessEnvironmentTest, HoldsTheVariablesOfTheProcess) {

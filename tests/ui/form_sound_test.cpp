@@ -1,33 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QFile>
-#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <optional>
 
-#include "audio/wave_player.h"
-#include "core/keyer.h"
-#include "mock/counting_beep.h"
-#include "mock/fake_comm_platform.h"
-#include "serial/comm.h"
-#include "settings/ini_ctrl.h"
-#include "settings/station_settings.h"
-#include "ui/error_report.h"
-#include "ui/form_port.h"
-#include "ui/form_sound.h"
-#include "ui/qt_timer.h"
-#include "ui/test_doubles.h"
-#include "ui/ui_gate.h"
+#include "layout/main_window_layout.h"
+#include "ui/form_rig.h"
 #include "ui/widgets.h"
 
 namespace ziv::test {
@@ -35,29 +20,8 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// The main window over the real keyer, the real port component on the fake
-// serial platform, a settings file in a temporary directory, and boxes
-// that answer at once.
-class FormTest : public ::testing::Test {
+class FormTest : public ::testing::Test, protected TFormRig {
 protected:
-    FormTest() {
-        ini.SetProgramPath(dir.filePath("ZIVSound").toStdString());
-        ConfigureStationIni(ini);
-        COM.SetDTREnable(false);
-        COM.SetRTSEnable(false);
-    }
-    ~FormTest() override { form.hide(); }
-
-    std::string SettingsPath() const { return dir.filePath("ZIVSound.ini").toStdString(); }
-    void WriteSettings(const std::string& entries) {
-        std::ofstream(SettingsPath()) << "[ZIV SOUND]\n" << entries;
-    }
-    std::string ReadSettings() const {
-        std::ifstream in(SettingsPath());
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     void Show() {
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -68,83 +32,41 @@ protected:
         QTest::keyClick(form.windowHandle(), key, modifiers);
     }
     Strings Opened() const { return platform.OpenedNames; }
-
-    QTemporaryDir dir;
-    TLMDIniCtrl ini;
-    TFakeCommPlatform platform;
-    TDroppingInvoker invoker;
-    TRecordingErrorReport commReport;
-    TVaComm COM{platform, invoker, commReport};
-    TCommPort<TVaComm> port{COM};
-    TSlowSoundService sound{0};
-    TSRWavePlayer player{sound};
-    TRecordingBoxes boxes;
-    TBoxErrorReport errors{boxes, "Zivsound"};
-    TUiGate gate;
-    TQtTimerFactory timers{&gate, &errors};
-    TCountingBeep beep;
-    TMessageSlots messageSlots;
-    TKeyer keyer{COM, player, timers, beep, messageSlots};
-    TFormSound form{keyer, port, ini, messageSlots, boxes, errors, &gate, "Zivsound"};
 };
 
-TEST_F(FormTest, LayoutTextsHintsAndFocusAreAsDefined) {
-    struct Row {
-        QWidget* widget;
-        QWidget* parent;
-        QRect geometry;
-        QString text;
-        QString hint;
-    };
-    const Row rows[] = {
-        {form.BtnPlay(1), &form, {58, 8, 81, 25}, "1 ĮRAŠAS", "F1"},
-        {form.BtnPlay(3), &form, {58, 56, 81, 25}, "3 ĮRAŠAS", "F3"},
-        {form.BtnStart(), &form, {99, 84, 40, 25}, "", " Skaityti įrašą \nCtrl+<ENTER>"},
-        {form.BtnTimer(), &form, {58, 84, 40, 25}, "", "Paleisti taimerĮ\n       <F4>"},
-        {form.BtnStop(), &form, {58, 84, 40, 25}, "", " Sustabdyti taimerį\n     <ESCAPE>"},
-        {form.BtnEW2(), &form, {144, 11, 12, 13}, "", "Nustatymai"},
-        {form.Panel2(), &form, {8, 9, 44, 102}, "", ""},
-        {form.TrackBar1(), form.Panel2(), {16, 1, 26, 97}, "", "Pauzės trukmė"},
-        {form.Label(3), form.Panel2(), {3, 3, 12, 14}, "20", ""},
-        {form.Label(1), form.Panel2(), {9, 83, 6, 14}, "0", ""},
-        {form.BitBtn1(), &form, {218, 13, 58, 25}, "Failai", ""},
-        {form.GroupBox1(), &form, {143, 38, 134, 73}, "", ""},
-        {form.Label4(), form.GroupBox1(), {8, 16, 47, 13}, "Prievadas", ""},
-        {form.ComboBox1(), form.GroupBox1(), {64, 12, 57, 21}, "COM3", ""},
-        {form.rbInv(), form.GroupBox1(), {57, 52, 74, 17}, "Invertuotas", ""},
-        {form.Panel1(), form.GroupBox1(), {2, 32, 55, 39}, "", ""},
-        {form.rbDTR(), form.Panel1(), {6, 20, 58, 17}, "DTR", ""},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.widget->objectName().toStdString());
-        EXPECT_EQ(row.widget->parentWidget(), row.parent);
-        EXPECT_EQ(row.widget->geometry(), row.geometry);
-        EXPECT_EQ(row.widget->toolTip(), row.hint);
-        QString text;
-        if (auto* b = qobject_cast<QAbstractButton*>(row.widget))
-            text = b->text();
-        if (auto* l = qobject_cast<QLabel*>(row.widget))
-            text = l->text();
-        if (auto* c = qobject_cast<QComboBox*>(row.widget))
-            text = c->currentText();
-        EXPECT_EQ(text, row.text);
-    }
+QString ShownText(const QWidget* widget) {
+    if (auto* b = qobject_cast<const QAbstractButton*>(widget))
+        return b->text();
+    if (auto* l = qobject_cast<const QLabel*>(widget))
+        return l->text();
+    if (auto* c = qobject_cast<const QComboBox*>(widget))
+        return c->currentText();
+    if (auto* g = qobject_cast<const QGroupBox*>(widget))
+        return g->title();
+    return {};
+}
 
-    // As laid out: 285 x 117, on top, minimise but no maximise box, the
-    // settings panel and the stop button hidden, RTS and Normal checked.
+TEST_F(FormTest, TheWidgetsAreTheLayoutRowsInAnOnTopWindowWithItsFocusOrder) {
+    for (const TControlLayout& row : kMainWindowLayout) {
+        SCOPED_TRACE(row.name);
+        const auto* widget = form.findChild<QWidget*>(row.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->parentWidget()->objectName(), *row.parent ? row.parent : "FormSound");
+        const TLayoutRect& r = row.rect;
+        EXPECT_EQ(widget->geometry(), QRect(r.left, r.top, r.width, r.height));
+        EXPECT_EQ(ShownText(widget), QString::fromUtf8(row.text));
+        EXPECT_EQ(widget->toolTip(), QString::fromUtf8(row.hint));
+    }
+    EXPECT_EQ(form.ComboBox1()->count(), 5);
+    EXPECT_EQ(form.ComboBox1()->itemText(0), "");
+    EXPECT_EQ(form.ComboBox1()->itemText(4), "COM4");
+
+    // 285 x 117, on top, minimise but no maximise box.
     EXPECT_EQ(form.size(), QSize(285, 117));
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(form.GroupBox1()->isHidden());
-    EXPECT_TRUE(form.BtnStop()->isHidden());
-    EXPECT_TRUE(form.rbRTS()->isChecked() && form.rbNorm()->isChecked());
-    EXPECT_FALSE(form.rbDTR()->isChecked() || form.rbInv()->isChecked());
     EXPECT_TRUE(form.testAttribute(Qt::WA_AlwaysShowToolTips));
-    EXPECT_TRUE(form.BtnStart()->icon().availableSizes().contains(QSize(16, 16)));
-    EXPECT_EQ(form.ComboBox1()->count(), 5);
-    EXPECT_EQ(form.ComboBox1()->itemText(0), "");
-    EXPECT_EQ(form.ComboBox1()->itemText(4), "COM4");
 
     // The toggle buttons and BtnEW2 take no focus; the rest follow the
     // window's focus order.
@@ -163,24 +85,33 @@ TEST_F(FormTest, LayoutTextsHintsAndFocusAreAsDefined) {
     }
 }
 
+TEST(PickablePortNumber, OnlyTheWholeNamesCom1ToCom4HaveOne) {
+    const std::pair<const char*, std::optional<int>> cases[] = {{"COM1", 1},
+                                                                {"COM4", 4},
+                                                                {"COM5", std::nullopt},
+                                                                {"COM0", std::nullopt},
+                                                                {"com1", std::nullopt},
+                                                                {"COM1 ", std::nullopt},
+                                                                {"COM", std::nullopt},
+                                                                {"", std::nullopt},
+                                                                {"COM10", std::nullopt}};
+    for (const auto& [name, number] : cases)
+        EXPECT_EQ(PickablePortNumber(name), number) << '"' << name << '"';
+}
+
 TEST_F(FormTest, FirstShowLoadsTheDefaultsNarrowWithNoPortAndNoMessage) {
     Show();
     EXPECT_TRUE(form.SettingsLoaded());
-    EXPECT_EQ(form.pos(), QPoint(100, 100));
     EXPECT_EQ(form.OuterWidth(), TFormSound::NarrowWidth);
     const int frame = form.frameGeometry().width() - form.geometry().width();
     EXPECT_EQ(form.width(), TFormSound::NarrowWidth - frame);
     EXPECT_EQ(form.height(), 117);
     EXPECT_TRUE(form.GroupBox1()->isHidden());
-    EXPECT_EQ(form.ComboBox1()->currentText(), "0");
     EXPECT_EQ(COM.PortNum(), 0);
     EXPECT_TRUE(Opened().empty());
     EXPECT_TRUE(boxes.Shown.empty());
     for (auto* rb : {form.rbRTS(), form.rbDTR(), form.rbNorm(), form.rbInv()})
         EXPECT_FALSE(rb->isEnabled());
-    EXPECT_FALSE(form.rbRTS()->isChecked());
-    EXPECT_TRUE(form.rbNorm()->isChecked());
-    EXPECT_EQ(form.BtnPlay(2)->text(), "2 ĮRAŠAS");
 
     // Wide and back.
     QTest::mouseClick(form.BtnEW2(), Qt::LeftButton);
@@ -203,17 +134,9 @@ TEST_F(FormTest, ClicksKeysAndTheTrackBarReleaseReachTheKeyer) {
     QTest::mouseClick(form.BtnPlay(1), Qt::LeftButton);
     EXPECT_FALSE(form.BtnPlay(1)->isChecked());
 
-    // An empty slot refuses: the button stays up, with one beep.
-    QTest::mouseClick(form.BtnPlay(2), Qt::LeftButton);
-    EXPECT_FALSE(form.BtnPlay(2)->isChecked());
-    EXPECT_EQ(beep.Count(), 1);
-
-    // F1 presses button 1 from the keyboard; F4 with no pause refuses.
+    // F1 presses button 1 from the keyboard.
     Key(Qt::Key_F1);
     EXPECT_TRUE(form.BtnPlay(1)->isChecked());
-    Key(Qt::Key_F4);
-    EXPECT_EQ(beep.Count(), 2);
-    EXPECT_FALSE(keyer.LoopFlag());
 
     // Dragging the track bar to 5 and letting go starts the loop with a
     // pause of 5 and moves the focus to the panel.

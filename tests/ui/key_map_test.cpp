@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 
@@ -12,17 +11,14 @@ namespace ziv {
 namespace {
 
 TEST(KeyMap, QtKeysMapToTheKeyerCodesAndModifiersToTheShiftSet) {
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_F1), 112);
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_F4), 115);
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_F12), 123);
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Escape), 27);
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Return), 13);
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Enter), 13);  // the keypad's Enter too
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_A), 'A');
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_5), '5');
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Down), 40);
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_unknown), 0);
-    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Agrave), 0);  // no code of its own here
+    // The keypad's Enter is Enter too; a key with no code of its own maps
+    // to 0.
+    const std::pair<Qt::Key, int> keys[] = {
+        {Qt::Key_F1, 112},    {Qt::Key_F4, 115},    {Qt::Key_F12, 123}, {Qt::Key_Escape, 27},
+        {Qt::Key_Return, 13}, {Qt::Key_Enter, 13},  {Qt::Key_A, 'A'},   {Qt::Key_5, '5'},
+        {Qt::Key_Down, 40},   {Qt::Key_unknown, 0}, {Qt::Key_Agrave, 0}};
+    for (const auto& [key, code] : keys)
+        EXPECT_EQ(VirtualKeyFromQt(key), code) << key;
 
     EXPECT_EQ(ShiftStateFromQt(Qt::NoModifier), 0u);
     EXPECT_EQ(ShiftStateFromQt(Qt::ControlModifier), TShiftState(ssCtrl));

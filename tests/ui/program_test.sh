@@ -13,49 +13,17 @@ work=$(cd "$work" && pwd -P)
 cp "$exe" "$work/ZIVSound"
 mkdir -m 700 "$work/run"
 
-cat >"$work/session.sh" <<'SESSION'
-set -u
-./ZIVSound 2>"$WORK/stderr.txt" &
-pid=$!
-shown=0
-for _ in $(seq 1 100); do
-  if xwininfo -root -tree 2>/dev/null | grep -q '"Zivsound"'; then shown=1; break; fi
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-sleep 0.3
-kill -TERM "$pid"
-wait "$pid"
-code=$?
+# shellcheck source=tests/ui/xvfb.sh
+source "$(dirname "$0")/xvfb.sh"
+start_xvfb
+(cd "$work" && exec env DISPLAY="$x_display" XDG_RUNTIME_DIR="$work/run" \
+  PULSE_SERVER="unix:$work/no-sound-server" ./ZIVSound 2>"$work/stderr.txt") &
+end_when_shown $!
 echo "shown=$shown exit=$code"
-SESSION
-
-# Our own X server: -displayfd lets it pick a free display and tells its
-# number only once it accepts clients, so neither a display taken by
-# another run nor a slow start can make the program miss it. -noreset: the
-# server would otherwise reset whenever its last client (xwininfo) leaves,
-# refusing the program's connection meanwhile.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 1 200); do
-  [ -s "$work/display" ] && break
-  sleep 0.05
-done
-if [ ! -s "$work/display" ]; then
-  echo "Xvfb did not start:" >&2
-  cat "$work/xvfb.log" >&2
-  exit 1
-fi
-
-cd "$work"
-result=$(DISPLAY=":$(tr -d '[:space:]' <"$work/display")" WORK="$work" XDG_RUNTIME_DIR="$work/run" \
-  PULSE_SERVER="unix:$work/no-sound-server" bash "$work/session.sh")
-echo "$result"
 cat "$work/stderr.txt" >&2 || true
 
 fail=0
-if [ "$result" != "shown=1 exit=0" ]; then
+if [ "$shown" != 1 ] || [ "$code" != 0 ]; then
   echo "expected the window to show and the program to end with 0" >&2
   fail=1
 fi

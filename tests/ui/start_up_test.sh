@@ -15,6 +15,8 @@ work=$(cd "$work" && pwd -P)
 mkdir -m 700 "$work/bin" "$work/home" "$work/run"
 cp "$exe" "$work/bin/ZIVSound"
 fail=0
+# shellcheck source=tests/ui/xvfb.sh
+source "$(dirname "$0")/xvfb.sh"
 
 # Runs the copy with the given environment settings (for env) and
 # arguments; sets code, out and err.
@@ -98,10 +100,6 @@ display() {
     problem "no DISPLAY nor WAYLAND_DISPLAY: expected exit 1 and the one line"
   fi
   nothing_written "no display"
-  run QT_QPA_PLATFORM=xcb --
-  if [ "$code" != 1 ] || [ "$err" != "$none" ]; then
-    problem "QT_QPA_PLATFORM=xcb without DISPLAY: expected exit 1 and the one line"
-  fi
 
   local nobody
   nobody=$(free_display)
@@ -127,38 +125,14 @@ display() {
   # Under Wayland with XWayland the program uses the X server, where its
   # window can stay on top: Qt never tries Wayland, even in a session that
   # says it is one.
-  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null \
-    2>"$work/xvfb.log" &
-  xvfb=$!
-  trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
-  for _ in $(seq 1 200); do
-    [ -s "$work/display" ] && break
-    sleep 0.05
-  done
-  if [ ! -s "$work/display" ]; then
-    echo "FAIL: Xvfb did not start:" >&2
-    cat "$work/xvfb.log" >&2
+  if ! start_xvfb; then
     fail=1
     return
   fi
-  local x
-  x=":$(tr -d '[:space:]' <"$work/display")"
   (cd "$work/bin" && exec env -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME HOME="$work/home" \
-    XDG_RUNTIME_DIR="$work/run" PULSE_SERVER="unix:$work/no-sound-server" DISPLAY="$x" \
+    XDG_RUNTIME_DIR="$work/run" PULSE_SERVER="unix:$work/no-sound-server" DISPLAY="$x_display" \
     WAYLAND_DISPLAY="ziv-nobody-$$" XDG_SESSION_TYPE=wayland ./ZIVSound 2>"$work/err") &
-  local program=$!
-  local shown=0
-  for _ in $(seq 1 100); do
-    if DISPLAY="$x" xwininfo -root -tree 2>/dev/null | grep -q '"Zivsound"'; then
-      shown=1
-      break
-    fi
-    sleep 0.1
-  done
-  sleep 0.3
-  kill -TERM "$program"
-  wait "$program"
-  code=$?
+  end_when_shown $!
   out=""
   err=$(cat "$work/err")
   if [ "$shown" != 1 ] || [ "$code" != 0 ] || grep -qi wayland "$work/err"; then

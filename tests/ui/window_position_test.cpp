@@ -4,26 +4,11 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <climits>
-#include <fstream>
-#include <memory>
 #include <sstream>
 
-#include "audio/wave_player.h"
-#include "core/keyer.h"
-#include "mock/counting_beep.h"
-#include "mock/fake_comm_platform.h"
-#include "serial/comm.h"
-#include "settings/ini_ctrl.h"
-#include "settings/station_settings.h"
-#include "ui/error_report.h"
-#include "ui/form_port.h"
-#include "ui/form_sound.h"
-#include "ui/qt_timer.h"
-#include "ui/test_doubles.h"
-#include "ui/ui_gate.h"
+#include "ui/form_rig.h"
 
 // Failures name the point, not its bytes.
 static void PrintTo(const QPoint& p, std::ostream* out) {
@@ -91,38 +76,6 @@ TEST(PlaceWindowFrame, AnyStoredIntGivesAFrameWhollyOnThePrimary) {
     }
 }
 
-// The main window over the real keyer and port component on the fake
-// serial platform, with a settings file in a temporary directory.
-struct TWindowRig {
-    TWindowRig() {
-        ini.SetProgramPath(dir.filePath("ZIVSound").toStdString());
-        ConfigureStationIni(ini);
-        COM.SetDTREnable(false);
-        COM.SetRTSEnable(false);
-    }
-    ~TWindowRig() { form.hide(); }
-
-    std::string SettingsPath() const { return dir.filePath("ZIVSound.ini").toStdString(); }
-
-    QTemporaryDir dir;
-    TLMDIniCtrl ini;
-    TFakeCommPlatform platform;
-    TDroppingInvoker invoker;
-    TRecordingErrorReport commReport;
-    TVaComm COM{platform, invoker, commReport};
-    TCommPort<TVaComm> port{COM};
-    TSlowSoundService sound{0};
-    TSRWavePlayer player{sound};
-    TRecordingBoxes boxes;
-    TBoxErrorReport errors{boxes, "Zivsound"};
-    TUiGate gate;
-    TQtTimerFactory timers{&gate, &errors};
-    TCountingBeep beep;
-    TMessageSlots messageSlots;
-    TKeyer keyer{COM, player, timers, beep, messageSlots};
-    TFormSound form{keyer, port, ini, messageSlots, boxes, errors, &gate, "Zivsound"};
-};
-
 long long SavedValue(const std::string& text, const std::string& key) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);)
@@ -143,20 +96,16 @@ TEST(FormSoundPosition, StoredPositionsOnNoScreenShowAndSaveTheWindowWhollyOnThe
         {INT_MAX - 100, 10}};
     for (const auto& [x, y] : stored) {
         SCOPED_TRACE(testing::Message() << "X=" << x << " Y=" << y);
-        TWindowRig rig;
-        std::ofstream(rig.SettingsPath()) << "[ZIV SOUND]\nX=" << x << "\nY=" << y << "\n";
+        TFormRig rig;
+        rig.WriteSettings("X=" + std::to_string(x) + "\nY=" + std::to_string(y) + "\n");
         rig.form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form));
         const QRect shown = rig.form.frameGeometry();
         EXPECT_TRUE(area.contains(shown)) << shown.x() << "," << shown.y();
         EXPECT_EQ(rig.form.OuterWidth(), TFormSound::NarrowWidth);
         rig.form.close();
-
-        std::ifstream in(rig.SettingsPath());
-        std::stringstream text;
-        text << in.rdbuf();
-        EXPECT_EQ(SavedValue(text.str(), "X"), shown.x());
-        EXPECT_EQ(SavedValue(text.str(), "Y"), shown.y());
+        EXPECT_EQ(SavedValue(rig.ReadSettings(), "X"), shown.x());
+        EXPECT_EQ(SavedValue(rig.ReadSettings(), "Y"), shown.y());
     }
 }
 

@@ -7,7 +7,11 @@
 
 #include "core/keyer.h"
 #include "core/message_slots.h"
-#include "ui/files/file_browser.h"
+#include "layout/files_window_layout.h"
+#include "ui/files/directory_list_box.h"
+#include "ui/files/drive_combo_box.h"
+#include "ui/files/file_list_box.h"
+#include "ui/files/filter_combo_box.h"
 
 class QFrame;
 class QLabel;
@@ -26,8 +30,8 @@ namespace ziv {
 // keeps its directory, selection and links within a run.
 class TFormFailai : public QDialog {
 public:
-    static constexpr int ClientWidth = 370;
-    static constexpr int ClientHeight = 259;
+    static constexpr int ClientWidth = kFilesWindowClientWidth;
+    static constexpr int ClientHeight = kFilesWindowClientHeight;
 
     // makeMainNarrow sets the main window to its narrow width and hides its
     // settings panel.
@@ -69,6 +73,15 @@ protected:
 
 private:
     static size_t Index(int n) { return static_cast<size_t>(n - 1); }
+    // Construction, in this order.
+    void SetUpWindow();
+    QWidget* MakeBrowserControl(const TControlLayout& row, QWidget* parent);
+    void FindControls();
+    void StyleControls();
+    void SetFocusOrder();
+    void ConnectButtons();
+    void StartBrowser();
+
     void EnterClick(int n);
     void Link();
     void CentreOnScreen();

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 
 #include "e2e/serial_double/device_state.h"
 
@@ -91,6 +92,15 @@ bool TEndToEnd::Launch(TStation& station) {
     // only once it has handled the window's first expose and focus.
     SleepMs(300);
     return true;
+}
+
+TStation* TEndToEnd::StationOnCom1(const TPtt& ptt, const std::vector<TMarkedMessage>& messages) {
+    if (!Start())
+        return nullptr;
+    TStationSettings settings = OnCom1(NewDevice("ttyE0"), ptt);
+    for (std::size_t n = 0; n < messages.size() && n < std::size(settings.waveFiles); ++n)
+        settings.waveFiles[n] = NewMessage("message" + std::to_string(n + 1) + ".wav", messages[n]);
+    return error_.empty() ? &NewStation("station", settings) : nullptr;
 }
 
 bool TEndToEnd::WaitForTransmissions(const std::string& device, const TPtt& ptt, std::size_t count,

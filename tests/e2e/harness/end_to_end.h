@@ -43,6 +43,13 @@ public:
     // Starts a station with the double preloaded.
     bool Launch(TStation& station);
 
+    // The set-up most runs share: Start(), the device double "ttyE0" and a
+    // station that keys `ptt` on it as COM1 with `messages` as its message
+    // files, not yet launched. Null with the reason in Error().
+    TStation* StationOnCom1(const TPtt& ptt, const std::vector<TMarkedMessage>& messages = {});
+    // The first device double: the one of StationOnCom1().
+    const std::string& Device() const { return devices_.front(); }
+
     std::vector<TLineEvent> Lines() const { return ReadLineLog(log_); }
     const std::string& LogPath() const { return log_; }
     std::vector<THeardSound> Sounds() { return recording_->Sounds(); }

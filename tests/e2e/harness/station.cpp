@@ -291,6 +291,11 @@ void TStation::Key(const std::string& keys) {
     KeyTo(window_, keys);
 }
 
+void TStation::Send(const std::string& messageKey) {
+    Key(messageKey);
+    Key("ctrl+Return");
+}
+
 void TStation::KeyTo(const std::string& window, const std::string& keys) {
     // A point inside the window that takes no click: the gap right of the
     // message buttons in the main window, the frame's corner in a box.

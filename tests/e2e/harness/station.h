@@ -86,6 +86,8 @@ public:
     // Input goes to the main window: the pointer is moved into it first,
     // since without a window manager the keyboard follows the pointer.
     void Key(const std::string& keys);
+    // Chooses a message by its key (F1..F3) and sends it with Ctrl+Enter.
+    void Send(const std::string& messageKey);
     void Type(const std::string& text);
     // Coordinates inside the main window's client area.
     void Click(int x, int y);

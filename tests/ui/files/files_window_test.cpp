@@ -12,15 +12,18 @@
 #include <fstream>
 
 #include "audio/wave_player.h"
+#include "base/path_shortening.h"
 #include "core/keyer.h"
 #include "core/message_slots.h"
+#include "layout/files_window_layout.h"
 #include "mock/counting_beep.h"
 #include "mock/fake_comm_platform.h"
 #include "mock/fake_sound_service.h"
 #include "mock/virtual_ui_thread.h"
-#include "ui/files/file_browser.h"
+#include "ui/files/browser_rules.h"
 #include "ui/files/form_failai.h"
 #include "ui/files/label_validator.h"
+#include "ui/files/volumes.h"
 
 namespace ziv::test {
 namespace {
@@ -38,20 +41,16 @@ class FilesWindowTest : public ::testing::Test {
 protected:
     FilesWindowTest() : oldCwd_(QDir::currentPath()) {
         root = QFile::encodeName(tmp_.path()).toStdString();
-        Touch(root + "/b.wav");
-        Touch(root + "/CQ.WAV");
-        Touch(root + "/notes.txt");
-        Touch(root + "/.hidden.wav");
-        fs::create_directory(root + "/sub");
-        Touch(root + "/sub/inner.wav");
-        fs::create_directory(root + "/zeta");
-        fs::create_directory(root + "/.dot");
+        for (const char* dir : {"/sub", "/zeta", "/.dot"})
+            fs::create_directory(root + dir);
+        for (const char* file :
+             {"/b.wav", "/CQ.WAV", "/notes.txt", "/.hidden.wav", "/sub/inner.wav"})
+            Touch(root + file);
         QDir::setCurrent(tmp_.path());
         form = std::make_unique<TFormFailai>(messageSlots, keyer, [this] { ++narrowCalls; });
         QDir::setCurrent(oldCwd_);
-        keyer.BtnPlay1.SetCaption("1 ĮRAŠAS");
-        keyer.BtnPlay2.SetCaption("2 ĮRAŠAS");
-        keyer.BtnPlay3.SetCaption("3 ĮRAŠAS");
+        for (int n = 1; n <= TMessageSlots::Count; ++n)
+            keyer.PlayButton(n).SetCaption(std::to_string(n) + " ĮRAŠAS");
     }
 
     // QTemporaryDir removes by display names, which miss names that are not UTF-8.
@@ -65,17 +64,16 @@ protected:
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
-    // A mouse click on a file list row, or below the rows for row -1.
-    void ClickFileList(int row) {
+    // A mouse click on the file list row that lists `name`, or below the
+    // rows when none does.
+    void ClickFileList(const std::string& name) {
         TFileListBox* list = form->FileListBox1();
-        const QPoint at = row >= 0 ? list->visualItemRect(list->item(row)).center()
-                                   : QPoint(5, list->viewport()->height() - 3);
+        const auto names = list->Names();
+        const int row =
+            static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
+        const QPoint at = row < list->count() ? list->visualItemRect(list->item(row)).center()
+                                              : QPoint(5, list->viewport()->height() - 3);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    }
-    int RowOf(const std::string& name) const {
-        const auto names = form->FileListBox1()->Names();
-        const auto it = std::find(names.begin(), names.end(), name);
-        return it == names.end() ? -1 : static_cast<int>(it - names.begin());
     }
 
     QTemporaryDir tmp_;
@@ -94,38 +92,30 @@ protected:
     std::unique_ptr<TFormFailai> form;
 };
 
-TEST_F(FilesWindowTest, LayoutCaptionsAndWindowKind) {
+TEST_F(FilesWindowTest, ControlsFollowTheLayoutAndFocusStartsOnClose) {
     EXPECT_EQ(form->windowTitle(), QString("ZIV Sound   WAV failai"));
     EXPECT_EQ(form->size(), QSize(370, 259));
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     const Qt::WindowFlags flags = form->windowFlags();
     EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 
-    // Browser controls lie in Panel4, positions relative to it.
-    EXPECT_EQ(form->Panel4()->geometry(), QRect(7, 0, 361, 161));
-    EXPECT_EQ(form->FileListBox1()->parentWidget(), form->Panel4());
-    EXPECT_EQ(form->FileListBox1()->geometry(), QRect(16, 27, 142, 85));
-    EXPECT_EQ(form->DirectoryListBox1()->geometry(), QRect(165, 40, 188, 73));
-    EXPECT_EQ(form->DriveComboBox1()->geometry(), QRect(165, 138, 188, 19));
-    EXPECT_EQ(form->Label1()->geometry(), QRect(164, 24, 92, 13));
-    EXPECT_EQ(form->findChild<QLabel*>("Label4")->text(), QString("Įrenginys:"));
-    EXPECT_EQ(form->findChild<QLabel*>("Label10")->text(), QString("Mygtuko užrašas"));
-
-    EXPECT_EQ(form->edFile(2)->geometry(), QRect(32, 207, 120, 21));
-    EXPECT_TRUE(form->edFile(2)->isReadOnly());
-    EXPECT_EQ(form->btnEnter(3)->geometry(), QRect(156, 232, 51, 20));
-    EXPECT_EQ(form->btnEnter(3)->text(), QString("Įvesti"));
-    EXPECT_EQ(form->edLab(1)->geometry(), QRect(217, 183, 81, 21));
-    EXPECT_EQ(form->BitBtn2()->geometry(), QRect(304, 229, 57, 21));
-    EXPECT_EQ(form->BitBtn2()->text(), QString("&Uždaryti"));
-    EXPECT_EQ(form->Edit1()->geometry(), QRect(24, 68, 129, 21));
-
-    ASSERT_EQ(form->FilterComboBox1()->count(), 2);
-    EXPECT_EQ(form->FilterComboBox1()->itemText(0), QString("WAV failai (*.wav)"));
-    EXPECT_EQ(form->FilterComboBox1()->itemText(1), QString("Visi failai (*.*)"));
+    // Captions may grow to fit a wider font, never shrink or move.
+    for (const TControlLayout& row : kFilesWindowLayout) {
+        const auto* widget = form->findChild<QWidget*>(row.name);
+        ASSERT_NE(widget, nullptr) << row.name;
+        const QWidget* parent = *row.parent ? form->findChild<QWidget*>(row.parent) : form.get();
+        EXPECT_EQ(widget->parentWidget(), parent) << row.name;
+        const TLayoutRect r = row.rect;
+        EXPECT_EQ(widget->pos(), QPoint(r.left, r.top)) << row.name;
+        EXPECT_EQ(widget->height(), r.height) << row.name;
+        EXPECT_GE(widget->width(), r.width) << row.name;
+        // Labels, buttons and edits have a text; the rest none.
+        EXPECT_EQ(widget->property("text").toString(), QString::fromUtf8(row.text)) << row.name;
+    }
+    for (int n = 1; n <= TMessageSlots::Count; ++n)
+        EXPECT_TRUE(form->edFile(n)->isReadOnly()) << n;
 
     Show();
     EXPECT_FALSE(form->Edit1()->isVisible());
@@ -142,7 +132,6 @@ TEST_F(FilesWindowTest, LayoutCaptionsAndWindowKind) {
 TEST_F(FilesWindowTest, UnlinkedBrowserChangesNothingElseAndAssignsNothing) {
     Show();
     EXPECT_EQ(form->DirectoryListBox1()->Directory(), root);
-    EXPECT_EQ(form->FileListBox1()->Directory(), root);
     // Matching ignores case; dot files are not listed.
     EXPECT_EQ(form->FileListBox1()->Names(), (std::vector<std::string>{"b.wav", "CQ.WAV"}));
 
@@ -150,7 +139,6 @@ TEST_F(FilesWindowTest, UnlinkedBrowserChangesNothingElseAndAssignsNothing) {
     form->DriveComboBox1()->Choose(0);
     EXPECT_EQ(form->FileListBox1()->Mask(), QString("*.wav"));
     EXPECT_EQ(form->DirectoryListBox1()->Directory(), root);
-    EXPECT_TRUE(form->Edit1()->text().isEmpty());
     EXPECT_TRUE(form->Label1()->text().isEmpty());
 
     // The directory list's change still points the file list at it.
@@ -169,19 +157,17 @@ TEST_F(FilesWindowTest, FirstClickLinksAndSelectedFileIsAssignedAsSpelledOnDisk)
     Show();
     EXPECT_EQ(form->edFile(1)->text(), QString("one.wav"));
 
-    ClickFileList(-1);  // below the rows: nothing selected
+    ClickFileList("");  // below the rows: nothing selected
     ASSERT_TRUE(form->Linked());
     EXPECT_EQ(form->Edit1()->text(), QString("*.wav"));
     EXPECT_FALSE(form->Label1()->text().isEmpty());
     form->btnEnter1Click();
     EXPECT_EQ(messageSlots.Path(1), "/old/one.wav");
-    EXPECT_EQ(form->edFile(1)->text(), QString("one.wav"));
 
-    ClickFileList(RowOf("CQ.WAV"));
+    ClickFileList("CQ.WAV");
     EXPECT_EQ(form->Edit1()->text(), QString("CQ.WAV"));
     QTest::mouseClick(form->btnEnter(2), Qt::LeftButton);
     EXPECT_EQ(messageSlots.Path(2), root + "/CQ.WAV");
-    EXPECT_TRUE(fs::exists(messageSlots.Path(2)));
     EXPECT_EQ(form->edFile(2)->text(), QString("CQ.WAV"));
 
     // A new file type lists anew with nothing selected: the mask is refused.
@@ -196,20 +182,14 @@ TEST_F(FilesWindowTest, FirstClickLinksAndSelectedFileIsAssignedAsSpelledOnDisk)
 TEST_F(FilesWindowTest, DirectoryListNavigatesAndFileListFollows) {
     Show();
     TDirectoryListBox* dirs = form->DirectoryListBox1();
-    std::vector<std::string> expected;
-    for (const std::string& p : DirectoryChain(root))
-        expected.push_back(p);
-    expected.push_back(root + "/sub");
-    expected.push_back(root + "/zeta");
+    std::vector<std::string> expected = DirectoryChain(root);
+    expected.insert(expected.end(), {root + "/sub", root + "/zeta"});
     EXPECT_EQ(dirs->EntryPaths(), expected);
 
     // A double-click on "sub" links (it is a click too) and enters it.
-    QTreeWidgetItem* sub = nullptr;
-    for (QTreeWidgetItemIterator it(dirs); *it; ++it)
-        if ((*it)->text(0) == "sub")
-            sub = *it;
-    ASSERT_NE(sub, nullptr);
-    const QPoint at = dirs->visualItemRect(sub).center();
+    const auto sub = dirs->findItems("sub", Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(sub.size(), 1);
+    const QPoint at = dirs->visualItemRect(sub.front()).center();
     QTest::mouseClick(dirs->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {}, at);
     EXPECT_TRUE(form->Linked());
@@ -228,7 +208,6 @@ TEST_F(FilesWindowTest, DirectoryListNavigatesAndFileListFollows) {
 
     // At the root no second "/" is added.
     ASSERT_TRUE(dirs->SetDirectory("/"));
-    EXPECT_EQ(dirs->Directory(), "/");
     form->Edit1()->setText("voice.wav");
     form->btnEnter1Click();
     EXPECT_EQ(messageSlots.Path(1), "/voice.wav");
@@ -241,15 +220,11 @@ TEST_F(FilesWindowTest, NamesAreKeptAsTheFileSystemsOwnBytes) {
     Touch(root + "/" + latin);
     Touch(root + "/a*b.wav");
     Show();
-    ClickFileList(-1);
-    ASSERT_TRUE(form->Linked());
-    ASSERT_GE(RowOf(latin), 0);
-    ClickFileList(RowOf(latin));
+    ClickFileList(latin);
     form->btnEnter1Click();
     EXPECT_EQ(messageSlots.Path(1), root + "/" + latin);
-    EXPECT_TRUE(fs::exists(messageSlots.Path(1)));
 
-    ClickFileList(RowOf("a*b.wav"));
+    ClickFileList("a*b.wav");
     form->btnEnter2Click();
     EXPECT_EQ(messageSlots.Path(2), root + "/a*b.wav");
 }
@@ -258,18 +233,15 @@ TEST_F(FilesWindowTest, LabelsReachTheButtonsOnlyThroughRow3AndClose) {
     Show();
     EXPECT_EQ(form->LabelText(1), QString("1 ĮRAŠAS"));
     form->SetLabelText(1, "CQ");
-    form->SetLabelText(2, "QRZ");
     form->SetLabelText(3, "TEST");
 
     // Row 3 copies its label even though no file is chosen.
     form->btnEnter3Click();
     EXPECT_EQ(keyer.BtnPlay3.Caption(), "TEST");
     EXPECT_TRUE(messageSlots.Path(3).empty());
-    EXPECT_EQ(keyer.BtnPlay1.Caption(), "1 ĮRAŠAS");
 
     // The close box copies nothing and leaves the main window as it is.
     form->close();
-    EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(keyer.BtnPlay1.Caption(), "1 ĮRAŠAS");
     EXPECT_EQ(narrowCalls, 0);
     EXPECT_EQ(form->LabelText(1), QString("CQ"));  // still what is saved at close
@@ -283,7 +255,6 @@ TEST_F(FilesWindowTest, LabelsReachTheButtonsOnlyThroughRow3AndClose) {
     QTest::keyClick(form.get(), Qt::Key_Escape);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(keyer.BtnPlay1.Caption(), "CQ");
-    EXPECT_EQ(keyer.BtnPlay2.Caption(), "2 ĮRAŠAS");
     EXPECT_EQ(narrowCalls, 1);
 
     // Alt+U is "Uždaryti" too.
@@ -298,38 +269,47 @@ TEST_F(FilesWindowTest, LabelsReachTheButtonsOnlyThroughRow3AndClose) {
     EXPECT_EQ(narrowCalls, 2);
 }
 
-TEST(FilesBrowserRules, PathsMasksAndShortenedDirectory) {
-    EXPECT_EQ(JoinPath("/", "voice.wav"), "/voice.wav");
-    EXPECT_EQ(JoinPath("/msg", "cq.wav"), "/msg/cq.wav");
-    EXPECT_EQ(FileNamePart("/msg/cq.wav"), "cq.wav");
-    EXPECT_EQ(FileNamePart("cq.wav"), "cq.wav");
-    EXPECT_EQ(NormalizeDirectory("/msg//"), "/msg");
-    EXPECT_EQ(NormalizeDirectory("/"), "/");
+TEST(FilesBrowserRules, MasksDrivesAndDirectoryChain) {
+    EXPECT_EQ(DirectoryChain("/a/b/"), (std::vector<std::string>{"/", "/a", "/a/b"}));
     EXPECT_TRUE(IsInside("/media/usb/x", "/media/usb"));
     EXPECT_FALSE(IsInside("/media/usb2", "/media/usb"));
 
-    EXPECT_TRUE(MatchesMask("CQ.WAV", "*.wav"));
-    EXPECT_FALSE(MatchesMask("cq.wav.txt", "*.wav"));
-    EXPECT_TRUE(MatchesMask("README", "*.*"));
-    EXPECT_TRUE(MatchesMask("x.au", "*.wav; *.au"));
+    const std::tuple<const char*, const char*, bool> masks[] = {{"CQ.WAV", "*.wav", true},
+                                                                {"cq.wav.txt", "*.wav", false},
+                                                                {"README", "*.*", true},
+                                                                {"x.au", "*.wav; *.au", true}};
+    for (const auto& [name, mask, matches] : masks)
+        EXPECT_EQ(MatchesMask(name, mask), matches) << name << " " << mask;
 
-    // One character is one unit wide here.
-    const auto width = [](const QString& s) { return static_cast<int>(s.size()); };
-    EXPECT_EQ(MinimizeName("/home/op/msg", width, 20), QString("/home/op/msg"));
-    EXPECT_EQ(MinimizeName("/home/op/msg/cq", width, 13), QString("/.../msg/cq"));
-    EXPECT_EQ(MinimizeName("/home/op/msg/cq", width, 8), QString("/.../cq"));
-    EXPECT_EQ(MinimizeName("/home/op/msg/cq", width, 6), QString(".../cq"));
-    EXPECT_EQ(MinimizeName("/", width, 0), QString("/"));
+    // Pseudo file systems by their type, system mounts by their place.
+    const std::tuple<const char*, const char*, bool> volumes[] = {
+        {"/", "ext4", true},
+        {"/run/media/op/STICK", "vfat", true},
+        {"/home", "proc", false},
+        {"/run/user/1000", "tmpfs", false}};
+    for (const auto& [mountPoint, type, browsable] : volumes)
+        EXPECT_EQ(IsBrowsableVolume(mountPoint, type), browsable) << mountPoint;
+    const auto mounted = BrowsableVolumes();
+    ASSERT_FALSE(mounted.empty());
+    EXPECT_EQ(mounted.front().Root, "/");
+}
 
-    EXPECT_TRUE(IsBrowsableVolume("/", "ext4"));
-    EXPECT_TRUE(IsBrowsableVolume("/run/media/op/STICK", "vfat"));
-    EXPECT_TRUE(IsBrowsableVolume("/home", "btrfs"));
-    EXPECT_FALSE(IsBrowsableVolume("/proc", "proc"));
-    EXPECT_FALSE(IsBrowsableVolume("/sys/fs/cgroup", "cgroup2"));
-    EXPECT_FALSE(IsBrowsableVolume("/run/user/1000", "tmpfs"));
-    const auto volumes = BrowsableVolumes();
-    ASSERT_FALSE(volumes.empty());
-    EXPECT_EQ(volumes.front().Root, "/");
+TEST(FilesBrowserRules, ShortenedDirectoryDropsWholeNamesFromTheFront) {
+    // One code point is one unit wide here, so a byte count would fail.
+    const TTextWidth width = [](const std::string& text) {
+        return static_cast<int>(std::count_if(text.begin(), text.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }));
+    };
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"/home/op/msg", 20, "/home/op/msg"},
+        {"/home/op/msg/cq", 8, "/.../cq"},
+        {"/home/op/msg/cq", 6, ".../cq"},
+        {"/", 0, "/"},
+        {"/cq", 2, "cq"},
+        {"/namai/ąžuolas/įrašai", 19, "/.../ąžuolas/įrašai"}};
+    for (const auto& [dir, maxWidth, shown] : cases)
+        EXPECT_EQ(MinimizeName(dir, width, maxWidth), shown) << dir << " " << maxWidth;
 }
 
 TEST(FilesBrowserRules, LabelsHoldOnlyWhatTheSettingsFileCanStore) {

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <fcntl.h>
+// What the settings tests share: a scratch directory, whole-file bytes and
+// the text of an expected error.
+
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,6 +53,33 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 inline bool Exists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
+}
+
+// How many files a directory holds: a failed save must leave no temporary
+// file behind.
+inline int EntryCount(const std::string& dir) {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) {
+        ++count;
+    }
+    return count;
+}
+
+inline unsigned ModeOf(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// The text of the exception E that call() throws; "no error" when it
+// returns.
+template <typename E, typename F>
+std::string ErrorText(F call) {
+    try {
+        call();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "no error";
 }
 
 }  // namespace ziv::test

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <pulse/pulseaudio.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "audio/pulse_connection.h"
+#include "audio/pulse_handles.h"
+#include "audio/pulse_sound_file.h"
+
+namespace ziv::pulse {
+
+enum class TPlayState {
+    Opened,      // file open, no stream yet (the server may still be connecting)
+    Connecting,  // stream created, not yet accepted by the server
+    Ready,       // stream corked and filled, waiting to be started
+    Playing,     // started; samples are being written
+    Draining,    // the whole file has been written; waiting for it to be played
+    Tail,        // played by the server; waiting out the device's own latency
+    Done,
+    Stopped,
+    Failed,
+};
+
+// "cannot play <path>: <why>", as one line on standard error.
+void ReportCannotPlay(const std::string& path, const std::string& why);
+
+// One play of one sound file on its own stream: the file is read only as
+// far as the server asks for samples, and the play is done only once the
+// device has played the last of them. Guarded by the connection's lock.
+class TPulsePlayback {
+public:
+    // Opens `path`; null, with the reason in `error`, when it cannot be played.
+    static std::shared_ptr<TPulsePlayback> Open(const std::string& path,
+                                                TPulseConnection& connection, int bufferMs,
+                                                std::string* error);
+    TPulsePlayback(std::string path, TSoundFile sound, TPulseConnection& connection, int bufferMs);
+    TPulsePlayback(const TPulsePlayback&) = delete;
+    TPulsePlayback& operator=(const TPulsePlayback&) = delete;
+
+    // Creates the stream, corked, on the standing connection; the server
+    // then asks for its first buffer at once. False (failed) with the reason.
+    bool StartStream(std::string* error);
+    // Uncorks a Ready stream and writes what the server asks for.
+    void Start(bool looping);
+    // Ends the play in `state`, giving back everything it holds; no effect
+    // once it has ended.
+    void Finish(TPlayState state);
+    void Fail(const std::string& why);
+    // Nobody waits for the outcome any more: a later failure is reported
+    // where it happens.
+    void ReportLaterFailures() { reportFailure_ = true; }
+
+    const std::string& Path() const { return path_; }
+    TPlayState State() const { return state_; }
+    const std::string& Error() const { return error_; }
+    bool IsEmpty() const { return sound_.info.frames == 0; }
+    bool HasStream() const { return stream_ != nullptr; }
+    bool Finished() const;
+    // The server owes this play progress.
+    bool Moving() const;
+    // No progress for longer than allowed: `stallMs` once the device has
+    // taken samples of this play, `startMs` before.
+    bool Stalled(Clock::time_point now, int stallMs, int startMs) const;
+
+private:
+    bool CreateStream(std::string* error);
+    bool ConnectStream(std::string* error);
+    void Pump();
+    sf_count_t Read(float* out, sf_count_t frames);
+    void StartDrain();
+    void StartTail(bool timingValid);
+    void Release();
+
+    static void OnStreamState(pa_stream* stream, void* userdata);
+    static void OnWrite(pa_stream* stream, size_t bytes, void* userdata);
+    static void OnLatencyUpdate(pa_stream* stream, void* userdata);
+    static void OnDrained(pa_stream* stream, int success, void* userdata);
+    static void OnTailTiming(pa_stream* stream, int success, void* userdata);
+    static void OnTailEnd(pa_mainloop_api*, pa_time_event*, const timeval*, void* userdata);
+
+    TPulseConnection& connection_;
+    int bufferMs_;
+    std::string path_;
+    // Given back in the reverse order: operation, tail timer, stream, file.
+    TSoundFile sound_;
+    TStreamPtr stream_;
+    TTimeEventPtr tailEnd_;
+    TOperationPtr operation_;
+    TPlayState state_ = TPlayState::Opened;
+    bool loop_ = false;
+    bool endOfFile_ = false;
+    bool reportFailure_ = false;
+    std::string error_;
+    Clock::time_point progressAt_;
+    std::int64_t readIndex_ = -1;
+    // The device has taken samples of this play: from then on a stall is
+    // a stopped device, and the transmitter must not wait long.
+    bool flowing_ = false;
+};
+
+}  // namespace ziv::pulse
