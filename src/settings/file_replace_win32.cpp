@@ -1,0 +1,1 @@
+// The Win32 part; written next.
