@@ -119,14 +119,20 @@ std::optional<TRect> FrameOf(const std::string& display, const std::string& wind
 }
 
 // The program sets its window's width when the frame's width becomes
-// known; waits for that.
+// known, and corrects its first placement once framed; waits for both: the
+// width, then the same frame twice in a row (a busy machine can show the
+// frame between the two moves).
 std::optional<TRect> FrameOfWidth(const std::string& display, const std::string& window,
                                   int width) {
-    std::optional<TRect> frame;
-    for (int tries = 0; tries < 40; ++tries, SleepMs(50)) {
+    std::optional<TRect> frame, previous;
+    for (int tries = 0; tries < 40; ++tries, SleepMs(100)) {
         frame = FrameOf(display, window);
-        if (!frame || frame->width == width)
+        if (!frame)
             break;
+        if (frame->width == width && previous && frame->x == previous->x &&
+            frame->y == previous->y && frame->width == previous->width)
+            break;
+        previous = frame;
     }
     return frame;
 }
