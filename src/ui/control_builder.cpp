@@ -81,10 +81,12 @@ QWidget* CreateControl(const TControlLayout& row, QWidget* parent) {
 
 }  // namespace
 
-void BuildControls(QWidget* window, TWindowLayout layout) {
+void BuildControls(QWidget* window, TWindowLayout layout, const TMakeControl& make) {
     for (const TControlLayout& row : layout) {
         QWidget* parent = *row.parent == '\0' ? window : BuiltControl<QWidget>(window, row.parent);
-        QWidget* widget = CreateControl(row, parent);
+        QWidget* widget = make ? make(row, parent) : nullptr;
+        if (widget == nullptr)
+            widget = CreateControl(row, parent);
         widget->setObjectName(QString::fromUtf8(row.name));
         widget->setGeometry(row.rect.left, row.rect.top, row.rect.width, row.rect.height);
         if (*row.hint != '\0')

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "ui/files/control_factory.h"
+#include "ui/control_builder.h"
 #include "ui/files/label_validator.h"
 #include "ui/files/volumes.h"
 
@@ -57,7 +57,7 @@ TFormFailai::TFormFailai(TMessageSlots& messageSlots, TKeyer& keyer,
       keyer_(keyer),
       makeMainNarrow_(std::move(makeMainNarrow)) {
     SetUpWindow();
-    CreateControls(this, kFilesWindowLayout, [this](const TControlLayout& row, QWidget* parent) {
+    BuildControls(this, kFilesWindowLayout, [this](const TControlLayout& row, QWidget* parent) {
         return MakeBrowserControl(row, parent);
     });
     FindControls();
@@ -93,35 +93,38 @@ QWidget* TFormFailai::MakeBrowserControl(const TControlLayout& row, QWidget* par
                    new TFilterComboBox(QString::fromUtf8(kFilesWindowFilter), parent);
     if (name == "DriveComboBox1")
         return driveComboBox1_ = new TDriveComboBox(parent);
+    // A dialog's own buttons: Enter presses the one with the focus.
+    if (row.kind == TControlKind::PushButton)
+        return new QPushButton(QString::fromUtf8(row.text), parent);
     return nullptr;
 }
 
 void TFormFailai::FindControls() {
-    edit1_ = ControlNamed<QLineEdit>(this, QStringLiteral("Edit1"));
-    panel4_ = ControlNamed<QFrame>(this, QStringLiteral("Panel4"));
-    label1_ = ControlNamed<QLabel>(this, QStringLiteral("Label1"));
-    bitBtn2_ = ControlNamed<QPushButton>(this, QStringLiteral("BitBtn2"));
+    edit1_ = BuiltControl<QLineEdit>(this, QStringLiteral("Edit1"));
+    panel4_ = BuiltControl<QFrame>(this, QStringLiteral("Panel4"));
+    label1_ = BuiltControl<QLabel>(this, QStringLiteral("Label1"));
+    bitBtn2_ = BuiltControl<QPushButton>(this, QStringLiteral("BitBtn2"));
     for (int n = 1; n <= TMessageSlots::Count; ++n) {
         const QString number = QString::number(n);
-        edFile_[Index(n)] = ControlNamed<QLineEdit>(this, QStringLiteral("edFile") + number);
-        btnEnter_[Index(n)] = ControlNamed<QPushButton>(this, QStringLiteral("btnEnter") + number);
-        edLab_[Index(n)] = ControlNamed<QLineEdit>(this, QStringLiteral("edLab") + number);
+        edFile_[Index(n)] = BuiltControl<QLineEdit>(this, QStringLiteral("edFile") + number);
+        btnEnter_[Index(n)] = BuiltControl<QPushButton>(this, QStringLiteral("btnEnter") + number);
+        edLab_[Index(n)] = BuiltControl<QLineEdit>(this, QStringLiteral("edLab") + number);
     }
 }
 
 void TFormFailai::StyleControls() {
     edit1_->hide();
     for (const char* name : {"Label2", "Label3", "Label5", "Label4"}) {
-        auto* caption = ControlNamed<QLabel>(this, QString::fromLatin1(name));
+        auto* caption = BuiltControl<QLabel>(this, QString::fromLatin1(name));
         UseBrowserFont(caption, {QPalette::WindowText});
         FitWidthToText(caption);
     }
     UseBrowserFont(filterComboBox1_, {QPalette::Text, QPalette::ButtonText});
     for (const char* name : {"Label9", "Label10"})
-        FitWidthToText(ControlNamed<QLabel>(this, QString::fromLatin1(name)));
+        FitWidthToText(BuiltControl<QLabel>(this, QString::fromLatin1(name)));
     label1_->setFixedSize(label1_->size());
     for (int n = 1; n <= TMessageSlots::Count; ++n) {
-        auto* rowLabel = ControlNamed<QLabel>(this, QStringLiteral("Label%1").arg(5 + n));
+        auto* rowLabel = BuiltControl<QLabel>(this, QStringLiteral("Label%1").arg(5 + n));
         rowLabel->setFixedSize(rowLabel->size());
         rowLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         edFile(n)->setReadOnly(true);
