@@ -12,6 +12,12 @@ packages=(
   xvfb xauth x11-utils
   sox xdotool openbox
   dpkg-dev file lintian desktop-file-utils appstream man-db
+  # The Windows flavour: MinGW-w64 with posix threads, GoogleTest's sources
+  # to build with it, and Wine (with what its windows need) to run it.
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  mingw-w64-x86-64-dev googletest
+  wine wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3
+  libxinerama1 libxcomposite1
 )
 
 missing=()

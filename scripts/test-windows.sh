@@ -68,6 +68,57 @@ start=$(now_ms)
 "$root/tests/wine/setup-prefix.sh" --build-dir "$build_dir"
 echo "Wine prefix set up in $(seconds_since "$start") s" >&2
 
+# --- A private PulseAudio server for the sound tests (the Win32 sound output's section) ---
+# Wine's audio driver talks to PulseAudio: the tests play into a null sink of
+# a server of their own, never into the machine's sound setup. A silent
+# keep-alive stream keeps the sink's clock running steadily between plays.
+pulse_dir=$build_dir/pulse
+pulse_pids=()
+# shellcheck disable=SC2317 # called by the EXIT trap
+stop_pulse() {
+  local pid
+  for pid in "${pulse_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pulse_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+start_pulse() {
+  local i
+  if ! command -v pulseaudio >/dev/null || ! command -v pacat >/dev/null; then
+    echo "no pulseaudio or pacat: the Windows sound tests will find no output" >&2
+    return 0
+  fi
+  rm -rf "$pulse_dir"
+  mkdir -p "$pulse_dir/run" "$pulse_dir/config"
+  chmod 700 "$pulse_dir/run"
+  printf '%s\n' "load-module module-null-sink sink_name=ziv_null rate=48000 channels=2" \
+    "set-default-sink ziv_null" \
+    "load-module module-native-protocol-unix auth-anonymous=1 socket=$pulse_dir/native" \
+    >"$pulse_dir/server.pa"
+  echo "autospawn = no" >"$pulse_dir/client.conf"
+  export PULSE_SERVER=unix:$pulse_dir/native PULSE_CLIENTCONFIG=$pulse_dir/client.conf
+  export PULSE_RUNTIME_PATH=$pulse_dir/run/pulse PULSE_STATE_PATH=$pulse_dir/state
+  unset PULSE_SINK
+  HOME=$pulse_dir XDG_RUNTIME_DIR=$pulse_dir/run XDG_CONFIG_HOME=$pulse_dir/config \
+    pulseaudio -n -F "$pulse_dir/server.pa" --daemonize=no --exit-idle-time=-1 \
+    --use-pid-file=no --system=false --log-target="file:$pulse_dir/server.log" \
+    </dev/null >/dev/null 2>&1 8>&- &
+  pulse_pids+=($!)
+  for i in $(seq 100); do
+    pactl info >/dev/null 2>&1 && break
+    [ "$i" -lt 100 ] || ziv_wine_die "pulseaudio did not start (see $pulse_dir/server.log)"
+    sleep 0.1
+  done
+  pacat --playback --raw --latency-msec=10 --client-name=keep-alive </dev/zero >/dev/null 2>&1 8>&- &
+  pulse_pids+=($!)
+  for i in $(seq 100); do
+    [ -n "$(pactl list short sink-inputs 2>/dev/null)" ] && return 0
+    sleep 0.1
+  done
+  ziv_wine_die "the keep-alive stream did not reach the private PulseAudio server"
+}
+trap 'stop_pulse; stop_server' EXIT
+start_pulse
+# --- end of the PulseAudio section ---
+
 start=$(now_ms)
 status=0
 ctest --test-dir "$build_dir" --output-on-failure -j"$jobs" "$@" || status=$?

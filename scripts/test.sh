@@ -2,7 +2,8 @@
 # Installs what is missing, builds with warnings as errors, and runs the
 # whole test suite and the fuzzers; then builds again with AddressSanitizer
 # and UndefinedBehaviorSanitizer and runs the suite there too.
-# ZIV_SKIP_SANITIZE=1 skips the second build.
+# ZIV_SKIP_SANITIZE=1 skips the second build. Last, the Windows flavour is
+# cross-built and its tests run under Wine (ZIV_SKIP_WINDOWS=1 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -25,4 +26,8 @@ if [ "${ZIV_SKIP_SANITIZE:-0}" != 1 ]; then
   cmake --build build-asan -j"$jobs"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE no-sanitizer
+fi
+
+if [ "${ZIV_SKIP_WINDOWS:-0}" != 1 ]; then
+  bash scripts/test-windows.sh
 fi

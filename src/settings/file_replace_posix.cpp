@@ -89,6 +89,10 @@ void SyncDirectoryOf(const std::string& path) {
 
 }  // namespace
 
+std::string_view NewFileLineEnding() {
+    return "\n";
+}
+
 TReadResult ReadWholeFile(const std::string& path, std::string& content) {
     content.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

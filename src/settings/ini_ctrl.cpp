@@ -1,12 +1,9 @@
 #include "settings/ini_ctrl.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <string_view>
-#include <vector>
 
 #include "base/path_rules.h"
+#include "settings/settings_system.h"
 
 namespace ziv {
 
@@ -21,51 +18,11 @@ bool IsBlankText(std::string_view text) {
     return true;
 }
 
-std::string UserConfigDirectory() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && *config == '/') {
-        return config;
-    }
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.config";
-}
-
 std::string PrefixDirectory(TLMDPathPrefix prefix, const std::string& programPath) {
-    switch (prefix) {
-        case ppProgram:
-            return DirectoryPart(programPath);
-        case ppWindows:
-            return UserConfigDirectory();
-        case ppSystem:
-            return "/etc";
-        case ppFixed:
-            break;
-    }
-    return {};
+    return prefix == ppProgram ? DirectoryPart(programPath) : PrefixFolder(prefix);
 }
 
 }  // namespace
-
-std::string ExecutablePath() {
-    std::vector<char> buffer(4096);
-    for (;;) {
-        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (length < 0) {
-            return {};
-        }
-        if (static_cast<std::size_t>(length) < buffer.size()) {
-            std::string path(buffer.data(), static_cast<std::size_t>(length));
-            // An executable replaced while it runs (an upgrade) is reported
-            // with this suffix; its directory is still the right one.
-            constexpr std::string_view deleted = " (deleted)";
-            if (path.ends_with(deleted)) {
-                path.resize(path.size() - deleted.size());
-            }
-            return path;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 void TLMDIniCtrl::SetIniFile(const std::string& value) {
     FIniFile = IsBlankText(ExtensionOf(value)) ? value + ".INI" : value;

@@ -35,9 +35,10 @@ public:
 
     // ppProgram: the executable's directory, whatever the working directory
     // is; ppFixed: IniFile as it stands. ppWindows and ppSystem, which
-    // the program does not use, stand for the user's configuration
-    // directory ($XDG_CONFIG_HOME or ~/.config) and /etc. Except with
-    // ppFixed only the file-name part of IniFile counts.
+    // the program does not use, stand on POSIX for the user's configuration
+    // directory ($XDG_CONFIG_HOME or ~/.config) and /etc, on Windows for
+    // the Windows and the system folder. Except with ppFixed only the
+    // file-name part of IniFile counts.
     TLMDPathPrefix IniPrefix() const { return FIniPrefix; }
     void SetIniPrefix(TLMDPathPrefix value) { FIniPrefix = value; }
 
@@ -49,7 +50,7 @@ public:
     bool Common() const { return FCommon; }
     void SetCommon(bool value) { FCommon = value; }
 
-    // Full path of the running executable, from /proc/self/exe unless set.
+    // Full path of the running executable, ExecutablePath() unless set.
     // Tests set it to place the "executable" in a temporary directory.
     std::string ProgramPath() const;
     void SetProgramPath(std::string value) { FProgramPath = std::move(value); }
@@ -91,7 +92,9 @@ private:
 };
 
 // Full path of the running executable, or empty when the system cannot
-// tell.
+// tell: /proc/self/exe on Linux; on Windows GetModuleFileNameW's path in
+// the ANSI code page with "/" between its parts, as every settings path
+// is held there (ansi_path_win32.h).
 std::string ExecutablePath();
 
 }  // namespace ziv

@@ -154,10 +154,12 @@ TPlace Locate(const std::vector<TLine>& lines, std::string_view section, std::st
     return place;
 }
 
+// A file keeps the line ending it has, whoever wrote it; only a file
+// without one takes the system's.
 std::string_view LineEndingOf(std::string_view content) {
     const std::size_t pos = content.find_first_of("\r\n");
     if (pos == std::string_view::npos) {
-        return "\n";
+        return NewFileLineEnding();
     }
     return content.substr(pos, LineEndingLength(content, pos));
 }

@@ -96,11 +96,12 @@ private:
 // A write replaces an existing value in place, adds a missing key after
 // the last entry of its section and a missing section at the end of the
 // file; every other line keeps its bytes, including its line ending. New
-// lines take the file's line ending (that of its first line), "\n" in a
-// file without one. The whole new content goes to a temporary file in the
-// same directory, is synced, and is renamed over the old file, which keeps
-// its permissions: a failure at any point leaves the old file as it was
-// and raises EIniFileError "Unable to write to <path>".
+// lines take the file's line ending (that of its first line), or in a
+// file without one NewFileLineEnding(): "\n", "\r\n" on Windows. The
+// whole new content goes to a temporary file in the same directory, is
+// synced, and is renamed over the old file, which keeps its permissions:
+// a failure at any point leaves the old file as it was and raises
+// EIniFileError "Unable to write to <path>".
 class TIniFile final : public TCustomIniFile {
 public:
     explicit TIniFile(std::string fileName, TWriteBytes writeBytes = {});

@@ -1,121 +1,33 @@
 #include "settings/settings_path.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-
+#include "base/path_rules.h"
 #include "settings/station_settings.h"
-
-extern char** environ;
 
 namespace ziv {
 
-namespace {
-
-namespace fs = std::filesystem;
-
-constexpr char kSettingsFolderName[] = "ZIVSound";
-
-std::string Lookup(const TEnvironment& environment, const char* name) {
-    const auto found = environment.find(name);
-    return found == environment.end() ? std::string() : found->second;
-}
-
-// Every symbolic link resolved; a path that does not exist can hold no
-// executable, and is only tidied for the comparison.
-fs::path Resolved(const std::string& path) {
-    std::error_code error;
-    fs::path resolved = fs::canonical(path, error);
-    return error ? fs::path(path).lexically_normal() : resolved;
-}
-
-bool IsAbsolute(const std::string& path) {
-    return !path.empty() && path.front() == '/';
-}
-
-std::string PerUserPath(const TEnvironment& environment) {
-    // The base directory rules: a relative or empty XDG_CONFIG_HOME is
-    // ignored, and so must a relative HOME be, which would put the file
-    // wherever the program was started.
-    fs::path base;
-    const std::string config = Lookup(environment, "XDG_CONFIG_HOME");
-    if (IsAbsolute(config)) {
-        base = config;
-    } else {
-        const std::string home = Lookup(environment, "HOME");
-        if (!IsAbsolute(home)) {
-            throw ESettingsPathError(
-                "cannot tell where the settings go: neither XDG_CONFIG_HOME nor HOME is set to "
-                "the user's folder");
-        }
-        base = fs::path(home) / ".config";
+std::string ChooseSettingsPath(const std::string& executablePath, const std::string& installPrefix,
+                               const TEnvironment& environment, const TSettingsPlaceRules& rules) {
+    if (executablePath.empty()) {
+        return rules.perUserPath(environment);
     }
-    return (base / kSettingsFolderName / kSettingsFileName).string();
-}
-
-bool IsPresent(const fs::path& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
-}  // namespace
-
-TEnvironment ProcessEnvironment() {
-    TEnvironment environment;
-    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        const std::string text(*entry);
-        const std::size_t equals = text.find('=');
-        if (equals != std::string::npos) {
-            // The first definition wins, as with getenv().
-            environment.emplace(text.substr(0, equals), text.substr(equals + 1));
-        }
+    const std::string folder = rules.programFolder(executablePath);
+    // An installed copy is shared: root, who can write its folder, must
+    // not leave a file there that every user would then read.
+    if (rules.isInstalled(folder, installPrefix)) {
+        return rules.perUserPath(environment);
     }
-    return environment;
+    const std::string beside =
+        folder.empty() ? std::string(kSettingsFileName) : JoinPath(folder, kSettingsFileName);
+    if (rules.isExistingFile(beside) || rules.canCreateFilesIn(folder)) {
+        return beside;
+    }
+    // A copy in a folder its user cannot write would lose every setting.
+    return rules.perUserPath(environment);
 }
 
 std::string StationSettingsPath(const std::string& executablePath, const std::string& installPrefix,
                                 const TEnvironment& environment) {
-    if (executablePath.empty()) {
-        return PerUserPath(environment);
-    }
-    const fs::path folder = Resolved(executablePath).parent_path();
-    // An installed copy is shared: root, who can write its folder, must
-    // not leave a file there that every user would then read.
-    if (!installPrefix.empty() && folder == Resolved(installPrefix + "/bin")) {
-        return PerUserPath(environment);
-    }
-    const fs::path beside = folder / kSettingsFileName;
-    if (IsPresent(beside) || ::access(folder.c_str(), W_OK | X_OK) == 0) {
-        return beside.string();
-    }
-    // A copy in a folder its user cannot write would lose every setting.
-    return PerUserPath(environment);
-}
-
-void CreateSettingsFolder(const std::string& settingsPath) {
-    const fs::path folder = fs::path(settingsPath).parent_path();
-    fs::path partial;
-    for (const fs::path& part : folder) {
-        partial /= part;
-        // As the base directory rules ask of a folder they create: the
-        // user's configuration is the user's alone.
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            throw ESettingsPathError("cannot create the settings folder " + partial.string() +
-                                     ": " + std::strerror(errno));
-        }
-    }
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0) {
-        throw ESettingsPathError("cannot use the settings folder " + folder.string() + ": " +
-                                 std::strerror(errno));
-    }
-    if (!S_ISDIR(info.st_mode)) {
-        throw ESettingsPathError("cannot create the settings folder " + folder.string() +
-                                 ": a file of that name is in the way");
-    }
+    return ChooseSettingsPath(executablePath, installPrefix, environment, SystemSettingsPlace());
 }
 
 }  // namespace ziv

@@ -1,8 +1,7 @@
 #include "settings/station_settings.h"
 
-#include <sys/stat.h>
-
 #include "settings/cp1257.h"
+#include "settings/settings_system.h"
 
 namespace ziv {
 
@@ -23,8 +22,7 @@ const char* const kDefaultLabels[] = {
 // first run from the program's own directory finds none and records the
 // executable's path; elsewhere "Main" is written again at every start.
 bool SettingsFileInWorkingDirectory() {
-    struct stat info {};
-    return ::stat(kSettingsFileName, &info) == 0 && !S_ISDIR(info.st_mode);
+    return IsExistingFile(kSettingsFileName);
 }
 
 }  // namespace

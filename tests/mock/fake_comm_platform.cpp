@@ -1,5 +1,17 @@
 #include "mock/fake_comm_platform.h"
 
+#include <stdexcept>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX  // the C++ library may have defined it
+#define NOMINMAX
+#endif
+#include <windows.h>
+// The fake's method and the project's constant of these names are meant below.
+#undef CreateFile
+#undef INVALID_HANDLE_VALUE
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -7,9 +19,54 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <stdexcept>
+#endif
 
 namespace ziv::test {
+
+#ifdef _WIN32
+// A semaphore counts the pushed completions, as the pipe's bytes do on POSIX.
+TFakeLineEvents::TFakeLineEvents() {
+    semaphore_ = ::CreateSemaphoreW(nullptr, 0, 0x7FFFFFFF, nullptr);
+    if (semaphore_ == nullptr)
+        throw std::runtime_error("CreateSemaphore");
+}
+
+TFakeLineEvents::~TFakeLineEvents() {
+    ::CloseHandle(semaphore_);
+}
+
+void TFakeLineEvents::Push(std::uint32_t mask, int result) {
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back({mask, result});
+    }
+    ::ReleaseSemaphore(semaphore_, 1, nullptr);
+}
+
+int TFakeLineEvents::Wait(std::uint32_t& eventMask, TCommHandle wake) {
+    if (Waits.fetch_add(1) == 0)
+        FirstWaitNice.store(::GetThreadPriority(::GetCurrentThread()));
+    if (const int code = FailAtOnce.load(); code != 0)
+        return code;
+
+    ++Blocked;
+    // The wake event first: when both are signalled, the wake wins.
+    const HANDLE handles[2] = {reinterpret_cast<HANDLE>(wake), semaphore_};
+    const DWORD which = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    --Blocked;
+    if (which == WAIT_OBJECT_0) {
+        eventMask = 0;
+        return 0;
+    }
+    if (which != WAIT_OBJECT_0 + 1)
+        return static_cast<int>(::GetLastError());
+    std::lock_guard lock(mutex_);
+    const Completion next = queue_.front();
+    queue_.pop_front();
+    eventMask = next.mask;
+    return next.result;
+}
+#else
 
 TFakeLineEvents::TFakeLineEvents() {
     int fds[2];
@@ -67,6 +124,7 @@ int TFakeLineEvents::Wait(std::uint32_t& eventMask, TCommHandle wake) {
         return next.result;
     }
 }
+#endif
 
 namespace {
 

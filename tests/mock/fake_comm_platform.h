@@ -30,7 +30,8 @@ public:
 
     // Every wait fails at once with this code while it is not 0.
     std::atomic<int> FailAtOnce{0};
-    // Waits started, and the nice value of the thread in its first wait.
+    // Waits started, and the priority of the thread in its first wait: its
+    // nice value on POSIX, GetThreadPriority on Windows.
     std::atomic<int> Waits{0};
     std::atomic<int> FirstWaitNice{0};
     // Waits that are blocked right now.
@@ -45,8 +46,12 @@ private:
     };
     std::mutex mutex_;
     std::deque<Completion> queue_;
+#ifdef _WIN32
+    void* semaphore_ = nullptr;
+#else
     int readFd_ = -1;
     int writeFd_ = -1;
+#endif
 };
 
 // Records every serial call in order, with the virtual time when a clock

@@ -3,29 +3,56 @@
 // What the settings tests share: a scratch directory, whole-file bytes and
 // the text of an expected error.
 
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 
 namespace ziv::test {
 
+// The line ending a new settings file is written with.
+#ifdef _WIN32
+inline constexpr char kNewFileEnding[] = "\r\n";
+#else
+inline constexpr char kNewFileEnding[] = "\n";
+#endif
+
+// The bytes of a file the settings code created, given with "\n" endings.
+inline std::string NewFileText(const std::string& text) {
+    std::string result;
+    for (const char c : text) {
+        if (c == '\n') {
+            result += kNewFileEnding;
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
 // A fresh directory under the system's temporary directory, removed with
-// everything in it at the end of the test.
+// everything in it at the end of the test. Its path has "/" between its
+// parts on Windows too, as the settings' paths have.
 class TempDir {
 public:
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "ziv-settings-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
+        std::random_device random;
+        const auto base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto candidate = base / ("ziv-settings-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                path_ = candidate.string();
+            }
         }
-        path_ = pattern;
+        if (path_.empty()) {
+            throw std::runtime_error("no temporary directory");
+        }
+        std::replace(path_.begin(), path_.end(), '\\', '/');
     }
     ~TempDir() {
         std::error_code ignored;
@@ -51,8 +78,8 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 inline bool Exists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
 }
 
 // How many files a directory holds: a failed save must leave no temporary
@@ -65,6 +92,7 @@ inline int EntryCount(const std::string& dir) {
     return count;
 }
 
+// The permission bits (POSIX tests).
 inline unsigned ModeOf(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;

@@ -1,6 +1,5 @@
 #include "settings/station_settings.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include "fake_station_homes.h"
-#include "settings/settings_path.h"
 #include "settings_test_support.h"
 
 namespace ziv {
@@ -20,6 +18,7 @@ namespace {
 
 using test::ErrorText;
 using test::FakeStationHomes;
+using test::NewFileText;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
@@ -29,12 +28,11 @@ using test::WriteBytes;
 class StationSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(::getcwd(savedCwd, sizeof savedCwd), nullptr);
         ConfigureStationIni(ini);
         ini.SetProgramPath(exe);
     }
-    void TearDown() override { EXPECT_EQ(::chdir(savedCwd), 0); }
-    void RunIn(const std::string& dir) { ASSERT_EQ(::chdir(dir.c_str()), 0); }
+    void TearDown() override { std::filesystem::current_path(savedCwd); }
+    void RunIn(const std::string& dir) { std::filesystem::current_path(dir); }
 
     TempDir program;
     TempDir elsewhere;
@@ -42,13 +40,13 @@ protected:
     const std::string settings = program / "ZIVSound.ini";
     TLMDIniCtrl ini;
     FakeStationHomes homes;
-    char savedCwd[4096] = {};
+    const std::filesystem::path savedCwd = std::filesystem::current_path();
 };
 
 TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndSavesEveryKeyInOrder) {
     RunIn(program.Path());
     LoadStationSettings(ini, homes);
-    EXPECT_EQ(ReadBytes(settings), "[ZIV SOUND]\nMain=" + exe + "\n");
+    EXPECT_EQ(ReadBytes(settings), NewFileText("[ZIV SOUND]\nMain=" + exe + "\n"));
 
     // The default clears the window's checked RTS.
     EXPECT_EQ(homes.Stored(), std::make_tuple(100, 100, "0", "", "", "", "1 ĮRAŠAS", "2 ĮRAŠAS",
@@ -58,13 +56,13 @@ TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndSavesEveryKeyInOrder) {
 
     SaveStationSettings(ini, homes);
     EXPECT_EQ(ReadBytes(settings),
-              "[ZIV SOUND]\nMain=" + exe +
-                  "\nX=100\nY=100\nPort=0\nWave File1=\nWave File2=\nWave File3=\n"
-                  "Label1=1 \xC1RA\xD0"
-                  "AS\nLabel2=2 \xC1RA\xD0"
-                  "AS\nLabel3=3 \xC1RA\xD0"
-                  "AS\n"
-                  "RTS=0\nDTR=0\nNorm=1\nInv=0\n");
+              NewFileText("[ZIV SOUND]\nMain=" + exe +
+                          "\nX=100\nY=100\nPort=0\nWave File1=\nWave File2=\nWave File3=\n"
+                          "Label1=1 \xC1RA\xD0"
+                          "AS\nLabel2=2 \xC1RA\xD0"
+                          "AS\nLabel3=3 \xC1RA\xD0"
+                          "AS\n"
+                          "RTS=0\nDTR=0\nNorm=1\nInv=0\n"));
 
     // A second start from the same directory leaves "Main" alone.
     WriteBytes(settings, "[ZIV SOUND]\nMain=/old/zivsound\n");
@@ -218,53 +216,6 @@ TEST_F(StationSettingsTest, PortsSectionMapsNamesToDevices) {
     EXPECT_EQ(PortDevicePath(ini, "COM2"), "");
     EXPECT_EQ(PortDevicePath(ini, "COM3"), "");
     EXPECT_EQ(PortDevicePath(ini, ""), "");
-}
-
-// An installed copy, with its bin folder writable as it is for root: the
-// station saved at one close is the station of the next start, from the
-// user's folder, which the start created, and from no file beside the
-// program.
-TEST(InstalledStationSettingsTest, SavedAtCloseComeBackAtTheNextStart) {
-    TempDir root;
-    const std::string prefix = root / "usr";
-    const std::string exe = prefix + "/bin/ZIVSound";
-    std::filesystem::create_directories(prefix + "/bin");
-    std::filesystem::create_directories(root / "home");
-    WriteBytes(exe, "");
-    char savedCwd[4096] = {};
-    ASSERT_NE(::getcwd(savedCwd, sizeof savedCwd), nullptr);
-    ASSERT_EQ(::chdir(root.Path().c_str()), 0);
-    const TEnvironment environment{{"HOME", root / "home"}};
-
-    auto start = [&](TLMDIniCtrl& ini, FakeStationHomes& homes) {
-        const std::string path = StationSettingsPath(exe, prefix, environment);
-        CreateSettingsFolder(path);
-        ConfigureStationIni(ini, path);
-        ini.SetProgramPath(exe);
-        LoadStationSettings(ini, homes);
-    };
-    TLMDIniCtrl first;
-    FakeStationHomes before;
-    start(first, before);
-    before.left = -40;
-    before.port = "COM2";
-    before.paths[1] = "/home/op/qrz.wav";
-    before.labels[1] = "ĮRAŠAS";
-    before.SetDTRChecked(true);
-    SaveStationSettings(first, before);
-
-    const std::string file = root / "home/.config/ZIVSound/ZIVSound.ini";
-    WriteBytes(file, ReadBytes(file) + "[Ports]\nCOM2=/dev/ttyUSB1\n");
-    TLMDIniCtrl second;
-    FakeStationHomes after;
-    start(second, after);
-    EXPECT_EQ(after.Stored(), before.Stored());
-    EXPECT_EQ(second.FileName(), file);
-    EXPECT_EQ(second.ReadString(kStationSection, "Main", ""), exe);
-    EXPECT_EQ(PortDevicePath(second, "COM2"), "/dev/ttyUSB1");
-    EXPECT_FALSE(test::Exists(prefix + "/bin/ZIVSound.ini"));
-    EXPECT_FALSE(test::Exists(root / "ZIVSound.ini"));
-    EXPECT_EQ(::chdir(savedCwd), 0);
 }
 
 }  // namespace

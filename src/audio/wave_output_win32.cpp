@@ -1,0 +1,222 @@
+#include "audio/wave_output_win32.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX  // libstdc++ defines it already
+#define NOMINMAX
+#endif
+#include <windows.h>
+// Needs windows.h first; not part of it under WIN32_LEAN_AND_MEAN.
+#include <mmsystem.h>
+
+// Why waveOut and not PlaySoundA: under Wine, PlaySoundA(SND_SYNC) starts
+// 84-190 ms after the call (it opens the device each time) while the
+// transmitter is already keyed, and there is no way to open it earlier.
+// waveOutOpen is just as slow (135-161 ms) but can be done in
+// PrepareSound, during the key-up delay; waveOutWrite then starts at once,
+// and WHDR_DONE comes 2-4 ms after the last sample.
+
+namespace ziv::win32 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a waiting play looks at the device's progress.
+constexpr DWORD kPollMs = 50;
+
+std::string WaveOutErrorText(MMRESULT code) {
+    char text[MAXERRORLENGTH] = {};
+    if (waveOutGetErrorTextA(code, text, sizeof text) != MMSYSERR_NOERROR || text[0] == '\0')
+        return "wave output error " + std::to_string(code);
+    std::string result = text;
+    while (!result.empty() && (result.back() == '.' || result.back() == ' '))
+        result.pop_back();
+    return result;
+}
+
+class TWaveOutputImpl final : public TWaveOutput {
+public:
+    TWaveOutputImpl(std::string path, TWaveFile wave)
+        : path_(std::move(path)), wave_(std::move(wave)) {}
+
+    ~TWaveOutputImpl() override {
+        if (out_ != nullptr) {
+            waveOutReset(out_);
+            if (prepared_)
+                waveOutUnprepareHeader(out_, &header_, sizeof header_);
+            waveOutClose(out_);
+        }
+        if (done_ != nullptr)
+            CloseHandle(done_);
+        if (stop_ != nullptr)
+            CloseHandle(stop_);
+    }
+
+    TWaveOutputImpl(const TWaveOutputImpl&) = delete;
+    TWaveOutputImpl& operator=(const TWaveOutputImpl&) = delete;
+
+    const std::string& Path() const override { return path_; }
+
+    bool Start(std::string* why) override {
+        const MMRESULT result = waveOutWrite(out_, &header_, sizeof header_);
+        if (result == MMSYSERR_NOERROR)
+            return true;
+        *why = "the sound output refused the samples (" + WaveOutErrorText(result) + ")";
+        return false;
+    }
+
+    void Stop() override {
+        stopped_ = true;
+        SetEvent(stop_);
+        waveOutReset(out_);
+    }
+
+    TEnd Wait(bool looping, TStallRules options, std::string* why) override {
+        const HANDLE events[] = {stop_, done_};
+        DWORD lastPosition = Position();
+        Clock::time_point lastMove = Clock::now();
+        bool moved = false;
+        for (;;) {
+            const DWORD woke = WaitForMultipleObjects(2, events, FALSE, kPollMs);
+            if (woke == WAIT_OBJECT_0 || stopped_)
+                return TEnd::Stopped;
+            if (Played()) {
+                if (!looping)
+                    return TEnd::Done;
+                if (!Start(why))
+                    return TEnd::Failed;
+                continue;
+            }
+            if (woke == WAIT_FAILED) {
+                *why = SystemErrorText(GetLastError());
+                return TEnd::Failed;
+            }
+            const DWORD position = Position();
+            const Clock::time_point now = Clock::now();
+            if (position != lastPosition) {
+                lastPosition = position;
+                lastMove = now;
+                moved = true;
+            } else if (now - lastMove >
+                       std::chrono::milliseconds(moved ? options.stallMs : options.startMs)) {
+                *why = moved ? "the sound device stopped taking samples"
+                             : "the sound device does not start playing";
+                return TEnd::Failed;
+            }
+        }
+    }
+
+    bool OpenDevice(std::string* why) {
+        done_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (done_ == nullptr || stop_ == nullptr) {
+            *why = SystemErrorText(GetLastError());
+            return false;
+        }
+        MMRESULT result = OpenAs(wave_.format);
+        if (result == WAVERR_BADFORMAT) {
+            const std::vector<unsigned char> extensible = ExtensibleFormat(wave_.format);
+            if (!extensible.empty())
+                result = OpenAs(extensible);
+        }
+        if (result != MMSYSERR_NOERROR) {
+            out_ = nullptr;
+            if (result == WAVERR_BADFORMAT)
+                *why = "unsupported sound format (" + DescribeFormat(wave_) + ")";
+            else if (result == MMSYSERR_NODRIVER || result == MMSYSERR_BADDEVICEID)
+                *why = "no sound output device";
+            else
+                *why = "the sound output does not open (" + WaveOutErrorText(result) + ")";
+            return false;
+        }
+        header_.lpData = wave_.samples.data();
+        header_.dwBufferLength = static_cast<DWORD>(wave_.samples.size());
+        result = waveOutPrepareHeader(out_, &header_, sizeof header_);
+        if (result != MMSYSERR_NOERROR) {
+            *why = "the sound output refused the buffer (" + WaveOutErrorText(result) + ")";
+            return false;
+        }
+        prepared_ = true;
+        return true;
+    }
+
+private:
+    // The mapper converts what the device does not take as it is.
+    MMRESULT OpenAs(const std::vector<unsigned char>& format) {
+        out_ = nullptr;
+        return waveOutOpen(&out_, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(format.data()),
+                           reinterpret_cast<DWORD_PTR>(done_), 0, CALLBACK_EVENT);
+    }
+
+    // The output thread sets WHDR_DONE; the event may also have been set
+    // by the open, so the flag is what counts.
+    bool Played() const {
+        return (*static_cast<const volatile DWORD*>(&header_.dwFlags) & WHDR_DONE) != 0;
+    }
+
+    DWORD Position() const {
+        MMTIME time{};
+        time.wType = TIME_BYTES;
+        if (waveOutGetPosition(out_, &time, sizeof time) != MMSYSERR_NOERROR)
+            return 0;
+        return time.wType == TIME_SAMPLES ? time.u.sample : time.u.cb;
+    }
+
+    std::string path_;
+    TWaveFile wave_;
+    HWAVEOUT out_ = nullptr;
+    HANDLE done_ = nullptr;
+    HANDLE stop_ = nullptr;
+    WAVEHDR header_{};
+    bool prepared_ = false;
+    std::atomic<bool> stopped_ = false;
+};
+
+}  // namespace
+
+std::shared_ptr<TWaveOutput> TWaveOutput::Open(std::string path, TWaveFile wave, std::string* why) {
+    auto out = std::make_shared<TWaveOutputImpl>(std::move(path), std::move(wave));
+    if (!out->OpenDevice(why))
+        return nullptr;
+    return out;
+}
+
+void WarmUpWaveOutput() {
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 1;
+    format.nSamplesPerSec = 8000;
+    format.wBitsPerSample = 8;
+    format.nBlockAlign = 1;
+    format.nAvgBytesPerSec = 8000;
+    HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HWAVEOUT out = nullptr;
+    if (done == nullptr ||
+        waveOutOpen(&out, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(done), 0,
+                    CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+        if (done != nullptr)
+            CloseHandle(done);
+        return;
+    }
+    char silence[160];
+    std::memset(silence, 0x80, sizeof silence);
+    WAVEHDR header{};
+    header.lpData = silence;
+    header.dwBufferLength = sizeof silence;
+    if (waveOutPrepareHeader(out, &header, sizeof header) == MMSYSERR_NOERROR) {
+        if (waveOutWrite(out, &header, sizeof header) == MMSYSERR_NOERROR)
+            for (int i = 0; i < 40 && (header.dwFlags & WHDR_DONE) == 0; ++i)
+                WaitForSingleObject(done, 50);
+        waveOutReset(out);
+        waveOutUnprepareHeader(out, &header, sizeof header);
+    }
+    waveOutClose(out);
+    CloseHandle(done);
+}
+
+}  // namespace ziv::win32
