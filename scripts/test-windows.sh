@@ -55,6 +55,38 @@ else
 fi
 build_dir=$(cd "$build_dir" && pwd)
 
+# --- The Windows package (the program's section) ---
+# ZIVSound-<version>-win64.zip: the executable and the README, when built.
+if [ -f "$build_dir/src/ui_win32/ZIVSound.exe" ]; then
+  (cd "$build_dir" && cpack -G ZIP -B "$build_dir/package" >/dev/null) ||
+    ziv_wine_die "the Windows package could not be made"
+  echo "Windows package: $(ls "$build_dir"/package/ZIVSound-*-win64.zip)" >&2
+fi
+# --- end of the package section ---
+
+# --- A private X server: Wine's windows need a display, never the user's ---
+xvfb_pid=
+# shellcheck disable=SC2317 # called by the EXIT trap
+stop_xvfb() {
+  [ -n "$xvfb_pid" ] || return 0
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+}
+if command -v Xvfb >/dev/null; then
+  rm -f "$build_dir/xvfb.display"
+  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset \
+    5>"$build_dir/xvfb.display" </dev/null >"$build_dir/xvfb.log" 2>&1 8>&- &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$build_dir/xvfb.display" ] && break
+    sleep 0.1
+  done
+  [ -s "$build_dir/xvfb.display" ] || ziv_wine_die "Xvfb did not start (see $build_dir/xvfb.log)"
+  ZIV_WINE_DISPLAY=:$(head -n1 "$build_dir/xvfb.display")
+  export ZIV_WINE_DISPLAY
+fi
+# --- end of the X server section ---
+
 export WINEPREFIX
 WINEPREFIX=$(ziv_wine_prefix_of "$build_dir")
 # shellcheck disable=SC2317 # called by the EXIT trap
@@ -62,7 +94,7 @@ stop_server() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
 }
-trap stop_server EXIT
+trap 'stop_server; stop_xvfb' EXIT
 
 start=$(now_ms)
 "$root/tests/wine/setup-prefix.sh" --build-dir "$build_dir"
@@ -115,7 +147,7 @@ start_pulse() {
   done
   ziv_wine_die "the keep-alive stream did not reach the private PulseAudio server"
 }
-trap 'stop_pulse; stop_server' EXIT
+trap 'stop_pulse; stop_server; stop_xvfb' EXIT
 start_pulse
 # --- end of the PulseAudio section ---
 

@@ -9,7 +9,14 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=win64
 # No Mono/Gecko installer dialogs, no desktop menu entries.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=;mshtml=;winemenubuilder.exe=d}
-unset DISPLAY WAYLAND_DISPLAY
+# Windows appear only on the test run's own X server (ZIV_WINE_DISPLAY, set
+# by scripts/test-windows.sh), never on the user's.
+unset WAYLAND_DISPLAY
+if [ -n "${ZIV_WINE_DISPLAY:-}" ]; then
+  export DISPLAY=$ZIV_WINE_DISPLAY
+else
+  unset DISPLAY
+fi
 
 ziv_wine_die() {
   echo "${0##*/}: $*" >&2

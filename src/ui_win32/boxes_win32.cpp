@@ -1,0 +1,36 @@
+#include "ui_win32/boxes_win32.h"
+
+#include "ui_win32/win32_text.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX  // the C++ library may have defined it
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace ziv {
+
+void TWin32MessageBoxes::ShowMessage(const std::string& caption, const std::string& text) {
+    MessageBoxW(owner_, WideFromUtf8(text).c_str(), WideFromUtf8(caption).c_str(),
+                MB_OK | MB_TOPMOST);
+}
+
+void TWin32MessageBoxes::ShowError(const std::string& caption, const std::string& text) {
+    MessageBoxW(owner_, WideFromUtf8(text).c_str(), WideFromUtf8(caption).c_str(),
+                MB_OK | MB_TOPMOST | MB_ICONHAND);
+}
+
+void TWin32ErrorReport::ReportException(const std::exception& error) {
+    if (quiet_) {
+        failedQuietly_ = true;
+        WriteDiagnostic(error.what());
+        return;
+    }
+    boxes_.ShowError(title_, WithFullStop(error.what()));
+}
+
+void TWin32Beep::MessageBeep(unsigned type) {
+    ::MessageBeep(type);
+}
+
+}  // namespace ziv

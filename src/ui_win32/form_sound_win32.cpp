@@ -1,0 +1,341 @@
+#include "ui_win32/form_sound_win32.h"
+
+#include "settings/ini_ctrl.h"
+#include "settings/station_settings.h"
+#include "ui_win32/boxes_win32.h"
+#include "ui_win32/ui_gate_win32.h"
+#include "ui_win32/win32_text.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX  // the C++ library may have defined it
+#define NOMINMAX
+#endif
+#include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
+
+namespace ziv {
+
+const char* const TFormSoundWin32::PortBusyText = "Prievadas užimtas";
+const char* const TFormSoundWin32::SendFailedText = "nepavyko groti";
+
+TFormSoundWin32::~TFormSoundWin32() {
+    // The models outlive the controls; they must not reach them any more.
+    for (TControl* c : std::initializer_list<TControl*>{
+             &keyer_.BtnPlay1, &keyer_.BtnPlay2, &keyer_.BtnPlay3, &keyer_.BtnStart,
+             &keyer_.BtnTimer, &keyer_.BtnStop, &keyer_.TrackBar1, &keyer_.rbRTS, &keyer_.rbDTR,
+             &keyer_.rbNorm, &keyer_.rbInv, &keyer_.Panel2})
+        c->OnChange = nullptr;
+    keyer_.Panel2.OnSetFocus = nullptr;
+    keyer_.OnSendResult = nullptr;
+    OnDestroyed = nullptr;
+    OnEndSession = nullptr;
+    if (window_ && IsWindow(window_)) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+    for (HICON icon : icons_)
+        DestroyIcon(icon);
+    for (HFONT f : {font_, boldFont_, scaleFont_})
+        if (f)
+            DeleteObject(f);
+}
+
+void TFormSoundWin32::SetFilesWindow(TWin32FilesLink link) {
+    files_ = std::move(link);
+    if (files_.SetLabelText)
+        for (int n = 1; n <= TMessageSlots::Count; ++n)
+            files_.SetLabelText(n, labels_[size_t(n - 1)]);
+}
+
+void TFormSoundWin32::Guard(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        ReportCurrentException(&errors_);
+    }
+}
+
+void TFormSoundWin32::Show() {
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
+    if (shown_)
+        return;
+    shown_ = true;
+    Guard([this] { FormShow(); });
+}
+
+void TFormSoundWin32::FormShow() {
+    // A failed load leaves everything as laid out and the port closed.
+    LoadStationSettings(ini_, *this);
+    settingsLoaded_ = true;
+    MakeNarrow();
+
+    const std::string text = PortText();
+    if (text.empty())
+        port_.SetPortNum(0);
+    else if (const std::optional<int> n = PickablePortNumber(text))
+        port_.SetPortNum(*n);
+    if (port_.PortNum() != 0) {
+        SetRadiosEnabled(true);
+        try {
+            port_.Close();
+        } catch (...) {
+            // Nothing is open at start-up; a failure here says nothing.
+        }
+        OpenWithIdleLevel();
+    } else {
+        SetRadiosEnabled(false);
+    }
+}
+
+void TFormSoundWin32::FormClose() {
+    try {
+        // A close during a transmission unkeys first: with an Inverted PTT
+        // the closed port keeps the level it had.
+        keyer_.TXOff();
+    } catch (...) {
+        // The port is closed next anyway.
+    }
+    try {
+        port_.Close();
+    } catch (...) {
+        // The program ends anyway; the settings are still saved.
+    }
+    // Settings never loaded in this run must not be replaced by laid-out values.
+    if (settingsLoaded_)
+        SaveStationSettings(ini_, *this);
+}
+
+void TFormSoundWin32::CloseNow() {
+    if (closed_)
+        return;
+    closed_ = true;
+    // The window's timers go with it: nothing may key or play after close.
+    keyer_.Timer1->SetEnabled(false);
+    keyer_.Timer2->SetEnabled(false);
+    Guard([this] { FormClose(); });
+}
+
+void TFormSoundWin32::Close() {
+    CloseNow();
+    DestroyWindow(window_);
+}
+
+void TFormSoundWin32::BtnEW2Click() {
+    const bool wide = IsWindowVisible(Control("GroupBox1")) == FALSE;
+    SetGroupVisible(wide);
+    SetOuterWidth(wide ? WideWidth : NarrowWidth);
+}
+
+void TFormSoundWin32::MakeNarrow() {
+    SetGroupVisible(false);
+    SetOuterWidth(NarrowWidth);
+}
+
+void TFormSoundWin32::BitBtn1Click() {
+    if (files_.ShowModal)
+        files_.ShowModal(window_);
+}
+
+void TFormSoundWin32::ComboBox1Change() {
+    port_.Close();
+    const std::string text = PortText();
+    if (text.empty()) {
+        SetRadiosEnabled(false);
+        return;
+    }
+    SetRadiosEnabled(true);
+    if (const std::optional<int> n = PickablePortNumber(text))
+        port_.SetPortNum(*n);
+    OpenWithIdleLevel();
+}
+
+void TFormSoundWin32::PortTextEdited() {
+    lastPortText_ = PortText();
+    Guard([this] { ComboBox1Change(); });
+}
+
+void TFormSoundWin32::PortItemPicked(int index) {
+    HWND combo = Control("ComboBox1");
+    const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0)
+        return;
+    std::wstring item(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(item.data()));
+    item.resize(static_cast<size_t>(length));
+    // The edit takes the item's text only after this notification; the
+    // change must see it now.
+    SetWindowTextW(combo, item.c_str());
+    // Picking the item that is already the text changes nothing.
+    const std::string text = PortText();
+    if (text == lastPortText_)
+        return;
+    lastPortText_ = text;
+    Guard([this] { ComboBox1Change(); });
+}
+
+void TFormSoundWin32::FollowPolarity() {
+    // Windows keeps the lines' levels at close; the component is told
+    // anyway, as on Linux, so that the rule lives in one place.
+    port_.SetHangUpOnClose(!keyer_.rbInv.Checked());
+}
+
+void TFormSoundWin32::OpenWithIdleLevel() {
+    try {
+        FollowPolarity();
+        port_.Open();
+        // The idle levels are the unkey levels.
+        keyer_.TXOff();
+    } catch (...) {
+        boxes_.ShowMessage(title_, PortBusyText);
+    }
+}
+
+void TFormSoundWin32::SetRadiosEnabled(bool enabled) {
+    keyer_.rbRTS.SetEnabled(enabled);
+    keyer_.rbDTR.SetEnabled(enabled);
+    keyer_.rbNorm.SetEnabled(enabled);
+    keyer_.rbInv.SetEnabled(enabled);
+}
+
+void TFormSoundWin32::PreviewKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)
+        return;
+    if (msg.hwnd != window_ && !IsChild(window_, msg.hwnd))
+        return;
+    // While the gate holds, the key waits and comes back here afterwards.
+    if (gate_ && gate_->Holding())
+        return;
+    // The keyer's key codes are the Win32 virtual keys.
+    const auto vk = static_cast<std::uint16_t>(msg.wParam & 0xffff);
+    TShiftState shift = 0;
+    if (GetKeyState(VK_SHIFT) < 0)
+        shift |= ssShift;
+    if (GetKeyState(VK_MENU) < 0)
+        shift |= ssAlt;
+    if (GetKeyState(VK_CONTROL) < 0)
+        shift |= ssCtrl;
+    Guard([this, vk, shift] { keyer_.FormKeyDown(vk, shift); });
+}
+
+// ---------------------------------------------------------------------------
+// Station settings homes
+
+int TFormSoundWin32::Left() const {
+    RECT r{};
+    GetWindowRect(window_, &r);
+    return r.left;
+}
+
+int TFormSoundWin32::Top() const {
+    RECT r{};
+    GetWindowRect(window_, &r);
+    return r.top;
+}
+
+void TFormSoundWin32::SetLeft(int value) {
+    RECT r{};
+    GetWindowRect(window_, &r);
+    SetWindowPos(window_, nullptr, value, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TFormSoundWin32::SetTop(int value) {
+    RECT r{};
+    GetWindowRect(window_, &r);
+    // A place on no monitor (one unplugged since) goes to the nearest one.
+    RECT wanted{r.left, value, r.left + (r.right - r.left), value + (r.bottom - r.top)};
+    int left = r.left;
+    if (!MonitorFromRect(&wanted, MONITOR_DEFAULTTONULL)) {
+        MONITORINFO info{};
+        info.cbSize = sizeof(info);
+        GetMonitorInfoW(MonitorFromRect(&wanted, MONITOR_DEFAULTTONEAREST), &info);
+        left = info.rcWork.left;
+        value = info.rcWork.top;
+    }
+    SetWindowPos(window_, nullptr, left, value, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::string TFormSoundWin32::PortText() const {
+    HWND combo = Control("ComboBox1");
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(combo)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(combo, text.data(), int(text.size()))));
+    return AnsiFromWide(text);
+}
+
+void TFormSoundWin32::SetPortText(const std::string& value) {
+    // Setting the text from the program is not the operator's change.
+    SetWindowTextW(Control("ComboBox1"), WideFromAnsi(value).c_str());
+    lastPortText_ = PortText();
+}
+
+std::string TFormSoundWin32::LabelText(int n) const {
+    return files_.LabelText ? files_.LabelText(n) : labels_.at(size_t(n - 1));
+}
+
+void TFormSoundWin32::SetLabelText(int n, const std::string& value) {
+    labels_.at(size_t(n - 1)) = value;
+    if (files_.SetLabelText)
+        files_.SetLabelText(n, value);
+}
+
+void TFormSoundWin32::SetPlayCaption(int n, const std::string& value) {
+    keyer_.PlayButton(n).SetCaption(value);
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+
+std::intptr_t __stdcall TFormSoundWin32::WindowProc(HWND window, unsigned message,
+                                                    std::uintptr_t wParam, std::intptr_t lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* form = reinterpret_cast<TFormSoundWin32*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!form || !form->window_)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return form->Handle(message, wParam, lParam);
+}
+
+std::intptr_t TFormSoundWin32::Handle(unsigned message, std::uintptr_t wParam,
+                                      std::intptr_t lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            if (auto it = commands_.find(reinterpret_cast<HWND>(lParam)); it != commands_.end())
+                it->second(HIWORD(wParam));
+            return 0;
+        case WM_VSCROLL:
+            if (reinterpret_cast<HWND>(lParam) == Control("TrackBar1") && !settingTrackBar_) {
+                TTrackBar& bar = keyer_.TrackBar1;
+                const int pos = int(SendMessageW(Control("TrackBar1"), TBM_GETPOS, 0, 0));
+                Guard([&bar, pos] { bar.SetPosition(bar.MaxValue() - pos + bar.MinValue()); });
+            }
+            return 0;
+        case WM_CLOSE:
+            // A close during a message waits, as every other input does.
+            if (gate_ && gate_->Holding())
+                gate_->Hold([w = window_] { SendMessageW(w, WM_CLOSE, 0, 0); });
+            else
+                Close();
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) {
+                if (OnEndSession)
+                    OnEndSession();
+                CloseNow();
+            }
+            return 0;
+        case WM_DESTROY:
+            if (OnDestroyed)
+                OnDestroyed();
+            return 0;
+        default:
+            return DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+}  // namespace ziv

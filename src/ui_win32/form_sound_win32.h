@@ -1,0 +1,155 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/keyer.h"
+#include "core/message_slots.h"
+#include "settings/station_homes.h"
+#include "ui/form_port.h"
+#include "ui_win32/win32_handles.h"
+
+namespace ziv {
+
+class TLMDIniCtrl;
+class TWin32Boxes;
+class TWin32UiGate;
+
+// The files window as the main window reaches it.
+struct TWin32FilesLink {
+    std::function<void(HWND owner)> ShowModal;
+    std::function<std::string(int n)> LabelText;
+    std::function<void(int n, const std::string& text)> SetLabelText;
+};
+
+// The main window on the Win32 API, built from the same layout table as
+// the Linux window and bound to the keyer's control models the same way: a
+// click calls the model's Click() or MouseUp(), the model's OnChange
+// updates the control, so the keyer alone decides every state. Keys reach
+// the keyer before the focused control (PreviewKey, from the message
+// loop) and go on unconsumed. It is also the home of the station settings.
+class TFormSoundWin32 : public TStationHomes {
+public:
+    static constexpr int ClientHeight = 117;  // at 96 DPI
+    static constexpr int NarrowWidth = 165;   // outer widths at 96 DPI
+    static constexpr int WideWidth = 290;
+    static const char* const PortBusyText;
+    static const char* const SendFailedText;
+
+    // The port is the same component as the keyer's COM; the gate may be
+    // null (no play ever blocks then). The window is created hidden.
+    TFormSoundWin32(HINSTANCE instance, TKeyer& keyer, TFormPort& port, TLMDIniCtrl& ini,
+                    TMessageSlots& messageSlots, TWin32Boxes& boxes, TErrorReport& errors,
+                    TWin32UiGate* gate, std::string title);
+    ~TFormSoundWin32() override;
+    TFormSoundWin32(const TFormSoundWin32&) = delete;
+    TFormSoundWin32& operator=(const TFormSoundWin32&) = delete;
+
+    HWND Window() const { return window_; }
+    // Until the files window is linked the labels are kept here.
+    void SetFilesWindow(TWin32FilesLink link);
+    // Shows the window; the first show loads the settings.
+    void Show();
+    // Hands a key press of this window to the keyer, before the control.
+    void PreviewKey(const tagMSG& msg);
+    // Called once the window is gone (the program ends its loop).
+    std::function<void()> OnDestroyed;
+    // Called first when the session ends (the program stops a message).
+    std::function<void()> OnEndSession;
+    // The orderly close at once, for the end of the session: unkey, close
+    // the port, save. Later closes do nothing more.
+    void CloseNow();
+
+    // --- Handlers ---
+    void FormShow();
+    void FormClose();
+    void BtnEW2Click();
+    void BitBtn1Click();
+    void ComboBox1Change();
+    void MakeNarrow();
+    void SetOuterWidth(int width);  // at 96 DPI
+    int OuterWidth() const { return outerWidth_; }
+    bool SettingsLoaded() const { return settingsLoaded_; }
+    int Dpi() const { return dpi_; }
+    // A layout row's control, by name (tests); nullptr for none.
+    HWND Control(const char* name) const;
+    const std::string& Title() const { return title_; }
+
+    // --- TStationHomes ---
+    int Left() const override;
+    void SetLeft(int value) override;
+    int Top() const override;
+    void SetTop(int value) override;
+    std::string PortText() const override;
+    void SetPortText(const std::string& value) override;
+    std::string SlotPath(int n) const override { return slots_.Path(n); }
+    void SetSlotPath(int n, const std::string& value) override { slots_.SetPath(n, value); }
+    std::string LabelText(int n) const override;
+    void SetLabelText(int n, const std::string& value) override;
+    void SetPlayCaption(int n, const std::string& value) override;
+    bool RTSChecked() const override { return keyer_.rbRTS.Checked(); }
+    void SetRTSChecked(bool value) override { keyer_.rbRTS.SetChecked(value); }
+    bool DTRChecked() const override { return keyer_.rbDTR.Checked(); }
+    void SetDTRChecked(bool value) override { keyer_.rbDTR.SetChecked(value); }
+    bool NormChecked() const override { return keyer_.rbNorm.Checked(); }
+    void SetNormChecked(bool value) override { keyer_.rbNorm.SetChecked(value); }
+    bool InvChecked() const override { return keyer_.rbInv.Checked(); }
+    void SetInvChecked(bool value) override { keyer_.rbInv.SetChecked(value); }
+
+private:
+    static std::intptr_t __stdcall WindowProc(HWND window, unsigned message, std::uintptr_t wParam,
+                                              std::intptr_t lParam);
+    std::intptr_t Handle(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+    int Scale(int value) const;
+    void CreateControls();
+    void CreateFonts();
+    void AddHint(HWND control, const char* hint);
+    void SetUpSettingsPanel();
+    void BindModels();
+    void BindSettingsModels();
+    void BindTrackBar();
+    void OnCommand(HWND control, unsigned code);
+    void Close();
+    void SetGroupVisible(bool visible);
+    void SetRadiosEnabled(bool enabled);
+    void FollowPolarity();
+    void OpenWithIdleLevel();
+    void PortTextEdited();
+    void PortItemPicked(int index);
+    void Guard(const std::function<void()>& handler);
+
+    HINSTANCE instance_;
+    TKeyer& keyer_;
+    TFormPort& port_;
+    TLMDIniCtrl& ini_;
+    TMessageSlots& slots_;
+    TWin32Boxes& boxes_;
+    TErrorReport& errors_;
+    TWin32UiGate* gate_;
+    std::string title_;
+    TWin32FilesLink files_;
+    std::array<std::string, TMessageSlots::Count> labels_;
+
+    HWND window_ = nullptr;
+    HWND tooltip_ = nullptr;
+    HFONT font_ = nullptr;
+    HFONT boldFont_ = nullptr;
+    HFONT scaleFont_ = nullptr;
+    std::vector<HICON> icons_;
+    std::vector<HWND> controls_;  // by layout row
+    std::map<HWND, std::function<void(unsigned code)>> commands_;
+    int dpi_ = 96;
+    int outerWidth_ = 0;
+    bool shown_ = false;
+    bool settingsLoaded_ = false;
+    bool closed_ = false;
+    bool settingTrackBar_ = false;
+    std::string lastPortText_;
+    std::function<void()> trackBarMouseUp_;
+};
+
+}  // namespace ziv

@@ -1,0 +1,374 @@
+// The main window's controls: built from the layout table, then what is
+// special to each, and bound to the keyer's control models.
+#include <cstring>
+
+#include "layout/main_window_layout.h"
+#include "ui_win32/form_sound_win32.h"
+#include "ui_win32/glyphs_win32.h"
+#include "ui_win32/ui_gate_win32.h"
+#include "ui_win32/win32_text.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX  // the C++ library may have defined it
+#define NOMINMAX
+#endif
+#include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
+
+namespace ziv {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"ZivSoundMain";
+constexpr int kFirstId = 100;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOPMOST;
+
+int WindowDpi(HWND window) {
+    // GetDpiForWindow is Windows 10's; older systems have the system DPI.
+    using TGetDpi = UINT(WINAPI*)(HWND);
+    static const auto get = reinterpret_cast<TGetDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (get)
+        if (const UINT dpi = get(window); dpi != 0)
+            return static_cast<int>(dpi);
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+struct TClassAndStyle {
+    const wchar_t* cls;
+    DWORD style;
+};
+
+TClassAndStyle ClassFor(const TControlLayout& row) {
+    const bool glyph = row.text[0] == '\0';
+    switch (row.kind) {
+        case TControlKind::ToggleButton:
+            // Not an automatic check box: the model decides the state.
+            return {WC_BUTTONW, BS_CHECKBOX | BS_PUSHLIKE | (glyph ? BS_ICON : 0u)};
+        case TControlKind::PushButton:
+            return {WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP | (glyph ? BS_ICON : 0u)};
+        case TControlKind::FlatButton:
+            return {WC_BUTTONW, BS_PUSHBUTTON | BS_FLAT | BS_ICON};
+        case TControlKind::Panel:
+            return {WC_STATICW, SS_NOTIFY};
+        case TControlKind::GroupBox:
+            return {WC_BUTTONW, BS_GROUPBOX};
+        case TControlKind::Label:
+            return {WC_STATICW, SS_LEFT};
+        case TControlKind::TrackBar:
+            return {TRACKBAR_CLASSW, TBS_VERT | TBS_LEFT | TBS_AUTOTICKS | WS_TABSTOP};
+        case TControlKind::ComboBox:
+            return {WC_COMBOBOXW, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP};
+        case TControlKind::RadioButton:
+            // Not automatic either: the radio group models check.
+            return {WC_BUTTONW, BS_RADIOBUTTON | WS_TABSTOP};
+        default:
+            return {WC_STATICW, 0};
+    }
+}
+
+// A row's place in the window: its rectangle plus its parents' corners.
+// Every control is a child of the window itself, so that every
+// notification comes here; a container only draws its frame.
+TLayoutRect AbsoluteRect(const TControlLayout& row) {
+    TLayoutRect r = row.rect;
+    for (const char* parent = row.parent; parent[0] != '\0';) {
+        const TControlLayout* p = FindControl(kMainWindowLayout, parent);
+        r.left += p->rect.left;
+        r.top += p->rect.top;
+        parent = p->parent;
+    }
+    return r;
+}
+
+bool InGroupBox(const TControlLayout& row) {
+    for (const char* parent = row.parent; parent[0] != '\0';) {
+        if (std::strcmp(parent, "GroupBox1") == 0)
+            return true;
+        parent = FindControl(kMainWindowLayout, parent)->parent;
+    }
+    return false;
+}
+
+LRESULT CALLBACK TrackBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                              UINT_PTR /*id*/, DWORD_PTR data) {
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    // Every release calls MouseUp, after the position has been updated.
+    if (message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP)
+        (*reinterpret_cast<std::function<void()>*>(data))();
+    return result;
+}
+
+}  // namespace
+
+TFormSoundWin32::TFormSoundWin32(HINSTANCE instance, TKeyer& keyer, TFormPort& port,
+                                 TLMDIniCtrl& ini, TMessageSlots& messageSlots, TWin32Boxes& boxes,
+                                 TErrorReport& errors, TWin32UiGate* gate, std::string title)
+    : instance_(instance),
+      keyer_(keyer),
+      port_(port),
+      ini_(ini),
+      slots_(messageSlots),
+      boxes_(boxes),
+      errors_(errors),
+      gate_(gate),
+      title_(std::move(title)) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = reinterpret_cast<WNDPROC>(&TFormSoundWin32::WindowProc);
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.lpszClassName = kClassName;
+    RegisterClassExW(&wc);
+    window_ =
+        CreateWindowExW(kExStyle, kClassName, WideFromUtf8(title_).c_str(), kStyle, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+    if (!window_)
+        throw std::runtime_error("The main window cannot be created");
+    dpi_ = WindowDpi(window_);
+    // Until the settings are loaded, a message's label is its button's
+    // caption as laid out.
+    for (int n = 1; n <= TMessageSlots::Count; ++n) {
+        labels_[size_t(n - 1)] =
+            FindControl(kMainWindowLayout, ("BtnPlay" + std::to_string(n)).c_str())->text;
+        keyer_.PlayButton(n).SetCaption(labels_[size_t(n - 1)]);
+    }
+    CreateFonts();
+    CreateControls();
+    SetUpSettingsPanel();
+    BindModels();
+    SetOuterWidth(WideWidth);
+}
+
+int TFormSoundWin32::Scale(int value) const {
+    return MulDiv(value, dpi_, 96);
+}
+
+void TFormSoundWin32::CreateFonts() {
+    auto make = [this](int weight, const wchar_t* face) {
+        return CreateFontW(-Scale(11), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                           DEFAULT_PITCH | FF_SWISS, face);
+    };
+    font_ = make(FW_NORMAL, L"Microsoft Sans Serif");
+    boldFont_ = make(FW_BOLD, L"Microsoft Sans Serif");
+    scaleFont_ = make(FW_NORMAL, L"Arial");
+}
+
+HWND TFormSoundWin32::Control(const char* name) const {
+    size_t i = 0;
+    for (const TControlLayout& row : kMainWindowLayout) {
+        if (std::strcmp(row.name, name) == 0)
+            return i < controls_.size() ? controls_[i] : nullptr;
+        ++i;
+    }
+    return nullptr;
+}
+
+void TFormSoundWin32::CreateControls() {
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0, window_,
+                               nullptr, instance_, nullptr);
+    // Two-line hints: lines break only at "\n" within this width.
+    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
+    int id = kFirstId;
+    for (const TControlLayout& row : kMainWindowLayout) {
+        const auto [cls, style] = ClassFor(row);
+        const TLayoutRect r = AbsoluteRect(row);
+        // A drop-down combo box's height includes its open list.
+        const int height = row.kind == TControlKind::ComboBox ? r.height + 100 : r.height;
+        HWND control = CreateWindowExW(
+            0, cls, WideFromUtf8(row.text).c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style,
+            Scale(r.left), Scale(r.top), Scale(r.width), Scale(height), window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance_, nullptr);
+        const bool scale =
+            row.kind == TControlKind::Label && std::strcmp(row.parent, "Panel2") == 0;
+        const bool bold = row.kind == TControlKind::GroupBox;
+        SendMessageW(control, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(scale  ? scaleFont_
+                                              : bold ? boldFont_
+                                                     : font_),
+                     0);
+        controls_.push_back(control);
+        if (row.hint[0] != '\0')
+            AddHint(control, row.hint);
+    }
+    // A child created later lies below the earlier ones: the containers go
+    // to the bottom, under the controls laid out inside them.
+    size_t i = 0;
+    for (const TControlLayout& row : kMainWindowLayout) {
+        if (row.kind == TControlKind::Panel || row.kind == TControlKind::GroupBox)
+            SetWindowPos(controls_[i], HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ++i;
+    }
+    auto glyph = [this](const char* name, TGlyph g) {
+        icons_.push_back(GlyphIcon(g, dpi_));
+        SendMessageW(Control(name), BM_SETIMAGE, IMAGE_ICON,
+                     reinterpret_cast<LPARAM>(icons_.back()));
+    };
+    glyph("BtnStart", TGlyph::Start);
+    glyph("BtnTimer", TGlyph::Timer);
+    glyph("BtnStop", TGlyph::Stop);
+    glyph("BtnEW2", TGlyph::Panel);
+    SetWindowLongPtrW(Control("Panel2"), GWL_EXSTYLE, WS_EX_STATICEDGE);
+    SetWindowPos(Control("Panel2"), nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    commands_[Control("BtnEW2")] = [this](unsigned code) {
+        if (code == BN_CLICKED)
+            Guard([this] { BtnEW2Click(); });
+    };
+    commands_[Control("BitBtn1")] = [this](unsigned code) {
+        if (code == BN_CLICKED)
+            Guard([this] { BitBtn1Click(); });
+    };
+}
+
+void TFormSoundWin32::AddHint(HWND control, const char* hint) {
+    std::wstring text = WideFromUtf8(hint);
+    TOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = window_;
+    info.uId = reinterpret_cast<UINT_PTR>(control);
+    info.lpszText = text.data();  // copied by the tooltip
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void TFormSoundWin32::SetUpSettingsPanel() {
+    HWND combo = Control("ComboBox1");
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L""));
+    for (int n = 1; n <= kPickablePorts; ++n)
+        SendMessageW(combo, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(WideFromUtf8(PickablePortName(n)).c_str()));
+    SetWindowTextW(combo, WideFromUtf8(FindControl(kMainWindowLayout, "ComboBox1")->text).c_str());
+    lastPortText_ = PortText();
+    commands_[combo] = [this](unsigned code) {
+        if (code == CBN_EDITCHANGE)
+            PortTextEdited();
+        else if (code == CBN_SELCHANGE)
+            PortItemPicked(int(SendMessageW(Control("ComboBox1"), CB_GETCURSEL, 0, 0)));
+    };
+    SetGroupVisible(false);
+}
+
+void TFormSoundWin32::SetGroupVisible(bool visible) {
+    size_t i = 0;
+    for (const TControlLayout& row : kMainWindowLayout) {
+        if (std::strcmp(row.name, "GroupBox1") == 0 || InGroupBox(row))
+            ShowWindow(controls_[i], visible ? SW_SHOWNA : SW_HIDE);
+        ++i;
+    }
+}
+
+void TFormSoundWin32::SetOuterWidth(int width) {
+    outerWidth_ = width;
+    RECT frame{0, 0, 100, Scale(ClientHeight)};
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    SetWindowPos(window_, nullptr, 0, 0, Scale(width), frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TFormSoundWin32::BindModels() {
+    auto bindToggle = [this](TToggleButton& model, HWND control, bool caption) {
+        model.OnChange = [&model, control, caption] {
+            SendMessageW(control, BM_SETCHECK, model.Down() ? BST_CHECKED : BST_UNCHECKED, 0);
+            EnableWindow(control, model.Enabled());
+            ShowWindow(control, model.Visible() ? SW_SHOWNA : SW_HIDE);
+            if (caption)
+                SetWindowTextW(control, WideFromUtf8(model.Caption()).c_str());
+        };
+        model.OnChange();
+        commands_[control] = [this, &model](unsigned code) {
+            if (code == BN_CLICKED)
+                Guard([&model] { model.Click(); });
+        };
+    };
+    for (int n = 1; n <= 3; ++n)
+        bindToggle(keyer_.PlayButton(n), Control(("BtnPlay" + std::to_string(n)).c_str()), true);
+    bindToggle(keyer_.BtnStart, Control("BtnStart"), false);
+
+    auto bindPush = [this](TPushButton& model, HWND control) {
+        model.OnChange = [&model, control] {
+            EnableWindow(control, model.Enabled());
+            ShowWindow(control, model.Visible() ? SW_SHOWNA : SW_HIDE);
+        };
+        model.OnChange();
+        commands_[control] = [this, &model](unsigned code) {
+            if (code == BN_CLICKED)
+                Guard([&model] { model.Click(); });
+        };
+    };
+    bindPush(keyer_.BtnTimer, Control("BtnTimer"));
+    bindPush(keyer_.BtnStop, Control("BtnStop"));
+
+    // A send that failed shows in the title until the next one goes out.
+    keyer_.OnSendResult = [this](bool sent) {
+        std::wstring file = WideFromAnsi(keyer_.WavePlayer.WaveName());
+        if (const size_t slash = file.find_last_of(L"/\\"); slash != std::wstring::npos)
+            file.erase(0, slash + 1);
+        std::wstring title = WideFromUtf8(title_);
+        if (!sent)
+            title += L" \u2014 " + WideFromUtf8(SendFailedText) + L" " + file;
+        SetWindowTextW(window_, title.c_str());
+    };
+    BindSettingsModels();
+    BindTrackBar();
+}
+
+void TFormSoundWin32::BindSettingsModels() {
+    auto bindRadio = [this](TRadioButton& model, HWND control) {
+        model.OnChange = [&model, control] {
+            SendMessageW(control, BM_SETCHECK, model.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+            EnableWindow(control, model.Enabled());
+        };
+        model.OnChange();
+        // A click on a radio button always checks it.
+        commands_[control] = [this, &model](unsigned code) {
+            if (code != BN_CLICKED)
+                return;
+            Guard([this, &model] {
+                model.SetChecked(true);
+                FollowPolarity();
+                // The line now chosen goes to its idle level at once; not
+                // during a key-up delay, which the play ends.
+                if (!keyer_.Timer2->Enabled())
+                    keyer_.TXOff();
+            });
+        };
+    };
+    bindRadio(keyer_.rbRTS, Control("rbRTS"));
+    bindRadio(keyer_.rbDTR, Control("rbDTR"));
+    bindRadio(keyer_.rbNorm, Control("rbNorm"));
+    bindRadio(keyer_.rbInv, Control("rbInv"));
+    keyer_.Panel2.OnSetFocus = [this] { SetFocus(Control("Panel2")); };
+}
+
+void TFormSoundWin32::BindTrackBar() {
+    TTrackBar& bar = keyer_.TrackBar1;
+    HWND control = Control("TrackBar1");
+    // A vertical track bar has its minimum at the top; the pause shows its
+    // maximum there, so positions are mirrored.
+    SendMessageW(control, TBM_SETRANGE, FALSE, MAKELPARAM(bar.MinValue(), bar.MaxValue()));
+    SendMessageW(control, TBM_SETTICFREQ, 5, 0);
+    SendMessageW(control, TBM_SETPAGESIZE, 0, 1);
+    SendMessageW(control, TBM_SETLINESIZE, 0, 1);
+    bar.OnChange = [this, &bar, control] {
+        settingTrackBar_ = true;
+        SendMessageW(control, TBM_SETPOS, TRUE, bar.MaxValue() - bar.Position() + bar.MinValue());
+        settingTrackBar_ = false;
+        EnableWindow(control, bar.Enabled());
+    };
+    bar.OnChange();
+    trackBarMouseUp_ = [this, &bar] { Guard([&bar] { bar.MouseUp(); }); };
+    SetWindowSubclass(control, &TrackBarProc, 1, reinterpret_cast<DWORD_PTR>(&trackBarMouseUp_));
+}
+
+}  // namespace ziv

@@ -1,0 +1,79 @@
+#include "ui_win32/program_win32.h"
+
+#include "serial/comm_thread.h"
+#include "settings/station_settings.h"
+#include "ui_win32/files/form_failai_win32.h"
+#include "ui_win32/form_sound_win32.h"
+#include "ui_win32/win32_text.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX  // the C++ library may have defined it
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace ziv {
+
+TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePath,
+                             const std::string& settingsPath)
+    : title_(ApplicationTitleFromPath(Utf8FromWide(WideFromAnsi(executablePath)))),
+      errors_(boxes_, title_),
+      gate_(instance),
+      COM(platform_, gate_, errors_),
+      port_(COM),
+      sound_(output_, gate_),
+      WavePlayer(sound_),
+      keyer_(COM, WavePlayer, gate_, beep_, slots_) {
+    gate_.SetErrorReport(&errors_);
+    gate_.SetDispatcher([this](MSG& msg) { DispatchWithPreview(msg); });
+    ConfigureStationIni(Ini, settingsPath);
+    // Opening the port leaves both lines low; the idle level is written
+    // right after.
+    COM.SetDTREnable(false);
+    COM.SetRTSEnable(false);
+
+    FormSound = std::make_unique<TFormSoundWin32>(instance, keyer_, port_, Ini, slots_, boxes_,
+                                                  errors_, &gate_, title_);
+    boxes_.SetOwner(FormSound->Window());
+    FormSound->OnDestroyed = [] { PostQuitMessage(0); };
+    FormSound->OnEndSession = [this] { EndSession(); };
+    FormFailai = std::make_unique<TFormFailaiWin32>(instance, slots_, keyer_,
+                                                    [this] { FormSound->MakeNarrow(); });
+    TFormFailaiWin32& files = *FormFailai;
+    FormSound->SetFilesWindow(
+        {[&files](HWND owner) { files.ShowModal(owner); },
+         [&files](int n) { return files.LabelText(n); },
+         [&files](int n, const std::string& text) { files.SetLabelText(n, text); }});
+}
+
+TProgramWin32::~TProgramWin32() {
+    // The port's event thread must not hand anything over from here on.
+    SetApplicationShuttingDown(true);
+    FormFailai.reset();
+    FormSound.reset();
+}
+
+void TProgramWin32::DispatchWithPreview(MSG& msg) {
+    // The keyer sees each key of the main window before its control.
+    FormSound->PreviewKey(msg);
+    if (IsDialogMessageW(FormSound->Window(), &msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+void TProgramWin32::EndSession() {
+    // The system ends the process soon after: no box may wait for OK, and
+    // a message that plays stops now so that the transmitter is unkeyed.
+    errors_.SetQuiet(true);
+    output_.StopSound();
+}
+
+int TProgramWin32::Run() {
+    FormSound->Show();
+    const int code = gate_.RunLoop();
+    SetApplicationShuttingDown(true);
+    return code != 0 ? code : errors_.FailedQuietly() ? 1 : 0;
+}
+
+}  // namespace ziv

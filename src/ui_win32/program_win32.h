@@ -1,0 +1,63 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "audio/sound_service_win32.h"
+#include "audio/wave_player.h"
+#include "core/keyer.h"
+#include "core/message_slots.h"
+#include "serial/comm.h"
+#include "serial/comm_platform_win32.h"
+#include "settings/ini_ctrl.h"
+#include "ui/form_port.h"
+#include "ui_win32/boxes_win32.h"
+#include "ui_win32/ui_gate_win32.h"
+#include "ui_win32/win32_handles.h"
+
+namespace ziv {
+
+class TFormSoundWin32;
+class TFormFailaiWin32;
+
+// The whole Windows program, its parts created in the order of the Linux
+// program: the settings component, the serial port, the sound output
+// behind the responsive player, the keyer, then the main window and the
+// files window.
+class TProgramWin32 {
+public:
+    TProgramWin32(HINSTANCE instance, const std::string& executablePath,
+                  const std::string& settingsPath);
+    ~TProgramWin32();
+    TProgramWin32(const TProgramWin32&) = delete;
+    TProgramWin32& operator=(const TProgramWin32&) = delete;
+
+    // Shows the main window and runs the message loop until it has closed.
+    int Run();
+
+    TWin32ErrorReport& Errors() { return errors_; }
+
+private:
+    void DispatchWithPreview(tagMSG& msg);
+    // The session ends: stop a message that plays, no boxes from now on.
+    void EndSession();
+
+    std::string title_;
+    TWin32MessageBoxes boxes_;
+    TWin32ErrorReport errors_;
+    TWin32UiGate gate_;
+    TLMDIniCtrl Ini;
+    TWin32CommPlatform platform_;
+    TVaComm COM;
+    TCommPort<TVaComm> port_;
+    TWin32SoundService output_;
+    TWin32ResponsiveSound sound_;
+    TSRWavePlayer WavePlayer;
+    TWin32Beep beep_;
+    TMessageSlots slots_;
+    TKeyer keyer_;
+    std::unique_ptr<TFormSoundWin32> FormSound;
+    std::unique_ptr<TFormFailaiWin32> FormFailai;
+};
+
+}  // namespace ziv

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "audio/wave_player.h"
+#include "core/keyer.h"
+#include "layout/main_window_layout.h"
+#include "mock/counting_beep.h"
+#include "mock/fake_comm_platform.h"
+#include "mock/fake_sound_service.h"
+#include "mock/virtual_ui_thread.h"
+#include "settings/ini_ctrl.h"
+#include "ui_win32/boxes_win32.h"
+#include "ui_win32/form_sound_win32.h"
+#include "ui_win32/ui_gate_win32.h"
+#include "ui_win32/win32_text.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX  // the C++ library may have defined it
+#define NOMINMAX
+#endif
+#include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
+
+namespace ziv::test {
+namespace {
+
+class TRecordingBoxes : public TWin32Boxes {
+public:
+    void ShowMessage(const std::string&, const std::string& text) override {
+        Shown.push_back(text);
+    }
+    void ShowError(const std::string&, const std::string& text) override { Shown.push_back(text); }
+    std::vector<std::string> Shown;
+};
+
+// The main window over the fake port and sound service, never shown.
+class FormSoundWin32 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+        InitCommonControlsEx(&controls);
+        for (int n = 1; n <= 3; ++n) {
+            slots.SetPath(n, "msg" + std::to_string(n) + ".wav");
+            sound.SetLength(slots.Path(n), 100);
+        }
+        form = std::make_unique<TFormSoundWin32>(GetModuleHandleW(nullptr), keyer, port, ini, slots,
+                                                 boxes, errors, &gate, "Zivsound");
+        gate.SetDispatcher([this](MSG& msg) {
+            form->PreviewKey(msg);
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        });
+    }
+
+    // A key pressed in `control`, with Ctrl held or not.
+    void Press(HWND control, WPARAM vk, bool ctrl = false) {
+        BYTE state[256] = {};
+        state[VK_CONTROL] = ctrl ? 0x80 : 0;
+        SetKeyboardState(state);
+        PostMessageW(control, WM_KEYDOWN, vk, 1);
+        gate.PumpPending();
+        state[VK_CONTROL] = 0;
+        SetKeyboardState(state);
+    }
+
+    TWin32UiGate gate{GetModuleHandleW(nullptr)};
+    TVirtualUiThread thread;
+    TFakeCommPlatform platform;
+    TRecordingBoxes boxes;
+    TWin32ErrorReport errors{boxes, "Zivsound"};
+    TVaComm com{platform, gate, errors};
+    TCommPort<TVaComm> port{com};
+    TFakeSoundService sound{thread};
+    TSRWavePlayer player{sound};
+    TCountingBeep beep;
+    TMessageSlots slots;
+    TKeyer keyer{com, player, gate, beep, slots};
+    TLMDIniCtrl ini;
+    std::unique_ptr<TFormSoundWin32> form;
+};
+
+std::wstring ClassOf(HWND w) {
+    wchar_t name[64] = {};
+    GetClassNameW(w, name, 64);
+    return name;
+}
+
+std::wstring TextOf(HWND w) {
+    wchar_t text[128] = {};
+    GetWindowTextW(w, text, 128);
+    return text;
+}
+
+const wchar_t* ExpectedClass(TControlKind kind) {
+    switch (kind) {
+        case TControlKind::Panel:
+        case TControlKind::Label:
+            return L"Static";
+        case TControlKind::TrackBar:
+            return L"msctls_trackbar32";
+        case TControlKind::ComboBox:
+            return L"ComboBox";
+        default:
+            return L"Button";
+    }
+}
+
+TEST_F(FormSoundWin32, ControlsFollowTheLayoutRowsOnATopmostWindow) {
+    HWND main = form->Window();
+    EXPECT_NE(GetWindowLongPtrW(main, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(TextOf(main), L"Zivsound");
+    const int dpi = form->Dpi();
+    for (const TControlLayout& row : kMainWindowLayout) {
+        SCOPED_TRACE(row.name);
+        HWND c = form->Control(row.name);
+        ASSERT_TRUE(c);
+        EXPECT_EQ(GetParent(c), main);
+        EXPECT_STRCASEEQ(Utf8FromWide(ClassOf(c)).c_str(),
+                         Utf8FromWide(ExpectedClass(row.kind)).c_str());
+        if (row.kind != TControlKind::ComboBox) {
+            EXPECT_EQ(TextOf(c), WideFromUtf8(row.text));
+        }
+        // The place: the row's rectangle plus its containers' corners, scaled.
+        TLayoutRect r = row.rect;
+        for (const char* p = row.parent; *p != '\0';) {
+            const TControlLayout* parent = FindControl(kMainWindowLayout, p);
+            r.left += parent->rect.left;
+            r.top += parent->rect.top;
+            p = parent->parent;
+        }
+        RECT got;
+        GetWindowRect(c, &got);
+        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&got), 2);
+        EXPECT_EQ(got.left, MulDiv(r.left, dpi, 96));
+        EXPECT_EQ(got.top, MulDiv(r.top, dpi, 96));
+        EXPECT_EQ(got.right - got.left, MulDiv(r.width, dpi, 96));
+        if (row.kind != TControlKind::ComboBox) {
+            EXPECT_EQ(got.bottom - got.top, MulDiv(r.height, dpi, 96));
+        }
+    }
+    EXPECT_EQ(TextOf(form->Control("ComboBox1")), L"COM3");
+    // Narrow at the start, the settings panel hidden; the panel button widens.
+    form->MakeNarrow();
+    RECT outer;
+    GetWindowRect(main, &outer);
+    EXPECT_EQ(outer.right - outer.left, MulDiv(TFormSoundWin32::NarrowWidth, dpi, 96));
+    EXPECT_FALSE(IsWindowVisible(form->Control("rbRTS")));
+    SendMessageW(form->Control("BtnEW2"), BM_CLICK, 0, 0);
+    GetWindowRect(main, &outer);
+    EXPECT_EQ(outer.right - outer.left, MulDiv(TFormSoundWin32::WideWidth, dpi, 96));
+    EXPECT_NE(GetWindowLongPtrW(form->Control("rbRTS"), GWL_STYLE) & WS_VISIBLE, 0);
+}
+
+TEST_F(FormSoundWin32, ModelsAndControlsFollowEachOther) {
+    HWND bar = form->Control("TrackBar1");
+    // 20 at the top: the top position of a vertical track bar is its minimum.
+    keyer.TrackBar1.SetPosition(20);
+    EXPECT_EQ(SendMessageW(bar, TBM_GETPOS, 0, 0), 0);
+    SendMessageW(bar, TBM_SETPOS, TRUE, 15);
+    SendMessageW(form->Window(), WM_VSCROLL, TB_THUMBPOSITION, reinterpret_cast<LPARAM>(bar));
+    EXPECT_EQ(keyer.TrackBar1.Position(), 5);
+
+    keyer.BtnPlay2.SetCaption("CQ TEST");
+    EXPECT_EQ(TextOf(form->Control("BtnPlay2")), L"CQ TEST");
+    SendMessageW(form->Control("BtnPlay2"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(keyer.BtnPlay2.Down());
+    EXPECT_EQ(SendMessageW(form->Control("BtnPlay2"), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    keyer.rbRTS.SetEnabled(true);
+    SendMessageW(form->Control("rbRTS"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(keyer.rbRTS.Checked());
+    EXPECT_FALSE(keyer.rbDTR.Checked());
+    EXPECT_EQ(SendMessageW(form->Control("rbRTS"), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    // Exactly one of the timer and stop buttons shows.
+    EXPECT_NE(GetWindowLongPtrW(form->Control("BtnTimer"), GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_EQ(GetWindowLongPtrW(form->Control("BtnStop"), GWL_STYLE) & WS_VISIBLE, 0);
+
+    // A failed send shows in the title.
+    keyer.OnSendResult(false);
+    EXPECT_EQ(TextOf(form->Window()).rfind(L"Zivsound \u2014 nepavyko groti", 0), 0u);
+    keyer.OnSendResult(true);
+    EXPECT_EQ(TextOf(form->Window()), L"Zivsound");
+}
+
+TEST_F(FormSoundWin32, KeysReachTheKeyerBeforeTheFocusedControl) {
+    HWND control = form->Control("BitBtn1");
+    Press(control, VK_F1);
+    EXPECT_TRUE(keyer.BtnPlay1.Down()) << "F1";
+    EXPECT_EQ(SendMessageW(form->Control("BtnPlay1"), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    keyer.BtnPlay1.SetDown(false);
+    Press(control, VK_RETURN);
+    EXPECT_EQ(beep.Count(), 0) << "Enter alone is no command";
+    Press(control, VK_RETURN, true);
+    EXPECT_EQ(beep.Count(), 1) << "Ctrl+Enter with no message chosen is refused";
+
+    const int stops = sound.Stops;
+    Press(form->Control("TrackBar1"), VK_ESCAPE);
+    EXPECT_GT(sound.Stops, stops) << "Escape stops";
+
+    // A key while a message plays waits and reaches the keyer afterwards.
+    gate.RunBlocking([&] {
+        PostMessageW(control, WM_KEYDOWN, VK_F3, 1);
+        Sleep(50);
+    });
+    EXPECT_FALSE(keyer.BtnPlay3.Down());
+    gate.PumpPending();
+    gate.PumpPending();
+    EXPECT_TRUE(keyer.BtnPlay3.Down());
+}
+
+}  // namespace
+}  // namespace ziv::test
