@@ -27,24 +27,12 @@ TUiGate::~TUiGate() {
         QCoreApplication::instance()->removeEventFilter(this);
 }
 
-bool TUiGate::Holding() const {
-    return busy_ || (!held_.empty() && delivering_ == 0);
-}
-
-void TUiGate::RunGuarded(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (...) {
-        ReportCurrentException(report_);
-    }
-}
-
 void TUiGate::RunBlocking(const std::function<void()>& job) {
-    if (busy_ || QThread::currentThread() != thread()) {
+    if (held_.Busy() || QThread::currentThread() != thread()) {
         job();
         return;
     }
-    busy_ = true;
+    held_.SetBusy(true);
     std::exception_ptr error;
     {
         QEventLoop loop;
@@ -76,27 +64,9 @@ void TUiGate::RunBlocking(const std::function<void()>& job) {
             worker.join();
         }
     }
-    busy_ = false;
-    ScheduleFlush();
+    held_.SetBusy(false);
     if (error)
         std::rethrow_exception(error);
-}
-
-void TUiGate::Hold(std::function<void()> work) {
-    held_.push_back(std::move(work));
-    ScheduleFlush();
-}
-
-void TUiGate::HoldFirst(std::function<void()> work) {
-    held_.push_front(std::move(work));
-    ScheduleFlush();
-}
-
-void TUiGate::RunOrHold(std::function<void()> work) {
-    if (Holding())
-        Hold(std::move(work));
-    else
-        RunGuarded(work);
 }
 
 void TUiGate::Post(std::function<void()> work) {
@@ -108,29 +78,6 @@ void TUiGate::Post(std::function<void()> work) {
                 RunOrHold(std::move(work));
         },
         Qt::QueuedConnection);
-}
-
-void TUiGate::ScheduleFlush() {
-    if (busy_ || flushPosted_ || held_.empty())
-        return;
-    flushPosted_ = true;
-    QMetaObject::invokeMethod(
-        this, [this] { FlushOne(); }, Qt::QueuedConnection);
-}
-
-void TUiGate::FlushOne() {
-    flushPosted_ = false;
-    if (busy_ || held_.empty())
-        return;
-    std::function<void()> work = std::move(held_.front());
-    held_.pop_front();
-    // One piece per pass: the next is posted before this one runs, so that
-    // a piece that opens a modal loop (the files window) does not stall the
-    // rest of the queue.
-    ScheduleFlush();
-    ++delivering_;
-    RunGuarded(work);
-    --delivering_;
 }
 
 bool TUiGate::IsHeldInput(int type) {
@@ -193,11 +140,10 @@ bool TUiGate::eventFilter(QObject* watched, QEvent* event) {
         return false;
     std::shared_ptr<QEvent> copy(event->clone());
     QPointer<QObject> target(watched);
-    held_.push_back([target, copy] {
+    held_.Hold([target, copy] {
         if (target && !BlockedByModal(target))
             QCoreApplication::sendEvent(target, copy.get());
     });
-    ScheduleFlush();
     event->accept();
     return true;
 }

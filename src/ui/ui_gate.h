@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QObject>
-#include <deque>
 #include <functional>
 #include <memory>
+
+#include "base/held_work.h"
 
 namespace ziv {
 
@@ -30,13 +31,13 @@ public:
 
     // Errors thrown by held work are reported here; without a report they
     // go to standard error.
-    void SetErrorReport(TErrorReport* report) { report_ = report; }
+    void SetErrorReport(TErrorReport* report) { held_.SetErrorReport(report); }
 
     // True while a blocking job runs.
-    bool Busy() const { return busy_; }
+    bool Busy() const { return held_.Busy(); }
     // True while new work must wait: a job runs, or held work waits for
     // delivery.
-    bool Holding() const;
+    bool Holding() const { return held_.Holding(); }
 
     // Runs `job` on a worker thread; this thread handles only painting and
     // the window system until it ends. Rethrows what the job threw. Runs
@@ -45,12 +46,12 @@ public:
     void RunBlocking(const std::function<void()>& job);
 
     // Queues work for after the held work (user-interface thread only).
-    void Hold(std::function<void()> work);
+    void Hold(std::function<void()> work) { held_.Hold(std::move(work)); }
     // Queues work ahead of all held work (user-interface thread only): for
     // a close that must not wait behind the input held during a message.
-    void HoldFirst(std::function<void()> work);
+    void HoldFirst(std::function<void()> work) { held_.HoldFirst(std::move(work)); }
     // Runs work now, or queues it when holding (user-interface thread only).
-    void RunOrHold(std::function<void()> work);
+    void RunOrHold(std::function<void()> work) { held_.RunOrHold(std::move(work)); }
     // From any thread: runs work on the user-interface thread in its turn.
     void Post(std::function<void()> work);
 
@@ -60,15 +61,12 @@ protected:
 private:
     static bool IsHeldInput(int type);
     static bool BlockedByModal(QObject* target);
-    void ScheduleFlush();
-    void FlushOne();
-    void RunGuarded(const std::function<void()>& work);
 
-    std::deque<std::function<void()>> held_;
-    TErrorReport* report_ = nullptr;
-    bool busy_ = false;
-    bool flushPosted_ = false;
-    int delivering_ = 0;
+    // Each flush is one queued call of the event loop.
+    THeldWork held_{[this] {
+        QMetaObject::invokeMethod(
+            this, [this] { held_.FlushOne(); }, Qt::QueuedConnection);
+    }};
     // Cleared on destruction, so that work posted from another thread
     // after the gate is gone is dropped.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
