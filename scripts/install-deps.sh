@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   pulseaudio pulseaudio-utils
   xvfb xauth x11-utils
-  sox xdotool openbox
+  sox xdotool openbox imagemagick x11-apps
   dpkg-dev file lintian desktop-file-utils appstream man-db
   # The Windows flavour: MinGW-w64 with posix threads, GoogleTest's sources
   # to build with it, and Wine (with what its windows need) to run it.

@@ -155,4 +155,12 @@ start=$(now_ms)
 status=0
 ctest --test-dir "$build_dir" --output-on-failure -j"$jobs" "$@" || status=$?
 echo "Windows tests ran in $(seconds_since "$start") s" >&2
+
+# The real ZIVSound.exe end to end: keys, texts, settings bytes, the sound
+# (with ctest arguments, only the tests asked for run: skipped then).
+if [ $# -eq 0 ] && [ -z "${ZIV_WIN_TARGETS:-}" ]; then
+  start=$(now_ms)
+  "$root/tests/e2e_wine/run.sh" "$build_dir" || status=1
+  echo "Windows end-to-end tests ran in $(seconds_since "$start") s" >&2
+fi
 exit "$status"

@@ -29,7 +29,6 @@ TFormSoundWin32::~TFormSoundWin32() {
     keyer_.Panel2.OnSetFocus = nullptr;
     keyer_.OnSendResult = nullptr;
     OnDestroyed = nullptr;
-    OnEndSession = nullptr;
     if (window_ && IsWindow(window_)) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
@@ -219,6 +218,20 @@ void TFormSoundWin32::PreviewKey(const MSG& msg) {
     Guard([this, vk, shift] { keyer_.FormKeyDown(vk, shift); });
 }
 
+void TFormSoundWin32::Dispatch(MSG& msg) {
+    PreviewKey(msg);
+    // Enter belongs to the keyer (Ctrl+Enter sends): the dialog manager
+    // would also press the focused push button with it, and a focused
+    // BtnTimer would start a repeat loop nobody asked for.
+    const bool enter =
+        (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP || msg.message == WM_CHAR) &&
+        (msg.wParam == VK_RETURN || msg.wParam == L'\n');
+    if (!enter && IsDialogMessageW(window_, &msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
 // ---------------------------------------------------------------------------
 // Station settings homes
 
@@ -314,20 +327,14 @@ std::intptr_t TFormSoundWin32::Handle(unsigned message, std::uintptr_t wParam,
             }
             return 0;
         case WM_CLOSE:
-            // A close during a message waits, as every other input does.
-            if (gate_ && gate_->Holding())
-                gate_->Hold([w = window_] { SendMessageW(w, WM_CLOSE, 0, 0); });
-            else
-                Close();
+            CloseRequested();
             return 0;
         case WM_QUERYENDSESSION:
+            // Never in the way of a log-off: the work comes with the end.
             return TRUE;
         case WM_ENDSESSION:
-            if (wParam) {
-                if (OnEndSession)
-                    OnEndSession();
-                CloseNow();
-            }
+            if (wParam)
+                EndSession();
             return 0;
         case WM_DESTROY:
             if (OnDestroyed)

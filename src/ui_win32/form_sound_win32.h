@@ -17,6 +17,7 @@ namespace ziv {
 
 class TLMDIniCtrl;
 class TWin32Boxes;
+class TWin32ErrorReport;
 class TWin32UiGate;
 
 // The files window as the main window reaches it.
@@ -43,7 +44,7 @@ public:
     // The port is the same component as the keyer's COM; the gate may be
     // null (no play ever blocks then). The window is created hidden.
     TFormSoundWin32(HINSTANCE instance, TKeyer& keyer, TFormPort& port, TLMDIniCtrl& ini,
-                    TMessageSlots& messageSlots, TWin32Boxes& boxes, TErrorReport& errors,
+                    TMessageSlots& messageSlots, TWin32Boxes& boxes, TWin32ErrorReport& errors,
                     TWin32UiGate* gate, std::string title);
     ~TFormSoundWin32() override;
     TFormSoundWin32(const TFormSoundWin32&) = delete;
@@ -56,13 +57,17 @@ public:
     void Show();
     // Hands a key press of this window to the keyer, before the control.
     void PreviewKey(const tagMSG& msg);
+    // The main window's dispatch of one message: the key preview, then the
+    // dialog keys (Tab, arrows, Space), then the control.
+    void Dispatch(tagMSG& msg);
     // Called once the window is gone (the program ends its loop).
     std::function<void()> OnDestroyed;
-    // Called first when the session ends (the program stops a message).
-    std::function<void()> OnEndSession;
-    // The orderly close at once, for the end of the session: unkey, close
-    // the port, save. Later closes do nothing more.
+    // The orderly close at once: unkey, close the port, save. Later closes
+    // do nothing more.
     void CloseNow();
+    // The session ends (WM_ENDSESSION): the orderly close before this
+    // returns, whatever runs meanwhile; errors go to standard error only.
+    void EndSession();
 
     // --- Handlers ---
     void FormShow();
@@ -114,6 +119,10 @@ private:
     void BindTrackBar();
     void OnCommand(HWND control, unsigned code);
     void Close();
+    void CloseRequested();
+    // Stops the message that plays (from the window's thread, during the play).
+    void StopMessage();
+    bool CloseModals();
     void SetGroupVisible(bool visible);
     void SetRadiosEnabled(bool enabled);
     void FollowPolarity();
@@ -128,7 +137,7 @@ private:
     TLMDIniCtrl& ini_;
     TMessageSlots& slots_;
     TWin32Boxes& boxes_;
-    TErrorReport& errors_;
+    TWin32ErrorReport& errors_;
     TWin32UiGate* gate_;
     std::string title_;
     TWin32FilesLink files_;
@@ -147,6 +156,7 @@ private:
     bool shown_ = false;
     bool settingsLoaded_ = false;
     bool closed_ = false;
+    int modalCloseTries_ = 0;
     bool settingTrackBar_ = false;
     std::string lastPortText_;
     std::function<void()> trackBarMouseUp_;

@@ -5,6 +5,7 @@
 #include "layout/main_window_layout.h"
 #include "ui_win32/form_sound_win32.h"
 #include "ui_win32/glyphs_win32.h"
+#include "ui_win32/no_focus_button_win32.h"
 #include "ui_win32/ui_gate_win32.h"
 #include "ui_win32/win32_text.h"
 
@@ -108,7 +109,7 @@ LRESULT CALLBACK TrackBarProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 TFormSoundWin32::TFormSoundWin32(HINSTANCE instance, TKeyer& keyer, TFormPort& port,
                                  TLMDIniCtrl& ini, TMessageSlots& messageSlots, TWin32Boxes& boxes,
-                                 TErrorReport& errors, TWin32UiGate* gate, std::string title)
+                                 TWin32ErrorReport& errors, TWin32UiGate* gate, std::string title)
     : instance_(instance),
       keyer_(keyer),
       port_(port),
@@ -197,6 +198,8 @@ void TFormSoundWin32::CreateControls() {
                                                      : font_),
                      0);
         controls_.push_back(control);
+        if (row.kind == TControlKind::ToggleButton || row.kind == TControlKind::FlatButton)
+            MakeNoFocusButton(control);
         if (row.hint[0] != '\0')
             AddHint(control, row.hint);
     }

@@ -26,6 +26,7 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
       keyer_(COM, WavePlayer, gate_, beep_, slots_) {
     gate_.SetErrorReport(&errors_);
     gate_.SetDispatcher([this](MSG& msg) { DispatchWithPreview(msg); });
+    gate_.SetCloseWhileBusy([this] { WavePlayer.Stop(); });
     ConfigureStationIni(Ini, settingsPath);
     // Opening the port leaves both lines low; the idle level is written
     // right after.
@@ -36,7 +37,6 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
                                                   errors_, &gate_, title_);
     boxes_.SetOwner(FormSound->Window());
     FormSound->OnDestroyed = [] { PostQuitMessage(0); };
-    FormSound->OnEndSession = [this] { EndSession(); };
     FormFailai = std::make_unique<TFormFailaiWin32>(instance, slots_, keyer_,
                                                     [this] { FormSound->MakeNarrow(); });
     TFormFailaiWin32& files = *FormFailai;
@@ -55,18 +55,7 @@ TProgramWin32::~TProgramWin32() {
 
 void TProgramWin32::DispatchWithPreview(MSG& msg) {
     // The keyer sees each key of the main window before its control.
-    FormSound->PreviewKey(msg);
-    if (IsDialogMessageW(FormSound->Window(), &msg))
-        return;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-}
-
-void TProgramWin32::EndSession() {
-    // The system ends the process soon after: no box may wait for OK, and
-    // a message that plays stops now so that the transmitter is unkeyed.
-    errors_.SetQuiet(true);
-    output_.StopSound();
+    FormSound->Dispatch(msg);
 }
 
 int TProgramWin32::Run() {

@@ -39,8 +39,6 @@ public:
 
 private:
     void DispatchWithPreview(tagMSG& msg);
-    // The session ends: stop a message that plays, no boxes from now on.
-    void EndSession();
 
     std::string title_;
     TWin32MessageBoxes boxes_;

@@ -216,6 +216,11 @@ void TWin32UiGate::LocalLoop(void* done) {
             if (msg.message == WM_QUIT) {
                 quit = true;
                 quitCode = msg.wParam;
+            } else if (msg.message == WM_CLOSE) {
+                // A close ends the message at once and comes first after it.
+                if (closeWhileBusy_)
+                    closeWhileBusy_();
+                held_.HoldFirst([this, msg]() mutable { Dispatch(msg); });
             } else if (IsHeldMessage(msg)) {
                 held_.Hold([this, msg]() mutable {
                     // Input for a window that is gone, or that a modal

@@ -47,6 +47,11 @@ public:
     bool Busy() const { return held_.Busy(); }
     bool Holding() const { return held_.Holding(); }
 
+    // Called when a close arrives while a job runs, before the close is
+    // held (first of all held work): the program stops the message there,
+    // so that a close never waits for a whole message to be sent.
+    void SetCloseWhileBusy(std::function<void()> stop) { closeWhileBusy_ = std::move(stop); }
+
     // Runs `job` on a worker thread while this thread paints; rethrows what
     // it threw. Runs it directly when already busy, when called off this
     // thread, or when no thread can be started.
@@ -86,6 +91,7 @@ private:
     THeldWork held_;
     TErrorReport* report_ = nullptr;
     std::function<void(tagMSG&)> dispatch_;
+    std::function<void()> closeWhileBusy_;
     std::mutex mutex_;
     std::deque<std::function<void()>> posted_;
     std::map<std::uintptr_t, TWin32Timer*> timers_;

@@ -13,6 +13,7 @@
 #include "mock/virtual_ui_thread.h"
 #include "settings/ini_ctrl.h"
 #include "ui_win32/boxes_win32.h"
+#include "ui_win32/files/form_failai_win32.h"
 #include "ui_win32/form_sound_win32.h"
 #include "ui_win32/ui_gate_win32.h"
 #include "ui_win32/win32_text.h"
@@ -49,11 +50,7 @@ protected:
         }
         form = std::make_unique<TFormSoundWin32>(GetModuleHandleW(nullptr), keyer, port, ini, slots,
                                                  boxes, errors, &gate, "Zivsound");
-        gate.SetDispatcher([this](MSG& msg) {
-            form->PreviewKey(msg);
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        });
+        gate.SetDispatcher([this](MSG& msg) { form->Dispatch(msg); });
     }
 
     // A key pressed in `control`, with Ctrl held or not.
@@ -198,6 +195,17 @@ TEST_F(FormSoundWin32, KeysReachTheKeyerBeforeTheFocusedControl) {
     EXPECT_EQ(beep.Count(), 0) << "Enter alone is no command";
     Press(control, VK_RETURN, true);
     EXPECT_EQ(beep.Count(), 1) << "Ctrl+Enter with no message chosen is refused";
+    // Enter never presses a focused push button: with a message chosen and
+    // a pause set, a focused BtnTimer would start a repeat loop.
+    Press(control, VK_F1);
+    keyer.TrackBar1.SetPosition(5);
+    HWND timer = form->Control("BtnTimer");
+    ShowWindow(form->Window(), SW_SHOWNA);
+    SetFocus(timer);
+    Press(timer, VK_RETURN, true);
+    EXPECT_FALSE(keyer.BtnStop.Visible()) << "Ctrl+Enter on BtnTimer started the loop";
+    keyer.BtnStopClick();
+    ShowWindow(form->Window(), SW_HIDE);
 
     const int stops = sound.Stops;
     Press(form->Control("TrackBar1"), VK_ESCAPE);
@@ -212,6 +220,106 @@ TEST_F(FormSoundWin32, KeysReachTheKeyerBeforeTheFocusedControl) {
     gate.PumpPending();
     gate.PumpPending();
     EXPECT_TRUE(keyer.BtnPlay3.Down());
+}
+
+TEST_F(FormSoundWin32, FilesButtonOpensTheFilesWindowModallyAndItsLabelsComeBack) {
+    TFormFailaiWin32 files(GetModuleHandleW(nullptr), slots, keyer, [this] { form->MakeNarrow(); });
+    form->SetFilesWindow({[&files](HWND owner) { files.ShowModal(owner); },
+                          [&files](int n) { return files.LabelText(n); },
+                          [&files](int n, const std::string& t) { files.SetLabelText(n, t); }});
+    form->SetOuterWidth(TFormSoundWin32::WideWidth);
+    bool mainDisabled = false;
+    // Runs inside the files window's own loop: the operator types a label
+    // and presses "Uždaryti".
+    gate.Post([&] {
+        mainDisabled = !IsWindowEnabled(form->Window());
+        SetWindowTextW(files.Control("edLab2"), L"CQ TEST");
+        SendMessageW(files.Control("BitBtn2"), BM_CLICK, 0, 0);
+    });
+    SendMessageW(form->Control("BitBtn1"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(mainDisabled) << "the files window is modal";
+    EXPECT_TRUE(IsWindowEnabled(form->Window()));
+    EXPECT_FALSE(IsWindowVisible(files.Window()));
+    EXPECT_EQ(keyer.BtnPlay2.Caption(), "CQ TEST");
+    EXPECT_EQ(TextOf(form->Control("BtnPlay2")), L"CQ TEST");
+    EXPECT_EQ(form->LabelText(2), "CQ TEST");
+    EXPECT_EQ(form->OuterWidth(), TFormSoundWin32::NarrowWidth);
+}
+
+TEST_F(FormSoundWin32, PickingAPortOpensItAtTheIdleLevelOrSaysItIsBusy) {
+    struct Case {
+        int item;  // COM1..COM4
+        bool dtr;
+        bool inverted;
+        bool fails;
+        const char* idle;  // the last line call, or nullptr for none
+    };
+    const Case cases[] = {
+        {1, false, false, false, "CLRRTS"}, {2, false, true, false, "SETRTS"},
+        {3, true, false, false, "CLRDTR"},  {4, true, true, false, "SETDTR"},
+        {1, false, false, true, nullptr},
+    };
+    HWND combo = form->Control("ComboBox1");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        (c.dtr ? keyer.rbDTR : keyer.rbRTS).SetChecked(true);
+        (c.inverted ? keyer.rbInv : keyer.rbNorm).SetChecked(true);
+        platform.Calls.clear();
+        platform.OpenedNames.clear();
+        platform.FailWith.clear();
+        if (c.fails)
+            platform.FailWith["CreateFile"] = ERROR_ACCESS_DENIED;
+        boxes.Shown.clear();
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(c.item), 0);
+        SendMessageW(form->Window(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+        EXPECT_EQ(form->PortText(), "COM" + std::to_string(c.item));
+        ASSERT_EQ(platform.OpenedNames.size(), 1u);
+        EXPECT_NE(platform.OpenedNames[0].find("COM" + std::to_string(c.item)), std::string::npos);
+        const std::vector<std::string> lines = platform.LineCalls();
+        if (c.idle) {
+            ASSERT_FALSE(lines.empty());
+            EXPECT_EQ(lines.back(), c.idle);
+            EXPECT_TRUE(boxes.Shown.empty());
+        } else {
+            EXPECT_EQ(platform.CallNames().back(), "CreateFile") << "nothing after a failed open";
+            EXPECT_EQ(boxes.Shown, std::vector<std::string>{TFormSoundWin32::PortBusyText});
+        }
+    }
+}
+
+// The toggle buttons and the panel button work by mouse but never hold the
+// focus, so that Space or Enter cannot press them and send.
+TEST_F(FormSoundWin32, ToggleAndPanelButtonsNeverTakeTheFocus) {
+    HWND main = form->Window();
+    ShowWindow(main, SW_SHOW);
+    SetForegroundWindow(main);
+    HWND focused = form->Control("BitBtn1");
+    form->MakeNarrow();
+    for (const char* name : {"BtnPlay1", "BtnPlay2", "BtnPlay3", "BtnStart", "BtnEW2"}) {
+        SCOPED_TRACE(name);
+        SetFocus(focused);
+        ASSERT_EQ(GetFocus(), focused);
+        HWND button = form->Control(name);
+        EXPECT_EQ(GetWindowLongPtrW(button, GWL_STYLE) & WS_TABSTOP, 0);
+        const int width = form->OuterWidth();
+        const bool down = keyer.BtnPlay1.Down();
+        SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+        SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+        EXPECT_EQ(GetFocus(), focused) << "a click leaves the focus where it was";
+        SetFocus(button);
+        EXPECT_NE(GetFocus(), button) << "nor does the program or the keyboard give it one";
+        if (std::string(name) == "BtnEW2") {
+            EXPECT_NE(form->OuterWidth(), width) << "the click still works";
+        } else if (std::string(name) == "BtnPlay1") {
+            EXPECT_NE(keyer.BtnPlay1.Down(), down) << "the click still works";
+        }
+    }
+    // A press let go outside the button is no click.
+    const bool down = keyer.BtnPlay2.Down();
+    SendMessageW(form->Control("BtnPlay2"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(form->Control("BtnPlay2"), WM_LBUTTONUP, 0, MAKELPARAM(-50, 3));
+    EXPECT_EQ(keyer.BtnPlay2.Down(), down);
 }
 
 }  // namespace

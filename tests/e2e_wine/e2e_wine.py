@@ -1,0 +1,266 @@
+#!/usr/bin/env python3
+"""End-to-end checks of ZIVSound.exe under Wine (run by run.sh, which owns
+the X server, the sound server and the Wine session). Each check prints PASS
+or FAIL with what it measured; the exit status is 1 when any failed."""
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+from wine_station import (FILES_TITLE, MAIN_TITLE, Sink, Station, now_ns, screenshot,
+                          write_marked_message)
+
+FIRST_RUN = ("[ZIV SOUND]\r\nMain={main}\r\nX=100\r\nY=100\r\nPort=0\r\nWave File1=\r\n"
+             "Wave File2=\r\nWave File3=\r\nLabel1=1 ĮRAŠAS\r\nLabel2=2 ĮRAŠAS\r\n"
+             "Label3=3 ĮRAŠAS\r\nRTS=0\r\nDTR=0\r\nNorm=1\r\nInv=0\r\n")
+
+
+class Failed(Exception):
+    pass
+
+
+def expect(condition, what):
+    if not condition:
+        raise Failed(what)
+
+
+def child_at(children, left, top):
+    """A control by its place in the layout (96 DPI under Xvfb)."""
+    for child in children:
+        if child["rect"].split(",")[:2] == [str(left), str(top)]:
+            return child
+    raise Failed(f"no control at {left},{top}")
+
+
+def settings(station, **values):
+    """A settings file as the program writes it, with some values changed."""
+    text = FIRST_RUN.format(main=station.wine_path("ZIVSound.exe"))
+    for key, value in values.items():
+        key = key.replace("_", " ")
+        start = text.index("\r\n" + key + "=") + 2
+        end = text.index("\r\n", start)
+        text = text[:start] + f"{key}={value}" + text[end:]
+    return text.encode("cp1257")
+
+
+def close_and_wait(station, title=MAIN_TITLE):
+    sent = now_ns()
+    station.inspect("close", title)
+    code = station.wait_exit(10)
+    return code, (now_ns() - sent) / 1e6
+
+
+def check_first_run(work, build, shots):
+    st = Station(build, os.path.join(work, "first"))
+    expect(st.start(), "the main window did not appear")
+    window, children = st.show()
+    texts = [c["text"] for c in children]
+    for text in ("1 ĮRAŠAS", "2 ĮRAŠAS", "3 ĮRAŠAS", "Failai", "Prievadas", "Normalus",
+                 "Invertuotas", "RTS", "DTR", "0", "10", "20"):
+        expect(text in texts, f"no control shows {text!r}: {texts}")
+    expect(window["topmost"] == "1", "the main window is not always on top")
+    if shots:
+        time.sleep(0.5)
+        screenshot(os.path.join(shots, "windows-main.png"), window)
+    # The settings button widens the window; its "Failai" opens the files
+    # window.
+    st.click_child(child_at(children, 144, 11))
+    time.sleep(0.5)
+    wide, children = st.show()
+    failai = [c for c in children if c["text"] == "Failai"][0]
+    expect(failai["visible"] == "1", "the settings button did not show the settings")
+    if shots:
+        screenshot(os.path.join(shots, "windows-main-settings.png"), wide)
+    st.click_child(failai)
+    expect(st.inspect("wait", FILES_TITLE, "10000").returncode == 0, "no files window")
+    files, files_children = st.show(FILES_TITLE)
+    files_texts = [c["text"] for c in files_children]
+    for text in ("Failo vardas:", "Katalogas:", "Failo tipas:", "Įrenginys:"):
+        expect(text in files_texts, f"the files window lacks {text!r}: {files_texts}")
+    if shots:
+        time.sleep(0.5)
+        screenshot(os.path.join(shots, "windows-files.png"), files)
+    st.inspect("close", FILES_TITLE)
+    expect(st.inspect("gone", FILES_TITLE, "5000").returncode == 0, "the files window stays")
+    code, ms = close_and_wait(st)
+    expect(code == 0, f"exit code {code} after WM_CLOSE")
+    want = settings(st)
+    got = open(st.ini, "rb").read()
+    expect(got == want, f"first-run settings differ:\n want {want!r}\n got  {got!r}")
+    return f"texts, topmost, files window; exit 0 {ms:.0f} ms after WM_CLOSE; {len(got)} bytes"
+
+
+def check_round_trip(work, build, shots):
+    st = Station(build, os.path.join(work, "trip"))
+    label = "CQ ČŪŽ ėį"
+    text = settings(st, X=300, Y=200, Label1=label, RTS=0, DTR=1, Norm=0, Inv=1)
+    open(st.ini, "wb").write(text)
+    expect(st.start(), "the main window did not appear")
+    window, children = st.show()
+    expect(window["rect"].split(",")[:2] == ["300", "200"], f"window at {window['rect']}")
+    expect(child_at(children, 58, 8)["text"] == label, "label 1 not shown")
+    states = {c["text"]: c["state"] for c in children}
+    expect((states["RTS"], states["DTR"], states["Normalus"], states["Invertuotas"]) ==
+           ("0", "1", "0", "1"), f"line choices shown as {states}")
+    code, _ = close_and_wait(st)
+    expect(code == 0, f"exit code {code}")
+    got = open(st.ini, "rb").read()
+    expect(got == text, f"the file changed:\n was {text!r}\n now {got!r}")
+    return "position, label, RTS/DTR and polarity shown and kept byte for byte"
+
+
+def send_station(work, build, name, body_s, whole_file=True):
+    st = Station(build, os.path.join(work, name))
+    length = write_marked_message(os.path.join(st.dir, "msg.wav"), body_s)
+    text = settings(st, Wave_File1=st.wine_path("msg.wav"))
+    # Without the line settings, only a save at close brings them back.
+    open(st.ini, "wb").write(text if whole_file else text.split(b"RTS=")[0])
+    expect(st.start(), "the main window did not appear")
+    return st, length
+
+
+def watch_start_button(st, seconds):
+    _, children = st.show()
+    index = children.index(child_at(children, 99, 84))
+    return subprocess.Popen(["wine", st.inspector, "watch", MAIN_TITLE, str(index),
+                             str(int(seconds * 1000))], stdout=subprocess.PIPE, text=True)
+
+
+def check_send(work, build, sink):
+    st, length = send_station(work, build, "send", 1.0)
+    try:
+        results = []
+        for _ in range(3):
+            st.key("F1")
+            time.sleep(0.3)
+            watch = watch_start_button(st, length + 2.5)
+            time.sleep(0.5)
+            since = sink.mark()
+            key_ns = st.key("ctrl+Return")
+            time.sleep(length + 1.0)
+            sounds = sink.sounds(since)
+            out = watch.communicate()[0]
+            changes = [tuple(map(int, line.split())) for line in out.splitlines() if line]
+            expect(len(sounds) == 1, f"{len(sounds)} sounds for one send")
+            s = sounds[0]
+            expect(s.whole, "the message was clipped (a marker is missing)")
+            expect(abs(s.seconds - length) < 0.005, f"played {s.seconds:.4f} s of {length:.4f} s")
+            delay = (s.start_ns - key_ns) / 1e6
+            expect(60 <= delay <= 250, f"first sample {delay:.1f} ms after the key")
+            ups = [t for t, state in changes if state == 0 and t > s.start_ns]
+            expect(ups, f"the send button never rose: {changes}")
+            tail = (ups[0] - s.end_ns) / 1e6
+            expect(-5 <= tail <= 300, f"the send ended {tail:.1f} ms after the last sample")
+            results.append(f"{delay:.0f}/{tail:.0f}")
+            time.sleep(0.5)
+        code, _ = close_and_wait(st)
+        expect(code == 0, f"exit code {code}")
+        return "whole, key-to-first-sample/tail ms: " + " ".join(results)
+    finally:
+        st.kill()
+
+
+def check_loop(work, build, sink):
+    st, length = send_station(work, build, "loop", 0.3)
+
+    def stop_shown(expected, when):
+        _, children = st.show()
+        shown = [c["visible"] for c in children if c["rect"].startswith("58,84,")]
+        expect(shown == expected, f"timer/stop buttons visible {shown} {when}")
+
+    def loop_sounds(since, least):
+        sounds = sink.sounds(since)
+        expect(len(sounds) >= least and all(x.whole for x in sounds),
+               f"{[(x.seconds, x.whole) for x in sounds]} (seconds, whole) in the loop")
+        # One cycle: the key-up delay, the message, the 1 s pause. The first
+        # countdown runs during the first send, so its gap is shorter.
+        gaps = [(b.start_ns - a.start_ns) / 1e9 for a, b in zip(sounds, sounds[1:])][1:]
+        expect(all(length + 1.0 < g < length + 1.5 for g in gaps), f"loop spacing {gaps} s")
+        return len(sounds)
+
+    try:
+        st.key("F1")
+        time.sleep(0.3)
+        # A click on the track bar above its thumb raises the pause one step
+        # (1 s); its release starts the loop at once, as on Linux.
+        _, children = st.show()
+        bar = next(c for c in children if c["cls"].lower() == "msctls_trackbar32")
+        since = sink.mark()
+        st.click_child(bar, down=0.15)
+        time.sleep(3 * (length + 1.2) + 0.3)
+        stop_shown(["0", "1"], "during the loop")
+        st.key("Escape")
+        time.sleep(0.5)
+        stop_shown(["1", "0"], "after Escape")
+        first = loop_sounds(since, 3)
+        # F4 starts it again with the same pause.
+        since = sink.mark()
+        st.key("F4")
+        time.sleep(3 * (length + 1.2) + 0.3)
+        stop_shown(["0", "1"], "during the loop from F4")
+        st.key("Escape")
+        time.sleep(0.5)
+        second = loop_sounds(since, 3)
+        code, _ = close_and_wait(st)
+        expect(code == 0, f"exit code {code}")
+        return f"track bar then F4: {first} and {second} whole sends 1 s apart; Escape ended each"
+    finally:
+        st.kill()
+
+
+def check_close_during_message(work, build, sink):
+    st, _ = send_station(work, build, "close", 5.0, whole_file=False)
+    try:
+        st.key("F1")
+        time.sleep(0.3)
+        since = sink.mark()
+        st.key("ctrl+Return")
+        time.sleep(1.0)
+        code, ms = close_and_wait(st)
+        closed = now_ns()
+        time.sleep(0.5)
+        sounds = sink.sounds(since)
+        expect(code == 0, f"exit code {code}")
+        expect(len(sounds) == 1 and not sounds[0].whole,
+               f"{[(x.seconds, x.whole) for x in sounds]} (seconds, whole) for a message cut short")
+        after = (sounds[0].end_ns - closed) / 1e6
+        expect(after < 500, f"the sound went on {after:.0f} ms after the exit")
+        got = open(st.ini, "rb").read()
+        expect(got == settings(st, Wave_File1=st.wine_path("msg.wav")), f"not saved: {got!r}")
+        return f"sound ended, exit 0 {ms:.0f} ms after WM_CLOSE, settings saved"
+    finally:
+        st.kill()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--shots")
+    parser.add_argument("--only")
+    args = parser.parse_args()
+    sink = Sink()
+    checks = [("FirstRun", lambda: check_first_run(args.work, args.build, args.shots)),
+              ("SettingsRoundTrip", lambda: check_round_trip(args.work, args.build, args.shots)),
+              ("SendWhole", lambda: check_send(args.work, args.build, sink)),
+              ("LoopAndEscape", lambda: check_loop(args.work, args.build, sink)),
+              ("CloseDuringMessage", lambda: check_close_during_message(args.work, args.build,
+                                                                        sink))]
+    passed = failed = 0
+    for name, check in checks:
+        if args.only and args.only not in name:
+            continue
+        try:
+            print(f"PASS {name}: {check()}", flush=True)
+            passed += 1
+        except Failed as e:
+            failed += 1
+            print(f"FAIL {name}: {e}", flush=True)
+    sink.stop()
+    print(f"Wine: {passed} passed, {failed} failed", flush=True)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

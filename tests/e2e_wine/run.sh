@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# End-to-end tests of ZIVSound.exe under Wine, as an operator would use it:
+# keys through the X server, texts read from outside by ziv_inspect.exe, the
+# sound recorded from a null sink, the settings file compared byte for byte.
+#
+#   tests/e2e_wine/run.sh BUILD_DIR            (inside tests/wine/guarded.sh)
+#   ZIV_E2E_KEEP=1 keeps the work directory, ZIV_E2E_ONLY=NAME runs one check; ZIV_E2E_SHOTS=DIR writes the
+#   screenshots windows-main.png and windows-files.png there.
+#
+# It starts an X server (Xvfb) and a PulseAudio server of its own, so it
+# neither needs nor touches a display or sound setup of the caller. No COM
+# port is configured in the program: under Wine the PTT lines cannot be
+# watched, and the keyer plays without a port.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+# shellcheck source-path=SCRIPTDIR/../wine
+. "$root/tests/wine/wine-common.sh"
+ziv_wine_require_guard
+[ $# -eq 1 ] || ziv_wine_die "usage: $0 BUILD_DIR"
+build=$(cd "$1" && pwd)
+export WINEPREFIX
+WINEPREFIX=$(ziv_wine_prefix_of "$build")
+for tool in Xvfb xdotool pulseaudio pacat parec pactl python3; do
+  command -v "$tool" >/dev/null || ziv_wine_die "missing $tool"
+done
+for f in src/ui_win32/ZIVSound.exe tests/e2e_wine/ziv_inspect.exe; do
+  [ -f "$build/$f" ] || ziv_wine_die "not built: $build/$f"
+done
+
+work=$(mktemp -d /tmp/ziv-e2e-wine.XXXXXX)
+pids=()
+# Run alone, the prefix's server is started here (by wine-run.sh) and so
+# stopped here; under scripts/test-windows.sh that script owns it.
+own_server=1
+ziv_wine_server_is_guarded "$WINEPREFIX" && own_server=
+cleanup() {
+  local pid
+  [ -z "$own_server" ] || { wineserver -k 2>/dev/null || true; }
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [ -n "${ZIV_E2E_KEEP:-}" ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+if [ -n "${ZIV_WINE_DISPLAY:-}" ]; then
+  # Under scripts/test-windows.sh: the run's own X server, on which the
+  # prefix's session (its desktop) was started.
+  DISPLAY=$ZIV_WINE_DISPLAY
+else
+  # -noreset: the server would otherwise reset whenever its last client left,
+  # refusing a connection that comes meanwhile (xdotool connects many times).
+  exec 9>"$work/display"
+  Xvfb -displayfd 9 -screen 0 800x600x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 9>&9 &
+  pids+=($!)
+  exec 9>&-
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+  [ -s "$work/display" ] || ziv_wine_die "Xvfb did not start (see $work/xvfb.log)"
+  DISPLAY=:$(head -n1 "$work/display")
+  export DISPLAY
+fi
+export DISPLAY
+
+# A null sink with norewinds=1 (with rewinds its monitor loses the first
+# milliseconds of a new stream) and a keep-alive stream that keeps its clock
+# running steadily between messages.
+pulse=$work/pulse
+mkdir -p "$pulse/run" "$pulse/config"
+chmod 700 "$pulse/run"
+printf '%s\n' "load-module module-null-sink sink_name=ziv_e2e rate=48000 channels=2 norewinds=1" \
+  "set-default-sink ziv_e2e" \
+  "load-module module-native-protocol-unix auth-anonymous=1 socket=$pulse/native" >"$pulse/server.pa"
+echo "autospawn = no" >"$pulse/client.conf"
+export PULSE_SERVER=unix:$pulse/native PULSE_CLIENTCONFIG=$pulse/client.conf
+export PULSE_RUNTIME_PATH=$pulse/run/pulse PULSE_STATE_PATH=$pulse/state
+unset PULSE_SINK
+HOME=$pulse XDG_RUNTIME_DIR=$pulse/run XDG_CONFIG_HOME=$pulse/config \
+  pulseaudio -n -F "$pulse/server.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+  --system=false --log-target="file:$pulse/server.log" </dev/null >/dev/null 2>&1 8>&- &
+pids+=($!)
+for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl info >/dev/null 2>&1 || ziv_wine_die "pulseaudio did not start (see $pulse/server.log)"
+pacat --playback --raw --latency-msec=10 --client-name=keep-alive </dev/zero >/dev/null 2>&1 8>&- &
+pids+=($!)
+
+# As wine-run.sh, but with the X display that script's common part unsets:
+# the prefix ready and its COM links as mapped, held against changes.
+exec 8>"$build/wine-prefix.lock"
+flock -s 8
+map=$(ziv_wine_port_map "$build")
+if ! ziv_wine_server_is_guarded "$WINEPREFIX" || ! ziv_wine_links_match "$WINEPREFIX" "$map"; then
+  flock -u 8
+  "$root/tests/wine/setup-prefix.sh" --build-dir "$build" >&2
+  flock -s 8
+fi
+ziv_wine_server_is_guarded "$WINEPREFIX" || ziv_wine_die "the prefix $WINEPREFIX is not ready"
+
+python3 "$here/e2e_wine.py" --build "$build" --work "$work" \
+  ${ZIV_E2E_SHOTS:+--shots "$ZIV_E2E_SHOTS"} ${ZIV_E2E_ONLY:+--only "$ZIV_E2E_ONLY"}

@@ -1,0 +1,225 @@
+"""The pieces of the Wine end-to-end tests: the program in a directory of its
+own, the inspector, X input and the null sink's recording, all on
+CLOCK_MONOTONIC_RAW (the clock of Wine's performance counter)."""
+import array
+import math
+import os
+import subprocess
+import threading
+import time
+import wave
+
+RATE = 48000
+START_HZ, BODY_HZ, END_HZ = 2000.0, 1000.0, 3000.0
+MARKER_S = 0.050
+AUDIBLE = 0.05
+# The null sink renders about one block ahead of its clock.
+RENDER_AHEAD_NS = 2_500_000
+MAIN_TITLE = "=Zivsound"
+FILES_TITLE = "=ZIV Sound   WAV failai"
+
+
+def now_ns():
+    return time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW)
+
+
+def write_marked_message(path, body_s):
+    """A 2 kHz start marker, a 1 kHz body and a 3 kHz end marker: a sound is
+    heard whole when both markers are found at its ends."""
+    frames = array.array("h")
+    for hz, seconds in ((START_HZ, MARKER_S), (BODY_HZ, body_s), (END_HZ, MARKER_S)):
+        for i in range(round(seconds * RATE)):
+            frames.append(round(16384 * math.sin(2 * math.pi * hz * i / RATE)))
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(RATE)
+        w.writeframes(frames.tobytes())
+    return len(frames) / RATE
+
+
+def power_at(samples, hz):
+    coefficient = 2 * math.cos(2 * math.pi * hz / RATE)
+    s1 = s2 = 0.0
+    for x in samples:
+        s1, s2 = x + coefficient * s1 - s2, s1
+    return s1 * s1 + s2 * s2 - coefficient * s1 * s2
+
+
+def dominant(samples, hz):
+    wanted = power_at(samples, hz)
+    return wanted > 0 and all(
+        power_at(samples, other) * 4 <= wanted for other in (START_HZ, BODY_HZ, END_HZ) if other != hz
+    )
+
+
+class Sound:
+    def __init__(self, start_ns, end_ns, whole):
+        self.start_ns, self.end_ns, self.whole = start_ns, end_ns, whole
+
+    @property
+    def seconds(self):
+        return (self.end_ns - self.start_ns) / 1e9
+
+
+class Sink:
+    """Records the null sink's monitor, each read dated on arrival."""
+
+    def __init__(self, sink="ziv_e2e"):
+        self.samples = array.array("f")
+        self.stamps = []  # (samples so far, ns when they arrived)
+        self.proc = subprocess.Popen(
+            ["parec", "-d", sink + ".monitor", "--raw", "--format=float32le", f"--rate={RATE}",
+             "--channels=1", "--latency-msec=5"], stdout=subprocess.PIPE)
+        self.lock = threading.Lock()
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+        deadline = time.time() + 5
+        while len(self.samples) < RATE // 10 and time.time() < deadline:
+            time.sleep(0.05)
+
+    def _read(self):
+        pending = b""
+        fd = self.proc.stdout.fileno()
+        while True:
+            data = os.read(fd, 8192)
+            stamp = now_ns()
+            if not data:
+                return
+            pending += data
+            whole = len(pending) // 4 * 4
+            with self.lock:
+                self.samples.frombytes(pending[:whole])
+                self.stamps.append((len(self.samples), stamp))
+            pending = pending[whole:]
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait()
+
+    def mark(self):
+        with self.lock:
+            return len(self.samples)
+
+    def _time_of(self, i):
+        for total, stamp in self.stamps:
+            if total > i:
+                return stamp - round((total - 1 - i) * 1e9 / RATE) + RENDER_AHEAD_NS
+        return None
+
+    def sounds(self, since=0, split_s=0.020):
+        with self.lock:
+            samples = self.samples[since:]
+        split = round(split_s * RATE)
+        window = round(0.040 * RATE)
+        found, i, n = [], 0, len(samples)
+        while i < n:
+            if abs(samples[i]) < AUDIBLE:
+                i += 1
+                continue
+            start = last = i
+            while i < n and i - last < split:
+                if abs(samples[i]) >= AUDIBLE:
+                    last = i
+                i += 1
+            whole = (last - start > 2 * window and dominant(samples[start:start + window], START_HZ)
+                     and dominant(samples[last + 1 - window:last + 1], END_HZ))
+            found.append(Sound(self._time_of(since + start), self._time_of(since + last + 1), whole))
+        return found
+
+
+class Station:
+    """One ZIVSound.exe in a directory of its own, with the X server and the
+    inspector to reach its windows."""
+
+    def __init__(self, build, directory):
+        self.build, self.dir = build, directory
+        self.proc = None
+        self.inspector = os.path.join(build, "tests/e2e_wine/ziv_inspect.exe")
+        os.makedirs(directory, exist_ok=True)
+        exe = os.path.join(build, "src/ui_win32/ZIVSound.exe")
+        target = os.path.join(directory, "ZIVSound.exe")
+        if not os.path.exists(target):
+            os.link(exe, target) if os.stat(exe).st_dev == os.stat(directory).st_dev else \
+                subprocess.run(["cp", exe, target], check=True)
+
+    @property
+    def ini(self):
+        return os.path.join(self.dir, "ZIVSound.ini")
+
+    def wine_path(self, name):
+        return "Z:" + os.path.join(self.dir, name)
+
+    def start(self):
+        log = open(os.path.join(self.dir, "stderr.txt"), "ab")
+        self.proc = subprocess.Popen(["wine", "./ZIVSound.exe"], cwd=self.dir, stdout=log,
+                                     stderr=log)
+        # An inspector started together with the program now and then
+        # gives up at once; a second look settles it.
+        return any(self.inspect("wait", MAIN_TITLE, "15000").returncode == 0 for _ in range(3))
+
+    def wait_exit(self, seconds):
+        try:
+            return self.proc.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def kill(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+    def inspect(self, *args):
+        """A hung target must not hang the tests: each look has 30 s."""
+        try:
+            return subprocess.run(["wine", self.inspector, *args], capture_output=True,
+                                  timeout=30)
+        except subprocess.TimeoutExpired:
+            return subprocess.CompletedProcess(args, 124, b"", b"timed out")
+
+    def show(self, title=MAIN_TITLE):
+        """The window as a dict and its children as a list of dicts."""
+        out = self.inspect("show", title).stdout.decode("utf-8")
+        window, children = None, []
+        for line in out.splitlines():
+            fields = line.split("\t")
+            attrs = dict(f.split("=", 1) for f in fields[2:] if "=" in f)
+            if fields[0] == "window":
+                window = dict(attrs, title=fields[1])
+            elif fields[0] == "child":
+                children.append(dict(attrs, cls=fields[1], text=fields[2]))
+        return window, children
+
+    def xwindow(self, title=MAIN_TITLE):
+        out = subprocess.run(["xdotool", "search", "--name", "^" + title.lstrip("=") + "$"],
+                             capture_output=True, text=True).stdout.split()
+        return out[-1] if out else None
+
+    def key(self, keys, title=MAIN_TITLE):
+        """Focus, a click on a point that takes none (without a window
+        manager Wine activates a window only on a click), then the keys.
+        Returns the time after xdotool returned (the key was sent)."""
+        window, _ = self.show(title)
+        cx, cy = (int(v) for v in window["client"].split(","))
+        subprocess.run(["xdotool", "windowfocus", self.xwindow(title), "mousemove", str(cx + 141),
+                        str(cy + 40), "click", "1"], check=True, timeout=10)
+        subprocess.run(["xdotool", "key", "--clearmodifiers", keys], check=True, timeout=10)
+        return now_ns()
+
+    def click_child(self, child, title=MAIN_TITLE, across=0.5, down=0.5):
+        """A click on a child, at a point given as fractions of its size."""
+        window, _ = self.show(title)
+        cx, cy = (int(v) for v in window["client"].split(","))
+        l, t, r, b = (int(v) for v in child["rect"].split(","))
+        x, y = cx + l + int((r - l) * across), cy + t + int((b - t) * down)
+        subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], check=True,
+                       timeout=10)
+
+
+def screenshot(path, window):
+    """One window's rectangle of the X screen as PNG (ImageMagick's own
+    convert: /usr/local/bin may hold a stand-in)."""
+    l, t, r, b = (int(v) for v in window["rect"].split(","))
+    convert = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
+    xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True).stdout
+    subprocess.run([convert, "xwd:-", "-crop", f"{r - l}x{b - t}+{l}+{t}", "+repage", path], input=xwd, check=True)
