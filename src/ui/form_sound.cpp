@@ -8,10 +8,11 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 
+#include "core/form_port.h"
+#include "core/station_port.h"
 #include "settings/ini_ctrl.h"
 #include "settings/station_settings.h"
 #include "ui/error_report.h"
-#include "ui/form_port.h"
 #include "ui/key_map.h"
 #include "ui/ui_gate.h"
 
@@ -89,12 +90,7 @@ void TFormSound::FormShow() {
     groupBox1_->hide();
     SetOuterWidth(NarrowWidth);
 
-    const std::string text = comboBox1_->currentText().toStdString();
-    if (text.empty())
-        port_.SetPortNum(0);
-    else if (const std::optional<int> n = PickablePortNumber(text))
-        port_.SetPortNum(*n);
-    if (port_.PortNum() != 0) {
+    if (ChoosePortAtStart(port_, comboBox1_->currentText().toStdString()) != 0) {
         SetRadiosEnabled(true);
         try {
             port_.Close();
@@ -108,19 +104,9 @@ void TFormSound::FormShow() {
 }
 
 void TFormSound::FormClose() {
-    try {
-        // A close during a transmission (a signal in the key-up delay)
-        // unkeys first: with an Inverted PTT the closed port keeps the
-        // level it had.
-        keyer_.TXOff();
-    } catch (...) {
-        // The port is closed next anyway.
-    }
-    try {
-        port_.Close();
-    } catch (...) {
-        // The program ends anyway; the settings are still saved.
-    }
+    // A close during a transmission (a signal in the key-up delay) unkeys
+    // before the port closes.
+    UnkeyAndClose(keyer_, port_);
     // Settings that were never loaded in this run (the window was never
     // shown, or the load failed) must not be replaced by laid-out values.
     if (settingsLoaded_)
@@ -174,22 +160,9 @@ void TFormSound::PortItemPicked() {
     Guard([this] { ComboBox1Change(); });
 }
 
-void TFormSound::FollowPolarity() {
-    // Linux drops both lines when the port closes or the program ends:
-    // unkeyed for a Normal PTT, which is what unkeys after a crash, but
-    // keyed for an Inverted one, whose lines must then keep their level.
-    port_.SetHangUpOnClose(!keyer_.rbInv.Checked());
-}
-
 void TFormSound::OpenWithIdleLevel() {
-    try {
-        FollowPolarity();
-        port_.Open();
-        // The idle levels are the unkey levels.
-        keyer_.TXOff();
-    } catch (...) {
+    if (!ziv::OpenWithIdleLevel(keyer_, port_))
         boxes_.ShowMessage(title_, QString::fromUtf8(PortBusyText));
-    }
 }
 
 void TFormSound::SetRadiosEnabled(bool enabled) {

@@ -142,7 +142,6 @@ private:
     void BindModels();
     void BindSettingsModels();
     void SetRadiosEnabled(bool enabled);
-    void FollowPolarity();
     // Opens the port and puts the PTT line into its idle level; any
     // failure shows "Prievadas užimtas".
     void OpenWithIdleLevel();

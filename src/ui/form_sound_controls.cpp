@@ -11,10 +11,11 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
+#include "core/form_port.h"
+#include "core/station_port.h"
 #include "layout/main_window_layout.h"
 #include "ui/control_builder.h"
 #include "ui/error_report.h"
-#include "ui/form_port.h"
 #include "ui/form_sound.h"
 #include "ui/glyphs.h"
 #include "ui/widgets.h"
@@ -201,7 +202,7 @@ void TFormSound::BindSettingsModels() {
         connect(widget, &QAbstractButton::clicked, this, [this, &model] {
             Guard([this, &model] {
                 model.SetChecked(true);
-                FollowPolarity();
+                ziv::FollowPolarity(keyer_, port_);
                 // The line now chosen, or the line under the new polarity,
                 // goes to its idle level at once: it may sit at the keyed
                 // one. Not during a key-up delay, which the play ends.

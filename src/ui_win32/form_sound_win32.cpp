@@ -1,5 +1,6 @@
 #include "ui_win32/form_sound_win32.h"
 
+#include "core/station_port.h"
 #include "settings/ini_ctrl.h"
 #include "settings/station_settings.h"
 #include "ui_win32/boxes_win32.h"
@@ -69,12 +70,7 @@ void TFormSoundWin32::FormShow() {
     settingsLoaded_ = true;
     MakeNarrow();
 
-    const std::string text = PortText();
-    if (text.empty())
-        port_.SetPortNum(0);
-    else if (const std::optional<int> n = PickablePortNumber(text))
-        port_.SetPortNum(*n);
-    if (port_.PortNum() != 0) {
+    if (ChoosePortAtStart(port_, PortText()) != 0) {
         SetRadiosEnabled(true);
         try {
             port_.Close();
@@ -88,18 +84,8 @@ void TFormSoundWin32::FormShow() {
 }
 
 void TFormSoundWin32::FormClose() {
-    try {
-        // A close during a transmission unkeys first: with an Inverted PTT
-        // the closed port keeps the level it had.
-        keyer_.TXOff();
-    } catch (...) {
-        // The port is closed next anyway.
-    }
-    try {
-        port_.Close();
-    } catch (...) {
-        // The program ends anyway; the settings are still saved.
-    }
+    // A close during a transmission unkeys before the port closes.
+    UnkeyAndClose(keyer_, port_);
     // Settings never loaded in this run must not be replaced by laid-out values.
     if (settingsLoaded_)
         SaveStationSettings(ini_, *this);
@@ -174,21 +160,9 @@ void TFormSoundWin32::PortItemPicked(int index) {
     Guard([this] { ComboBox1Change(); });
 }
 
-void TFormSoundWin32::FollowPolarity() {
-    // Windows keeps the lines' levels at close; the component is told
-    // anyway, as on Linux, so that the rule lives in one place.
-    port_.SetHangUpOnClose(!keyer_.rbInv.Checked());
-}
-
 void TFormSoundWin32::OpenWithIdleLevel() {
-    try {
-        FollowPolarity();
-        port_.Open();
-        // The idle levels are the unkey levels.
-        keyer_.TXOff();
-    } catch (...) {
+    if (!ziv::OpenWithIdleLevel(keyer_, port_))
         boxes_.ShowMessage(title_, PortBusyText);
-    }
 }
 
 void TFormSoundWin32::SetRadiosEnabled(bool enabled) {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "core/form_port.h"
 #include "core/keyer.h"
 #include "core/message_slots.h"
 #include "settings/station_homes.h"
-#include "ui/form_port.h"
 #include "ui_win32/win32_handles.h"
 
 namespace ziv {
@@ -125,7 +125,6 @@ private:
     bool CloseModals();
     void SetGroupVisible(bool visible);
     void SetRadiosEnabled(bool enabled);
-    void FollowPolarity();
     void OpenWithIdleLevel();
     void PortTextEdited();
     void PortItemPicked(int index);

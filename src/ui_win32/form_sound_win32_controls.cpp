@@ -2,6 +2,7 @@
 // special to each, and bound to the keyer's control models.
 #include <cstring>
 
+#include "core/station_port.h"
 #include "layout/main_window_layout.h"
 #include "ui_win32/form_sound_win32.h"
 #include "ui_win32/glyphs_win32.h"
@@ -339,7 +340,7 @@ void TFormSoundWin32::BindSettingsModels() {
                 return;
             Guard([this, &model] {
                 model.SetChecked(true);
-                FollowPolarity();
+                ziv::FollowPolarity(keyer_, port_);
                 // The line now chosen goes to its idle level at once; not
                 // during a key-up delay, which the play ends.
                 if (!keyer_.Timer2->Enabled())

@@ -5,12 +5,12 @@
 
 #include "audio/sound_service_win32.h"
 #include "audio/wave_player.h"
+#include "core/form_port.h"
 #include "core/keyer.h"
 #include "core/message_slots.h"
 #include "serial/comm.h"
 #include "serial/comm_platform_win32.h"
 #include "settings/ini_ctrl.h"
-#include "ui/form_port.h"
 #include "ui_win32/boxes_win32.h"
 #include "ui_win32/ui_gate_win32.h"
 #include "ui_win32/win32_handles.h"

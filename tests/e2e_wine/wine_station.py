@@ -203,6 +203,8 @@ class Station:
         cx, cy = (int(v) for v in window["client"].split(","))
         subprocess.run(["xdotool", "windowfocus", self.xwindow(title), "mousemove", str(cx + 141),
                         str(cy + 40), "click", "1"], check=True, timeout=10)
+        # The key goes out somewhere between these two times.
+        self.key_before_ns = now_ns()
         subprocess.run(["xdotool", "key", "--clearmodifiers", keys], check=True, timeout=10)
         return now_ns()
 

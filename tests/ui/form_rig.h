@@ -6,6 +6,7 @@
 #include <string>
 
 #include "audio/wave_player.h"
+#include "core/form_port.h"
 #include "core/keyer.h"
 #include "mock/counting_beep.h"
 #include "mock/fake_comm_platform.h"
@@ -13,7 +14,6 @@
 #include "settings/ini_ctrl.h"
 #include "settings/station_settings.h"
 #include "ui/error_report.h"
-#include "ui/form_port.h"
 #include "ui/form_sound.h"
 #include "ui/qt_timer.h"
 #include "ui/test_doubles.h"

@@ -1,0 +1,42 @@
+#include "core/station_port.h"
+
+namespace ziv {
+
+int ChoosePortAtStart(TFormPort& port, const std::string& portText) {
+    if (portText.empty())
+        port.SetPortNum(0);
+    else if (const std::optional<int> n = PickablePortNumber(portText))
+        port.SetPortNum(*n);
+    return port.PortNum();
+}
+
+void FollowPolarity(TKeyer& keyer, TFormPort& port) {
+    port.SetHangUpOnClose(!keyer.rbInv.Checked());
+}
+
+bool OpenWithIdleLevel(TKeyer& keyer, TFormPort& port) {
+    try {
+        FollowPolarity(keyer, port);
+        port.Open();
+        // The idle levels are the unkey levels.
+        keyer.TXOff();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void UnkeyAndClose(TKeyer& keyer, TFormPort& port) noexcept {
+    try {
+        keyer.TXOff();
+    } catch (...) {
+        // The port is closed next anyway.
+    }
+    try {
+        port.Close();
+    } catch (...) {
+        // The program ends anyway.
+    }
+}
+
+}  // namespace ziv
