@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "comm_test_support.h"
 #include "mock/virtual_ui_thread.h"
@@ -57,8 +59,20 @@ struct EventThread : ::testing::Test {
     std::shared_ptr<TVaCommThread> Start(TVaCommThreadEvent handler) {
         auto thread = TVaCommThread::Create(platform, 100, tpNormal, invoker, report);
         thread->SetOnEvent(std::move(handler));
+        started.push_back(thread);
         return thread;
     }
+
+    // A stopped thread ends by itself a moment later; it must be gone
+    // before the invoker and the report it points to, and before the
+    // process exits (a thread still running then can crash the exit).
+    void TearDown() override {
+        for (const auto& thread : started)
+            EXPECT_TRUE(Eventually([&] { return thread.expired(); }))
+                << "a thread outlived its test";
+    }
+
+    std::vector<std::weak_ptr<TVaCommThread>> started;
 };
 
 TEST_F(EventThread, StopWhileWaitingEndsThreadWithoutHandler) {
