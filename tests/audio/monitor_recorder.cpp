@@ -3,6 +3,7 @@
 #include <pulse/error.h>
 
 #include <cmath>
+#include <thread>
 
 #include "audio/private_pulse_server.h"
 
@@ -21,18 +22,19 @@ TMonitorRecorder::TMonitorRecorder(int rate) : rate_(rate) {
         error_ = pa_strerror(error);
         return;
     }
-    thread_ = std::thread([this] {
+    thread_ = std::thread([shared = shared_, stream = stream_] {
         std::vector<float> chunk(kChunk);
-        while (!stop_) {
-            if (pa_simple_read(stream_, chunk.data(), chunk.size() * sizeof(float), nullptr) < 0)
+        while (!shared->stop) {
+            if (pa_simple_read(stream, chunk.data(), chunk.size() * sizeof(float), nullptr) < 0)
                 break;
             const auto now = Clock::now();
             int readError = 0;
-            const pa_usec_t latency = pa_simple_get_latency(stream_, &readError);
-            const std::lock_guard lock(mutex_);
-            samples_.insert(samples_.end(), chunk.begin(), chunk.end());
-            newest_.push_back(now - std::chrono::microseconds(latency));
+            const pa_usec_t latency = pa_simple_get_latency(stream, &readError);
+            const std::lock_guard lock(shared->mutex);
+            shared->samples.insert(shared->samples.end(), chunk.begin(), chunk.end());
+            shared->newest.push_back(now - std::chrono::microseconds(latency));
         }
+        shared->ended = true;
     });
 }
 
@@ -47,39 +49,53 @@ bool TMonitorRecorder::WaitUntilListening(std::size_t chunks, std::chrono::milli
 }
 
 std::size_t TMonitorRecorder::Size() {
-    const std::lock_guard lock(mutex_);
-    return samples_.size();
+    const std::lock_guard lock(shared_->mutex);
+    return shared_->samples.size();
 }
 
 void TMonitorRecorder::Copy(std::vector<float>& samples,
                             std::vector<Clock::time_point>& chunkNewest) {
-    const std::lock_guard lock(mutex_);
-    samples = samples_;
-    chunkNewest = newest_;
+    const std::lock_guard lock(shared_->mutex);
+    samples = shared_->samples;
+    chunkNewest = shared_->newest;
 }
 
 std::vector<float> TMonitorRecorder::Finish() {
-    stop_ = true;
-    if (thread_.joinable())
-        thread_.join();
-    if (stream_ != nullptr)
-        pa_simple_free(stream_);
+    shared_->stop = true;
+    if (thread_.joinable()) {
+        // A read blocks until the next chunk. When the server has gone away
+        // meanwhile, libpulse-simple can block for good: after two seconds
+        // the reader is left behind, with its stream and what it shares
+        // (the process's end takes them), rather than hang the test.
+        for (int i = 0; i < 200 && !shared_->ended; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (shared_->ended) {
+            thread_.join();
+            if (stream_ != nullptr)
+                pa_simple_free(stream_);
+        } else {
+            thread_.detach();
+        }
+    }
     stream_ = nullptr;
-    return samples_;
+    const std::lock_guard lock(shared_->mutex);
+    return shared_->samples;
 }
 
 bool TMonitorRecorder::FindSound(Clock::time_point from, Clock::time_point* first,
                                  Clock::time_point* last) {
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(shared_->mutex);
+    const std::vector<float>& samples = shared_->samples;
+    const std::vector<Clock::time_point>& newest = shared_->newest;
     const double rate = rate_;
     bool found = false;
-    for (std::size_t i = 0; i < samples_.size(); ++i) {
-        if (std::fabs(samples_[i]) < 0.05f)
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (std::fabs(samples[i]) < 0.05f)
             continue;
         const std::size_t chunk = i / kChunk;
         const auto behind = static_cast<double>(chunk * kChunk + kChunk - 1 - i) / rate;
-        const auto at = newest_[chunk] - std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(behind));
+        const auto at = newest[chunk] - std::chrono::duration_cast<Clock::duration>(
+                                            std::chrono::duration<double>(behind));
         if (at < from)
             continue;
         if (!found)

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -50,10 +51,16 @@ private:
     pa_simple* stream_ = nullptr;
     std::string error_;
     std::thread thread_;
-    std::atomic<bool> stop_ = false;
-    std::mutex mutex_;
-    std::vector<float> samples_;
-    std::vector<Clock::time_point> newest_;
+    // Shared with the reading thread, which may outlive this object (see
+    // Finish).
+    struct TShared {
+        std::atomic<bool> stop = false;
+        std::atomic<bool> ended = false;
+        std::mutex mutex;
+        std::vector<float> samples;
+        std::vector<Clock::time_point> newest;
+    };
+    std::shared_ptr<TShared> shared_ = std::make_shared<TShared>();
 };
 
 }  // namespace ziv::test
