@@ -26,6 +26,17 @@ bool OpenWithIdleLevel(TKeyer& keyer, TFormPort& port) {
     }
 }
 
+TPortStart StartPort(TKeyer& keyer, TFormPort& port, const std::string& portText) {
+    if (ChoosePortAtStart(port, portText) == 0)
+        return TPortStart::None;
+    try {
+        port.Close();
+    } catch (...) {
+        // Nothing is open at start-up; a failure here says nothing.
+    }
+    return OpenWithIdleLevel(keyer, port) ? TPortStart::Open : TPortStart::Busy;
+}
+
 void UnkeyAndClose(TKeyer& keyer, TFormPort& port) noexcept {
     try {
         keyer.TXOff();

@@ -26,6 +26,13 @@ void FollowPolarity(TKeyer& keyer, TFormPort& port);
 // its lines set: the window then says the port is busy.
 bool OpenWithIdleLevel(TKeyer& keyer, TFormPort& port);
 
+// What became of the port at start-up.
+enum class TPortStart { None, Open, Busy };
+
+// At start-up: the port the port box's text names (ChoosePortAtStart),
+// closed and opened again with the idle level.
+TPortStart StartPort(TKeyer& keyer, TFormPort& port, const std::string& portText);
+
 // At the end: unkeys first (a close can come in the key-up delay, and an
 // Inverted PTT keeps the level it had when the port closes), then closes
 // the port. Never throws: the settings are saved after it either way.

@@ -90,17 +90,10 @@ void TFormSound::FormShow() {
     groupBox1_->hide();
     SetOuterWidth(NarrowWidth);
 
-    if (ChoosePortAtStart(port_, comboBox1_->currentText().toStdString()) != 0) {
-        SetRadiosEnabled(true);
-        try {
-            port_.Close();
-        } catch (...) {
-            // Nothing is open at start-up; a failure here says nothing.
-        }
-        OpenWithIdleLevel();
-    } else {
-        SetRadiosEnabled(false);
-    }
+    const TPortStart start = StartPort(keyer_, port_, comboBox1_->currentText().toStdString());
+    SetRadiosEnabled(start != TPortStart::None);
+    if (start == TPortStart::Busy)
+        boxes_.ShowMessage(title_, QString::fromUtf8(PortBusyText));
 }
 
 void TFormSound::FormClose() {

@@ -70,17 +70,10 @@ void TFormSoundWin32::FormShow() {
     settingsLoaded_ = true;
     MakeNarrow();
 
-    if (ChoosePortAtStart(port_, PortText()) != 0) {
-        SetRadiosEnabled(true);
-        try {
-            port_.Close();
-        } catch (...) {
-            // Nothing is open at start-up; a failure here says nothing.
-        }
-        OpenWithIdleLevel();
-    } else {
-        SetRadiosEnabled(false);
-    }
+    const TPortStart start = StartPort(keyer_, port_, PortText());
+    SetRadiosEnabled(start != TPortStart::None);
+    if (start == TPortStart::Busy)
+        boxes_.ShowMessage(title_, PortBusyText);
 }
 
 void TFormSoundWin32::FormClose() {
