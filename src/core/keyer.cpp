@@ -61,6 +61,17 @@ void TKeyer::WritePttLine(bool transmit) {
 }
 
 void TKeyer::TXOn() {
+    // Nothing is keyed while the microphone records: the operator would
+    // be on the air with the room, not with a message.
+    if (recorder_ != nullptr && recorder_->Recording()) {
+        BtnStart.SetDown(false);
+        BtnTimer.SetEnabled(true);
+        TrackBar1.SetPosition(savedPause_);
+        if (loopFlag_)
+            BtnStopClick();
+        Refuse();
+        return;
+    }
     // A transmitter keyed for a message that never comes is worse than
     // none: whether the message can be played is found out first. Getting
     // the output ready here also lets the message start right on the
@@ -143,7 +154,44 @@ void TKeyer::PlayKey(int n) {
     PlayClick(n);
 }
 
+bool TKeyer::RefusedForRecording() {
+    if (recorder_ == nullptr || !recorder_->Recording())
+        return false;
+    Refuse();
+    return true;
+}
+
+void TKeyer::RecordKey(int n) {
+    if (recorder_ == nullptr) {
+        PlayKey(n);
+        return;
+    }
+    if (recorder_->Recording()) {
+        // The slot that records stops; another one is refused. The choice
+        // stays with the slot that records.
+        recorder_->RecordKey(n);
+        return;
+    }
+    // The microphone opens only with the transmitter idle; a loop waiting
+    // out its pause is ended first.
+    if (Timer2->Enabled() || BtnStart.Down()) {
+        Refuse();
+        return;
+    }
+    if (loopFlag_)
+        BtnStopClick();
+    // Chosen as F1..F3 choose, except that an empty slot is no refusal
+    // here: it is the slot about to be filled.
+    PlayButton(n).SetDown(true);
+    WavePlayer.SetWaveName(slots_.Path(n));
+    recorder_->RecordKey(n);
+}
+
 void TKeyer::BtnStartClick() {
+    if (RefusedForRecording()) {
+        BtnStart.SetDown(false);
+        return;
+    }
     if (WavePlayer.WaveName().empty()) {
         BtnStart.SetDown(false);
         Refuse();
@@ -154,6 +202,8 @@ void TKeyer::BtnStartClick() {
 }
 
 void TKeyer::SendOnceKey() {
+    if (RefusedForRecording())
+        return;
     if (!AnyPlayButtonDown()) {
         Refuse();
         return;
@@ -166,6 +216,8 @@ void TKeyer::SendOnceKey() {
 }
 
 void TKeyer::BtnTimerClick() {
+    if (RefusedForRecording())
+        return;
     if (WavePlayer.WaveName().empty())
         return;
     if (!AnyPlayButtonDown() || TrackBar1.Position() == 0) {
@@ -181,6 +233,8 @@ void TKeyer::BtnTimerClick() {
 }
 
 void TKeyer::LoopStartKey() {
+    if (RefusedForRecording())
+        return;
     if (!AnyPlayButtonDown() || TrackBar1.Position() <= 0) {
         Refuse();
         return;
@@ -194,6 +248,8 @@ void TKeyer::LoopStartKey() {
 }
 
 void TKeyer::TrackBar1MouseUp() {
+    if (RefusedForRecording())
+        return;
     if (WavePlayer.WaveName().empty())
         return;
     Panel2.SetFocus();
@@ -219,16 +275,23 @@ void TKeyer::BtnStopClick() {
 void TKeyer::FormKeyDown(std::uint16_t key, TShiftState shift) {
     if (key == VK_F4)
         LoopStartKey();
-    if (key == VK_ESCAPE)
+    if (key == VK_ESCAPE) {
         BtnStopClick();
+        if (recorder_ != nullptr && recorder_->Recording())
+            recorder_->StopRecording();
+    }
     if (key == VK_RETURN && (shift & ssCtrl) != 0)
         SendOnceKey();
-    if (key == VK_F1)
-        PlayKey(1);
-    if (key == VK_F2)
-        PlayKey(2);
-    if (key == VK_F3)
-        PlayKey(3);
+    // Ctrl+Shift with F1..F3 records that message; other modifiers play no part.
+    const bool record = (shift & (ssCtrl | ssShift)) == (ssCtrl | ssShift);
+    for (int n = 1; n <= TMessageSlots::Count; ++n) {
+        if (key == VK_F1 + n - 1) {
+            if (record)
+                RecordKey(n);
+            else
+                PlayKey(n);
+        }
+    }
 }
 
 }  // namespace ziv

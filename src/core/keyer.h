@@ -14,6 +14,19 @@
 
 namespace ziv {
 
+// The message recorder as the operator commands reach it.
+class TRecordingControl {
+public:
+    virtual bool Recording() const = 0;
+    // Ctrl+Shift+F1..F3, after the keyer has chosen message n.
+    virtual void RecordKey(int n) = 0;
+    // Escape.
+    virtual void StopRecording() = 0;
+
+protected:
+    ~TRecordingControl() = default;
+};
+
 // The keying behaviour of the main window: the keying sequence (key, a
 // key-up delay of two timer ticks, play, unkey), the repeat loop with its
 // pause countdown, and the operator commands that drive them. Its state is
@@ -58,6 +71,10 @@ public:
     // transmitter was not keyed, or was unkeyed at once, and the loop ended).
     std::function<void(bool sent)> OnSendResult;
 
+    // The recorder, or null. While it records the keyer keys nothing: every
+    // send and loop command is refused with the beep.
+    void SetRecorder(TRecordingControl* recorder) { recorder_ = recorder; }
+
     // --- State, for the window and for tests ---
     bool LoopFlag() const { return loopFlag_; }
     std::int32_t SavedPause() const { return savedPause_; }
@@ -91,6 +108,9 @@ public:
 private:
     void PlayClick(int n);
     void PlayKey(int n);
+    void RecordKey(int n);
+    // True, after the beep, when a recording forbids keying now.
+    bool RefusedForRecording();
     void SendOnceKey();
     void LoopStartKey();
     void Refuse() { beep_.MessageBeep(TBeep::RefusalType); }
@@ -101,6 +121,7 @@ private:
 
     TBeep& beep_;
     TMessageSlots& slots_;
+    TRecordingControl* recorder_ = nullptr;
     bool loopFlag_ = false;
     std::int32_t savedPause_ = 0;
     std::int32_t keyUpTicks_ = 0;
