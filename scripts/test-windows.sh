@@ -123,6 +123,7 @@ start_pulse() {
   chmod 700 "$pulse_dir/run"
   printf '%s\n' "load-module module-null-sink sink_name=ziv_null rate=48000 channels=2" \
     "set-default-sink ziv_null" \
+    "set-default-source ziv_null.monitor" \
     "load-module module-native-protocol-unix auth-anonymous=1 socket=$pulse_dir/native" \
     >"$pulse_dir/server.pa"
   echo "autospawn = no" >"$pulse_dir/client.conf"
@@ -142,10 +143,15 @@ start_pulse() {
   pacat --playback --raw --latency-msec=10 --client-name=keep-alive </dev/zero >/dev/null 2>&1 8>&- &
   pulse_pids+=($!)
   for i in $(seq 100); do
-    [ -n "$(pactl list short sink-inputs 2>/dev/null)" ] && return 0
+    [ -n "$(pactl list short sink-inputs 2>/dev/null)" ] && break
     sleep 0.1
   done
-  ziv_wine_die "the keep-alive stream did not reach the private PulseAudio server"
+  [ -n "$(pactl list short sink-inputs 2>/dev/null)" ] ||
+    ziv_wine_die "the keep-alive stream did not reach the private PulseAudio server"
+  # A fresh null sink delivers its monitor's first samples only after a
+  # second or two; the recording tests start once it does.
+  timeout 10 parec --raw --format=s16le --channels=1 --rate=48000 --latency-msec=20 \
+    2>/dev/null 8>&- | head -c 9600 >/dev/null || true
 }
 trap 'stop_pulse; stop_server; stop_xvfb' EXIT
 start_pulse

@@ -111,7 +111,8 @@ void TMessageRecorder::Poll() {
     // A server that froze or an input that went away without a word
     // delivers nothing; it must not pass for a long silence.
     quietTicks_ = got == 0 ? quietTicks_ + 1 : 0;
-    if (quietTicks_ * PollInterval >= StallMs) {
+    const int allowedMs = samples_.empty() ? FirstSamplesMs : StallMs;
+    if (quietTicks_ * PollInterval >= allowedMs) {
         const std::string why = "the sound input delivers nothing";
         Fail("cannot record " + MessageName(status_.Slot) + ": " + why, kCannotRecordText + why);
         return;

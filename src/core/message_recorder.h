@@ -52,8 +52,10 @@ class TMessageRecorder : public TRecordingControl {
 public:
     static constexpr int PollInterval = 100;  // ms
     static constexpr int MaxSeconds = 60;
-    // An input that delivers nothing for this long has failed.
+    // An input that delivers nothing for this long has failed; a sound
+    // server that has just woken up may take a while for its first samples.
     static constexpr int StallMs = 2000;
+    static constexpr int FirstSamplesMs = 5000;
 
     TMessageRecorder(TKeyer& keyer, TSoundCapture& capture, TTimerFactory& timers, TBeep& beep,
                      TRecordingHome& home);
