@@ -65,6 +65,7 @@ TFormSound::~TFormSound() {
              &keyer_.rbNorm, &keyer_.rbInv, &keyer_.Panel2})
         c->OnChange = nullptr;
     keyer_.Panel2.OnSetFocus = nullptr;
+    keyer_.OnSendResult = nullptr;
 }
 
 void TFormSound::SetFilesWindow(TFilesWindowLink link) {

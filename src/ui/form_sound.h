@@ -27,6 +27,7 @@ class TLMDIniCtrl;
 class TMessageBoxes;
 class TModelRadioButton;
 class TTrackBarWidget;
+struct TRecordingStatus;
 class TUiGate;
 
 // The message files window as the main window reaches it: the dialog it
@@ -76,6 +77,11 @@ public:
     void BitBtn1Click();
     void ComboBox1Change();
     void FormKeyDown(std::uint16_t key, TShiftState shift) { keyer_.FormKeyDown(key, shift); }
+
+    // The message recorder's state in the title: its slot, time and level
+    // while it records, the reason after a recording that was not kept.
+    // The latest of this and a failed send is what the title shows.
+    void ShowRecordingStatus(const TRecordingStatus& status);
 
     // Narrow, with the settings panel hidden (the files window's "close").
     void MakeNarrow();

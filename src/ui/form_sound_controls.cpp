@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "core/form_port.h"
+#include "core/message_recorder.h"
 #include "core/station_port.h"
 #include "layout/main_window_layout.h"
 #include "ui/control_builder.h"
@@ -189,6 +190,17 @@ void TFormSound::BindModels() {
                                   QStringLiteral(" ") + file);
     };
     BindSettingsModels();
+}
+
+void TFormSound::ShowRecordingStatus(const TRecordingStatus& status) {
+    // A recording started after a failed send replaces its note: the
+    // operator's latest action is the one the title speaks of.
+    const QString text = QString::fromStdString(RecordingStatusText(status));
+    setWindowTitle(text.isEmpty() ? title_ : title_ + QStringLiteral(" — ") + text);
+    // The files window takes its labels from the play buttons' captions,
+    // and one of them shows the recording's time: it stays shut until the
+    // caption is the label again.
+    bitBtn1_->setEnabled(!status.Recording);
 }
 
 void TFormSound::BindSettingsModels() {

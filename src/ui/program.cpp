@@ -48,6 +48,13 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
         slots_, keyer_, [this] { FormSound->MakeNarrow(); }, FormSound.get());
     FormSound->SetFilesWindow(MakeFilesWindowLink(*FormFailai));
 
+    recordingHome_ = std::make_unique<TStationRecordingHome>(Ini, *FormSound);
+    recorder_ =
+        std::make_unique<TMessageRecorder>(keyer_, capture_, timers_, beep_, *recordingHome_);
+    recorder_->OnStatus = [this](const TRecordingStatus& status) {
+        FormSound->ShowRecordingStatus(status);
+    };
+
     signals_ = std::make_unique<TSignalWatch>(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP},
                                               [this](int) { OnSignal(); });
 }
@@ -55,6 +62,9 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
 TProgram::~TProgram() {
     // The port's event thread must not hand anything over from here on.
     SetApplicationShuttingDown(true);
+    // Before everything it records for and shows on.
+    recorder_.reset();
+    recordingHome_.reset();
     signals_.reset();
     FormFailai.reset();
     FormSound.reset();

@@ -4,11 +4,14 @@
 #include <memory>
 #include <string>
 
+#include "audio/sound_capture_pulse.h"
 #include "audio/sound_service_pulse.h"
 #include "audio/wave_player.h"
 #include "core/form_port.h"
 #include "core/keyer.h"
+#include "core/message_recorder.h"
 #include "core/message_slots.h"
+#include "core/station_recording_home.h"
 #include "serial/comm.h"
 #include "serial/comm_platform_posix.h"
 #include "settings/ini_ctrl.h"
@@ -28,7 +31,10 @@ class TSignalWatch;
 // The whole program, its parts created in dependency order: the settings
 // component, the serial port on the POSIX devices, the sound output behind
 // the responsive player, the keyer, then the main window FormSound and the
-// files window FormFailai, in that order.
+// files window FormFailai, and last the message recorder over the sound
+// input, in that order. The recorder goes first at the end: a recording
+// still running is dropped while the keyer, the window whose caption it
+// restores and the input are all still there.
 class TProgram {
 public:
     // The station settings are read from and saved to settingsPath.
@@ -67,8 +73,12 @@ private:
     TQtBeep beep_;
     TMessageSlots slots_;
     TKeyer keyer_;
+    TPulseSoundCapture capture_;
     std::unique_ptr<TFormSound> FormSound;
     std::unique_ptr<TFormFailai> FormFailai;
+    // Kept recordings go beside the settings file, into FormSound's homes.
+    std::unique_ptr<TStationRecordingHome> recordingHome_;
+    std::unique_ptr<TMessageRecorder> recorder_;
     std::unique_ptr<TSignalWatch> signals_;
 };
 

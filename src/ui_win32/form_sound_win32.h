@@ -19,6 +19,7 @@ class TLMDIniCtrl;
 class TWin32Boxes;
 class TWin32ErrorReport;
 class TWin32UiGate;
+struct TRecordingStatus;
 
 // The files window as the main window reaches it.
 struct TWin32FilesLink {
@@ -76,6 +77,10 @@ public:
     void BitBtn1Click();
     void ComboBox1Change();
     void MakeNarrow();
+    // The message recorder's state in the title: its slot, time and level
+    // while it records, the reason after a recording that was not kept.
+    // The latest of this and a failed send is what the title shows.
+    void ShowRecordingStatus(const TRecordingStatus& status);
     void SetOuterWidth(int width);  // at 96 DPI
     int OuterWidth() const { return outerWidth_; }
     bool SettingsLoaded() const { return settingsLoaded_; }

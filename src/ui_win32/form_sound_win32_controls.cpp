@@ -2,6 +2,7 @@
 // special to each, and bound to the keyer's control models.
 #include <cstring>
 
+#include "core/message_recorder.h"
 #include "core/station_port.h"
 #include "layout/main_window_layout.h"
 #include "ui_win32/form_sound_win32.h"
@@ -325,6 +326,20 @@ void TFormSoundWin32::BindModels() {
     };
     BindSettingsModels();
     BindTrackBar();
+}
+
+void TFormSoundWin32::ShowRecordingStatus(const TRecordingStatus& status) {
+    // A recording started after a failed send replaces its note: the
+    // operator's latest action is the one the title speaks of.
+    const std::string text = RecordingStatusText(status);
+    std::wstring title = WideFromUtf8(title_);
+    if (!text.empty())
+        title += L" \u2014 " + WideFromUtf8(text);
+    SetWindowTextW(window_, title.c_str());
+    // The files window takes its labels from the play buttons' captions,
+    // and one of them shows the recording's time: it stays shut until the
+    // caption is the label again.
+    EnableWindow(Control("BitBtn1"), status.Recording ? FALSE : TRUE);
 }
 
 void TFormSoundWin32::BindSettingsModels() {

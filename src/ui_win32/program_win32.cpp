@@ -44,11 +44,20 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
         {[&files](HWND owner) { files.ShowModal(owner); },
          [&files](int n) { return files.LabelText(n); },
          [&files](int n, const std::string& text) { files.SetLabelText(n, text); }});
+
+    recordingHome_ = std::make_unique<TStationRecordingHome>(Ini, *FormSound);
+    recorder_ = std::make_unique<TMessageRecorder>(keyer_, capture_, gate_, beep_, *recordingHome_);
+    recorder_->OnStatus = [this](const TRecordingStatus& status) {
+        FormSound->ShowRecordingStatus(status);
+    };
 }
 
 TProgramWin32::~TProgramWin32() {
     // The port's event thread must not hand anything over from here on.
     SetApplicationShuttingDown(true);
+    // Before everything it records for and shows on.
+    recorder_.reset();
+    recordingHome_.reset();
     FormFailai.reset();
     FormSound.reset();
 }

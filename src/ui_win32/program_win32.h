@@ -3,11 +3,14 @@
 #include <memory>
 #include <string>
 
+#include "audio/sound_capture_win32.h"
 #include "audio/sound_service_win32.h"
 #include "audio/wave_player.h"
 #include "core/form_port.h"
 #include "core/keyer.h"
+#include "core/message_recorder.h"
 #include "core/message_slots.h"
+#include "core/station_recording_home.h"
 #include "serial/comm.h"
 #include "serial/comm_platform_win32.h"
 #include "settings/ini_ctrl.h"
@@ -23,7 +26,10 @@ class TFormFailaiWin32;
 // The whole Windows program, its parts created in the order of the Linux
 // program: the settings component, the serial port, the sound output
 // behind the responsive player, the keyer, then the main window and the
-// files window.
+// files window, and last the message recorder over the sound input. The
+// recorder goes first at the end: a recording still running is dropped
+// while the keyer, the window whose caption it restores and the input are
+// all still there.
 class TProgramWin32 {
 public:
     TProgramWin32(HINSTANCE instance, const std::string& executablePath,
@@ -54,8 +60,12 @@ private:
     TWin32Beep beep_;
     TMessageSlots slots_;
     TKeyer keyer_;
+    TWin32SoundCapture capture_;
     std::unique_ptr<TFormSoundWin32> FormSound;
     std::unique_ptr<TFormFailaiWin32> FormFailai;
+    // Kept recordings go beside the settings file, into FormSound's homes.
+    std::unique_ptr<TStationRecordingHome> recordingHome_;
+    std::unique_ptr<TMessageRecorder> recorder_;
 };
 
 }  // namespace ziv

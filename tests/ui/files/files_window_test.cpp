@@ -179,6 +179,20 @@ TEST_F(FilesWindowTest, FirstClickLinksAndSelectedFileIsAssignedAsSpelledOnDisk)
     EXPECT_EQ(messageSlots.Path(2), root + "/CQ.WAV");
 }
 
+TEST_F(FilesWindowTest, ASlotRecordedWhileClosedShowsAtTheNextOpening) {
+    messageSlots.SetPath(1, "/old/one.wav");
+    Show();
+    form->hide();
+    // A recording kept meanwhile: a new file beside the others, the slot
+    // naming it.
+    Touch(root + "/message1.wav");
+    messageSlots.SetPath(1, root + "/message1.wav");
+    Show();
+    EXPECT_EQ(form->edFile(1)->text(), QString("message1.wav"));
+    const auto names = form->FileListBox1()->Names();
+    EXPECT_NE(std::find(names.begin(), names.end(), "message1.wav"), names.end());
+}
+
 TEST_F(FilesWindowTest, DirectoryListNavigatesAndFileListFollows) {
     Show();
     TDirectoryListBox* dirs = form->DirectoryListBox1();
