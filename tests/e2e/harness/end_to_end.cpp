@@ -1,5 +1,11 @@
 #include "e2e/harness/end_to_end.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -13,6 +19,40 @@ namespace {
 std::string Variable(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
+}
+
+// Runs a sound tool against the private server (the environment points
+// there); its exit code, -1 when it could not run or took too long.
+int RunTool(const std::vector<std::string>& command, int timeoutMs) {
+    std::vector<char*> argv;
+    for (const std::string& a : command)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    if (pid < 0)
+        return -1;
+    const std::int64_t until = NowNs() + std::int64_t(timeoutMs) * 1000000;
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0 && errno != EINTR)
+            return -1;
+        if (NowNs() > until) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return -1;
+        }
+        SleepMs(5);
+    }
 }
 
 }  // namespace
@@ -57,6 +97,22 @@ bool TEndToEnd::Start() {
         return false;
     recording_ = std::make_unique<TSinkRecording>(kSinkRate);
     return recording_->Start(error_);
+}
+
+bool TEndToEnd::MonitorAsDefaultSource() {
+    const int code =
+        RunTool({"pactl", "set-default-source", test::TPrivatePulseServer::kMonitor}, 5000);
+    if (code != 0)
+        error_ = "pactl set-default-source failed (" + std::to_string(code) + ")";
+    return code == 0;
+}
+
+bool TEndToEnd::PlayIntoSink(const std::string& path) {
+    const int code = RunTool(
+        {"paplay", std::string("--device=") + test::TPrivatePulseServer::kSink, path}, 15000);
+    if (code != 0)
+        error_ = "paplay " + path + " failed (" + std::to_string(code) + ")";
+    return code == 0;
 }
 
 std::string TEndToEnd::NewDevice(const std::string& name) {

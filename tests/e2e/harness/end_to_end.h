@@ -36,6 +36,14 @@ public:
     // The X server's display; only after a successful Start().
     const std::string& Display() const { return x_->Display(); }
 
+    // Makes the sink's monitor the server's default source, so that what is
+    // played into the sink is what a program records; false with the
+    // reason in Error().
+    bool MonitorAsDefaultSource();
+    // Plays a sound file into the sink and waits until it has drained;
+    // false with the reason in Error().
+    bool PlayIntoSink(const std::string& path);
+
     // A fresh device double served to every station started after this.
     std::string NewDevice(const std::string& name);
     std::string NewMessage(const std::string& name, const TMarkedMessage& message);

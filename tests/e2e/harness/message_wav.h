@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace ziv::e2e {
@@ -23,5 +24,20 @@ struct TMarkedMessage {
 
 // Writes the message as a WAV file; false with the reason in `error`.
 bool WriteMarkedMessage(const std::string& path, const TMarkedMessage& message, std::string& error);
+
+// A plain tone at half scale after a stretch of digital silence, as 16-bit
+// mono: what is played into the sink for the program to record. Its
+// frequency tells one recording from another wherever it turns up.
+struct TTone {
+    double hertz = 700;
+    double silenceSeconds = 0.5;
+    double seconds = 1.2;
+    int rate = 48000;
+};
+
+bool WriteTone(const std::string& path, const TTone& tone, std::string& error);
+
+// The frequency of a steady tone from its rising zero crossings.
+double ZeroCrossingHertz(const float* samples, std::size_t count, int rate);
 
 }  // namespace ziv::e2e

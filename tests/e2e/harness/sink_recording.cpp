@@ -72,6 +72,8 @@ std::vector<THeardSound> TSinkRecording::Sounds() {
     std::vector<THeardSound> sounds;
     const auto split = static_cast<std::size_t>(kSplitSeconds * rate_);
     const auto window = static_cast<std::size_t>(0.040 * rate_);
+    // Past a marked message's markers, with room to spare.
+    const auto edge = static_cast<std::size_t>(0.060 * rate_);
     std::size_t i = 0;
     const std::size_t n = std::min(samples.size(), newest.size() * chunk);
     while (i < n) {
@@ -97,6 +99,9 @@ std::vector<THeardSound> TSinkRecording::Sounds() {
             sound.endMarker =
                 Dominant(&samples[last + 1 - window], window, TMarkedMessage::kEndHz, rate_);
         }
+        if (last + 1 - first >= 3 * edge)
+            sound.hertz =
+                ZeroCrossingHertz(&samples[first + edge], last + 1 - first - 2 * edge, rate_);
         sounds.push_back(sound);
         i = last + 1;
     }

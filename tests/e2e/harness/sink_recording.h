@@ -18,6 +18,7 @@ struct THeardSound {
     double longestGapMs = 0;   // the longest silence inside
     bool startMarker = false;  // the first 40 ms are the 2 kHz marker
     bool endMarker = false;    // the last 40 ms are the 3 kHz marker
+    double hertz = 0;          // zero crossings over the middle (past the markers)
 
     double Seconds() const { return double(lastNs - firstNs) / 1e9; }
 };

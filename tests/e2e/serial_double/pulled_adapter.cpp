@@ -26,6 +26,27 @@ bool AnyHungUp(const pollfd* fds, nfds_t count) {
     return false;
 }
 
+// A hung-up tty reports the hang-up to poll() whatever was asked; a served
+// device that is not hung up polls as its regular file does. Kept apart
+// from poll() itself: glibc declares poll's array write-only, and GCC
+// would take every read of it there for a read of uninitialized memory.
+int PollDevices(pollfd* fds, nfds_t count, int timeout) {
+    if (!AnyHungUp(fds, count))
+        return NextPoll(fds, count, timeout);
+    const int n = NextPoll(fds, count, 0);
+    if (n < 0)
+        return n;
+    int ready = 0;
+    for (nfds_t i = 0; i < count; ++i) {
+        if (const TOpenFile* file = Served(fds[i].fd); file && DeviceHungUp(*file))
+            fds[i].revents = static_cast<short>(
+                POLLHUP | POLLERR | (fds[i].events & (POLLIN | POLLRDNORM | POLLOUT | POLLWRNORM)));
+        if (fds[i].revents != 0)
+            ++ready;
+    }
+    return ready;
+}
+
 }  // namespace
 
 long EioAfterFromEnvironment() {
@@ -56,23 +77,8 @@ void CountModemCall(TOpenFile& file, TLockedDevice& device) {
 
 using namespace ziv::e2e::serial_double;
 
-// A hung-up tty reports the hang-up to poll() whatever was asked; a served
-// device that is not hung up polls as its regular file does.
 ZIV_EXPORT int poll(pollfd* fds, nfds_t count, int timeout) {
-    if (!AnyHungUp(fds, count))
-        return NextPoll(fds, count, timeout);
-    const int n = NextPoll(fds, count, 0);
-    if (n < 0)
-        return n;
-    int ready = 0;
-    for (nfds_t i = 0; i < count; ++i) {
-        if (const TOpenFile* file = Served(fds[i].fd); file && DeviceHungUp(*file))
-            fds[i].revents = static_cast<short>(
-                POLLHUP | POLLERR | (fds[i].events & (POLLIN | POLLRDNORM | POLLOUT | POLLWRNORM)));
-        if (fds[i].revents != 0)
-            ++ready;
-    }
-    return ready;
+    return PollDevices(fds, count, timeout);
 }
 
 ZIV_EXPORT int __poll_chk(pollfd* fds, nfds_t count, int timeout, std::size_t) {
