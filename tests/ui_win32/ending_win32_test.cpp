@@ -25,28 +25,13 @@
 #include "ui_win32/form_sound_win32.h"
 #include "ui_win32/ui_gate_win32.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
-// after windows.h, which it needs
-#include <commctrl.h>
+#include "win32_window_test_support.h"
 
 namespace ziv::test {
 namespace {
 
 using namespace std::chrono_literals;
 using TClock = std::chrono::steady_clock;
-
-class TRecordingBoxes : public TWin32Boxes {
-public:
-    void ShowMessage(const std::string&, const std::string& text) override {
-        Shown.push_back(text);
-    }
-    void ShowError(const std::string&, const std::string& text) override { Shown.push_back(text); }
-    std::vector<std::string> Shown;
-};
 
 // A message that plays in real time until the test lets it end, so that
 // the end of a session can come in the middle of it.

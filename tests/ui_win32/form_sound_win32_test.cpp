@@ -18,25 +18,10 @@
 #include "ui_win32/ui_gate_win32.h"
 #include "ui_win32/win32_text.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
-// after windows.h, which it needs
-#include <commctrl.h>
+#include "win32_window_test_support.h"
 
 namespace ziv::test {
 namespace {
-
-class TRecordingBoxes : public TWin32Boxes {
-public:
-    void ShowMessage(const std::string&, const std::string& text) override {
-        Shown.push_back(text);
-    }
-    void ShowError(const std::string&, const std::string& text) override { Shown.push_back(text); }
-    std::vector<std::string> Shown;
-};
 
 // The main window over the fake port and sound service, never shown.
 class FormSoundWin32 : public ::testing::Test {
@@ -84,12 +69,6 @@ std::wstring ClassOf(HWND w) {
     wchar_t name[64] = {};
     GetClassNameW(w, name, 64);
     return name;
-}
-
-std::wstring TextOf(HWND w) {
-    wchar_t text[128] = {};
-    GetWindowTextW(w, text, 128);
-    return text;
 }
 
 const wchar_t* ExpectedClass(TControlKind kind) {

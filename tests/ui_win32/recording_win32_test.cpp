@@ -19,31 +19,10 @@
 #include "ui_win32/ui_gate_win32.h"
 #include "ui_win32/win32_text.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
-// after windows.h, which it needs
-#include <commctrl.h>
+#include "win32_window_test_support.h"
 
 namespace ziv::test {
 namespace {
-
-class TQuietBoxes : public TWin32Boxes {
-public:
-    void ShowMessage(const std::string&, const std::string& text) override {
-        Shown.push_back(text);
-    }
-    void ShowError(const std::string&, const std::string& text) override { Shown.push_back(text); }
-    std::vector<std::string> Shown;
-};
-
-std::wstring TextOf(HWND w) {
-    wchar_t text[256] = {};
-    GetWindowTextW(w, text, 256);
-    return text;
-}
 
 // The main window with a real recorder, wired as the program wires them,
 // over the fake sound input; the settings file and the recordings live in
@@ -96,7 +75,7 @@ protected:
     TWin32UiGate gate{GetModuleHandleW(nullptr)};
     TVirtualUiThread thread;
     TFakeCommPlatform platform;
-    TQuietBoxes boxes;
+    TRecordingBoxes boxes;
     TWin32ErrorReport errors{boxes, "Zivsound"};
     TVaComm com{platform, gate, errors};
     TCommPort<TVaComm> port{com};
