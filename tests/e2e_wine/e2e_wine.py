@@ -3,13 +3,15 @@
 the X server, the sound server and the Wine session). Each check prints PASS
 or FAIL with what it measured; the exit status is 1 when any failed."""
 import argparse
+import array
 import os
 import subprocess
 import sys
 import time
+import wave
 
-from wine_station import (FILES_TITLE, MAIN_TITLE, Sink, Station, now_ns, screenshot,
-                          write_marked_message)
+from wine_station import (FILES_TITLE, MAIN_TITLE, RATE, Sink, Station, marked_tone, now_ns,
+                          play_into_sink, screenshot, write_marked_message, zero_crossing_hz)
 
 FIRST_RUN = ("[ZIV SOUND]\r\nMain={main}\r\nX=100\r\nY=100\r\nPort=0\r\nWave File1=\r\n"
              "Wave File2=\r\nWave File3=\r\nLabel1=1 ĮRAŠAS\r\nLabel2=2 ĮRAŠAS\r\n"
@@ -120,10 +122,10 @@ def send_station(work, build, name, body_s, whole_file=True):
     return st, length
 
 
-def watch_start_button(st, seconds):
-    _, children = st.show()
+def watch_start_button(st, seconds, title=MAIN_TITLE):
+    _, children = st.show(title)
     index = children.index(child_at(children, 99, 84))
-    return subprocess.Popen(["wine", st.inspector, "watch", MAIN_TITLE, str(index),
+    return subprocess.Popen(["wine", st.inspector, "watch", title, str(index),
                              str(int(seconds * 1000))], stdout=subprocess.PIPE, text=True)
 
 
@@ -237,6 +239,127 @@ def check_close_during_message(work, build, sink):
         st.kill()
 
 
+# The main window's title while it records has the recording's state after
+# its own.
+RECORDING_TITLE = MAIN_TITLE.lstrip("=")
+TONE_HZ, TONE_S, TONE_LEAD_S = 700.0, 1.2, 0.5
+
+
+def read_wav(path):
+    with wave.open(path, "rb") as w:
+        shape = (w.getnchannels(), w.getsampwidth(), w.getframerate())
+        frames = array.array("h", w.readframes(w.getnframes()))
+    return shape, frames
+
+
+def ini_value(path, key):
+    for line in open(path, "rb").read().decode("cp1257").split("\r\n"):
+        if line.startswith(key + "="):
+            return line[len(key) + 1:]
+    return None
+
+
+def check_record_and_send(work, build, sink):
+    """Ctrl+Shift+F1 records a tone heard in the sink (its monitor is the
+    default input) into message1.wav beside the settings file; nothing is
+    sent meanwhile; F1 and Ctrl+Enter then send the recording whole."""
+    st = Station(build, os.path.join(work, "record"))
+    # Slot 1's old message lies elsewhere: it stays, and the recording goes
+    # beside the settings file. Chosen during the recording, it is what a
+    # send that got through would play.
+    os.makedirs(os.path.join(st.dir, "old"), exist_ok=True)
+    old_path = os.path.join(st.dir, "old", "msg.wav")
+    write_marked_message(old_path, 0.5)
+    old_bytes = open(old_path, "rb").read()
+    open(st.ini, "wb").write(settings(st, Wave_File1=st.wine_path("old/msg.wav")))
+    target = os.path.join(st.dir, "message1.wav")
+    tone = marked_tone(TONE_S, TONE_HZ)
+    tone_s = len(tone) / RATE
+    try:
+        expect(st.start(), "the main window did not appear")
+        st.key("ctrl+shift+F1")
+        time.sleep(0.4)
+        window, children = st.show(RECORDING_TITLE)
+        expect(window is not None, "the main window is gone after Ctrl+Shift+F1")
+        caption = child_at(children, 58, 8)["text"]
+        expect(caption.startswith("●"), f"slot 1's button shows {caption!r} while recording")
+        expect("● Įrašoma 1 " in window["title"], f"the title is {window['title']!r}")
+        # A send during the recording keys nothing: the send button stays
+        # up and the sink hears nothing.
+        watch = watch_start_button(st, 2.5, RECORDING_TITLE)
+        time.sleep(0.4)
+        since = sink.mark()
+        st.key("ctrl+Return", RECORDING_TITLE)
+        time.sleep(1.0)
+        refused = sink.sounds(since)
+        states = {int(line.split()[1]) for line in watch.communicate()[0].splitlines() if line}
+        expect(not refused, f"{len(refused)} sounds after Ctrl+Enter while recording")
+        expect(states == {0}, f"the send button went through states {states} while recording")
+        player = play_into_sink(tone, TONE_LEAD_S, os.path.join(st.dir, "tone.raw"))
+        time.sleep(TONE_LEAD_S + 0.2)
+        # The level bar lights with the tone (a look takes a few tenths).
+        window, children = st.show(RECORDING_TITLE)
+        late = child_at(children, 58, 8)["text"]
+        expect(player.wait(timeout=10) == 0, "the tone could not be played")
+        expect(late.startswith("● 0:0") and late != caption,
+               f"the recording's time went from {caption!r} to {late!r}")
+        level = window["title"].split("● Įrašoma ")[-1]
+        expect("▮" in level, f"no level shown for the tone: {window['title']!r}")
+        time.sleep(0.3)
+        st.key("ctrl+shift+F1", RECORDING_TITLE)
+        time.sleep(0.5)
+
+        # Saved at once, not at the program's end.
+        expect(os.path.exists(target), f"no {target} after the recording")
+        value = ini_value(st.ini, "Wave File1") or ""
+        expect(value.replace("\\", "/") == st.wine_path("message1.wav"),
+               f"the settings name {value!r} for slot 1")
+        saved = open(st.ini, "rb").read()
+        expect(saved == settings(st, Wave_File1=value), f"settings saved as {saved!r}")
+        expect(open(old_path, "rb").read() == old_bytes, "the old message changed")
+        shape, frames = read_wav(target)
+        expect(shape == (1, 2, 48000), f"(channels, bytes, rate) {shape}")
+        loud = [i for i, x in enumerate(frames) if abs(x) >= 0.05 * 32768]
+        expect(loud, "the recording is silent")
+        lead_ms = loud[0] * 1000 / RATE
+        # Near its zero crossings a tone is quiet for a sample or two; a
+        # longer quiet is a hole in the capture.
+        hole_ms = max(b - a for a, b in zip(loud, loud[1:])) * 1000 / RATE
+        heard_s = (loud[-1] + 1 - loud[0]) / RATE
+        body = frames[loud[0] + round(0.15 * RATE):loud[0] + round((tone_s - 0.15) * RATE)]
+        hz = zero_crossing_hz(body)
+        expect(45 <= lead_ms <= 61, f"{lead_ms:.1f} ms of silence before the tone")
+        expect(abs(heard_s - tone_s) < 0.005, f"{heard_s:.4f} s of the {tone_s:.4f} s tone kept")
+        expect(hole_ms < 1, f"a {hole_ms:.1f} ms hole in the recorded tone")
+        expect(abs(hz - TONE_HZ) < 3, f"the recorded tone is {hz:.1f} Hz")
+        window, children = st.show()
+        expect(window is not None and child_at(children, 58, 8)["text"] == "1 ĮRAŠAS",
+               "the title or slot 1's label did not come back after the recording")
+
+        st.key("F1")
+        time.sleep(0.3)
+        since = sink.mark()
+        st.key("ctrl+Return")
+        time.sleep(len(frames) / RATE + 0.8)
+        sounds = sink.sounds(since)
+        expect(len(sounds) == 1, f"{len(sounds)} sounds for one send of the recording")
+        sent = sounds[0]
+        sent_hz = zero_crossing_hz(
+            sink.samples_of(sent)[round(0.15 * RATE):round((tone_s - 0.15) * RATE)])
+        expect(sent.whole, "the recording was sent clipped (a marker is missing)")
+        expect(abs(sent.seconds - tone_s) < 0.005,
+               f"sent {sent.seconds:.4f} s of the {tone_s:.4f} s tone")
+        expect(abs(sent_hz - TONE_HZ) < 3, f"the sent tone is {sent_hz:.1f} Hz")
+        code, _ = close_and_wait(st)
+        expect(code == 0, f"exit code {code}")
+        expect(open(st.ini, "rb").read() == saved, "the settings changed at the exit")
+        return (f"caption {caption!r}, title '… {level}' during the tone, Ctrl+Enter refused; "
+                f"{lead_ms:.1f} ms lead, {heard_s:.3f} s "
+                f"at {hz:.1f} Hz kept; sent whole, {sent.seconds:.3f} s at {sent_hz:.1f} Hz")
+    finally:
+        st.kill()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
@@ -250,7 +373,8 @@ def main():
               ("SendWhole", lambda: check_send(args.work, args.build, sink)),
               ("LoopAndEscape", lambda: check_loop(args.work, args.build, sink)),
               ("CloseDuringMessage", lambda: check_close_during_message(args.work, args.build,
-                                                                        sink))]
+                                                                        sink)),
+              ("RecordAndSend", lambda: check_record_and_send(args.work, args.build, sink))]
     passed = failed = 0
     for name, check in checks:
         if args.only and args.only not in name:

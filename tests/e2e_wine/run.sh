@@ -63,12 +63,13 @@ export DISPLAY
 
 # A null sink with norewinds=1 (with rewinds its monitor loses the first
 # milliseconds of a new stream) and a keep-alive stream that keeps its clock
-# running steadily between messages.
+# running steadily between messages. Its monitor is the program's sound
+# input: a tone played into the sink is what the recorder hears.
 pulse=$work/pulse
 mkdir -p "$pulse/run" "$pulse/config"
 chmod 700 "$pulse/run"
 printf '%s\n' "load-module module-null-sink sink_name=ziv_e2e rate=48000 channels=2 norewinds=1" \
-  "set-default-sink ziv_e2e" \
+  "set-default-sink ziv_e2e" "set-default-source ziv_e2e.monitor" \
   "load-module module-native-protocol-unix auth-anonymous=1 socket=$pulse/native" >"$pulse/server.pa"
 echo "autospawn = no" >"$pulse/client.conf"
 export PULSE_SERVER=unix:$pulse/native PULSE_CLIENTCONFIG=$pulse/client.conf

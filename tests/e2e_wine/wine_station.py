@@ -23,19 +23,43 @@ def now_ns():
     return time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW)
 
 
-def write_marked_message(path, body_s):
-    """A 2 kHz start marker, a 1 kHz body and a 3 kHz end marker: a sound is
-    heard whole when both markers are found at its ends."""
+def marked_tone(body_s, body_hz=BODY_HZ):
+    """A 2 kHz start marker, the body's tone and a 3 kHz end marker, 16-bit
+    mono: a sound is heard whole when both markers are found at its ends."""
     frames = array.array("h")
-    for hz, seconds in ((START_HZ, MARKER_S), (BODY_HZ, body_s), (END_HZ, MARKER_S)):
+    for hz, seconds in ((START_HZ, MARKER_S), (body_hz, body_s), (END_HZ, MARKER_S)):
         for i in range(round(seconds * RATE)):
             frames.append(round(16384 * math.sin(2 * math.pi * hz * i / RATE)))
+    return frames
+
+
+def write_marked_message(path, body_s):
+    """A marked message with a 1 kHz body."""
+    frames = marked_tone(body_s)
     with wave.open(path, "wb") as w:
         w.setnchannels(1)
         w.setsampwidth(2)
         w.setframerate(RATE)
         w.writeframes(frames.tobytes())
     return len(frames) / RATE
+
+
+def play_into_sink(frames, lead_s, path, sink="ziv_e2e"):
+    """Starts playing 16-bit mono frames after lead_s of silence into the
+    sink, as a microphone would hear them there (path keeps the raw sound);
+    the process ends once they have been played."""
+    with open(path, "wb") as f:
+        f.write(bytes(2 * round(lead_s * RATE)) + frames.tobytes())
+    with open(path, "rb") as f:
+        return subprocess.Popen(["pacat", "--playback", "--raw", "-d", sink, "--format=s16le",
+                                 f"--rate={RATE}", "--channels=1", "--latency-msec=20",
+                                 "--client-name=microphone"], stdin=f)
+
+
+def zero_crossing_hz(samples, rate=RATE):
+    """The frequency of a steady tone from its sign changes."""
+    crossings = sum(1 for a, b in zip(samples, samples[1:]) if (a < 0) != (b < 0))
+    return crossings / 2 / (len(samples) / rate)
 
 
 def power_at(samples, hz):
@@ -54,8 +78,10 @@ def dominant(samples, hz):
 
 
 class Sound:
-    def __init__(self, start_ns, end_ns, whole):
+    def __init__(self, start_ns, end_ns, whole, span=None):
         self.start_ns, self.end_ns, self.whole = start_ns, end_ns, whole
+        # Its first and one past its last sample in the sink's recording.
+        self.span = span
 
     @property
     def seconds(self):
@@ -124,8 +150,13 @@ class Sink:
                 i += 1
             whole = (last - start > 2 * window and dominant(samples[start:start + window], START_HZ)
                      and dominant(samples[last + 1 - window:last + 1], END_HZ))
-            found.append(Sound(self._time_of(since + start), self._time_of(since + last + 1), whole))
+            found.append(Sound(self._time_of(since + start), self._time_of(since + last + 1), whole,
+                               (since + start, since + last + 1)))
         return found
+
+    def samples_of(self, sound):
+        with self.lock:
+            return self.samples[sound.span[0]:sound.span[1]]
 
 
 class Station:
@@ -191,7 +222,10 @@ class Station:
         return window, children
 
     def xwindow(self, title=MAIN_TITLE):
-        out = subprocess.run(["xdotool", "search", "--name", "^" + title.lstrip("=") + "$"],
+        # "=text" is the whole title; anything else is its start here (the
+        # main window's title grows while a message is recorded).
+        pattern = "^" + title.lstrip("=") + ("$" if title.startswith("=") else "")
+        out = subprocess.run(["xdotool", "search", "--name", pattern],
                              capture_output=True, text=True).stdout.split()
         return out[-1] if out else None
 
