@@ -64,7 +64,7 @@ void TMessageRecorder::RecordKey(int n) {
     if (!status_.Recording) {
         Start(n);
     } else if (n == status_.Slot) {
-        Finish(true);
+        Finish();
     } else {
         beep_.MessageBeep(TBeep::RefusalType);
     }
@@ -72,7 +72,7 @@ void TMessageRecorder::RecordKey(int n) {
 
 void TMessageRecorder::StopRecording() {
     if (status_.Recording)
-        Finish(true);
+        Finish();
 }
 
 void TMessageRecorder::Start(int n) {
@@ -124,7 +124,7 @@ void TMessageRecorder::Poll() {
     }
     const auto most = static_cast<std::size_t>(rate_) * MaxSeconds;
     if (ticks_ * PollInterval >= MaxSeconds * 1000 || samples_.size() >= most) {
-        Finish(true);
+        Finish();
         return;
     }
     Publish();
@@ -151,7 +151,7 @@ void TMessageRecorder::Fail(const std::string& why, const std::string& shown) {
     Publish();
 }
 
-void TMessageRecorder::Finish(bool keep) {
+void TMessageRecorder::Finish() {
     const int n = status_.Slot;
     std::string error;
     if (!capture_.Take(&samples_, &error)) {
@@ -159,11 +159,6 @@ void TMessageRecorder::Finish(bool keep) {
         return;
     }
     EndRecording();
-    if (!keep) {
-        samples_.clear();
-        Publish();
-        return;
-    }
     samples_.resize(std::min(samples_.size(), static_cast<std::size_t>(rate_) * MaxSeconds));
     if (SoundAboveThresholdMs(samples_, rate_) < kMinSoundMs) {
         Fail(MessageName(n) + " not recorded: less than " + std::to_string(kMinSoundMs) +

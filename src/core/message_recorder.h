@@ -82,8 +82,8 @@ public:
 private:
     void Start(int n);
     void Poll();
-    // Ends the capture; keeps the recording when `keep` and it is good.
-    void Finish(bool keep);
+    // Ends the capture and keeps the recording if it is good.
+    void Finish();
     void Fail(const std::string& why, const std::string& shown);
     void EndRecording();
     void Publish();
