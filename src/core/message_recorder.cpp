@@ -1,6 +1,7 @@
 #include "core/message_recorder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -53,9 +54,13 @@ std::string TMessageRecorder::TargetPath(int n) const {
     const std::string folder = home_.RecordingFolder();
     const std::string own = home_.SlotPath(n);
     // The operator's own file for the slot is re-recorded where it is; a
-    // file elsewhere (a shared collection, another station's) is left alone.
-    if (!own.empty() && !FileNamePart(Comparable(own)).empty() &&
-        Comparable(DirectoryPart(Comparable(own))) == Comparable(folder))
+    // file elsewhere (a shared collection, another station's) is left
+    // alone, and so is one that is no WAV file by its name (the settings
+    // file itself, picked by mistake, must never become a recording).
+    std::string extension = ExtensionOf(Comparable(own));
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".wav" && Comparable(DirectoryPart(Comparable(own))) == Comparable(folder))
         return own;
     return JoinPath(folder, "message" + std::to_string(n) + ".wav");
 }

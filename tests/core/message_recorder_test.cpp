@@ -181,6 +181,10 @@ TEST_F(Recorder, ARecordingThatDidNotEndWellKeepsTheOldFileByteForByte) {
     EXPECT_EQ(recorder.TargetPath(1), own);
     slots.SetPath(2, "/elsewhere/b.wav");
     EXPECT_EQ(recorder.TargetPath(2), Path("message2.wav"));
+    slots.SetPath(2, Path("ZIVSound.ini"));
+    EXPECT_EQ(recorder.TargetPath(2), Path("message2.wav"));
+    slots.SetPath(2, Path("CQ.WAV"));
+    EXPECT_EQ(recorder.TargetPath(2), Path("CQ.WAV"));
 
     struct Case {
         const char* what;
