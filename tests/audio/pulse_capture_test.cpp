@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <numbers>
 #include <string>
 #include <thread>
@@ -19,9 +18,6 @@
 
 #include "audio/private_pulse_server.h"
 #include "audio/sound_capture_pulse.h"
-#include "core/keyer_fixture.h"
-#include "core/message_recorder.h"
-#include "core/recorded_sound.h"
 
 namespace ziv::test {
 namespace {
@@ -290,84 +286,6 @@ TEST_F(PulseCapture, InputOrServerGoingMidCaptureEndsIt) {
     const auto stopping = Clock::now();
     capture.Stop();
     EXPECT_LT(MsSince(stopping), 1000);
-}
-
-// The recorder with the real capture, on the virtual user-interface
-// thread moved on in step with real time.
-class PulseCaptureRecorder : public KeyerFixture {
-protected:
-    class THome : public TRecordingHome {
-    public:
-        explicit THome(const TMessageSlots& slots) : slots_(slots) {}
-        std::string RecordingFolder() const override { return Folder; }
-        std::string SlotPath(int n) const override { return slots_.Path(n); }
-        void AssignRecording(int n, const std::string& path) override {
-            Assigned.push_back(std::to_string(n) + ":" + path);
-        }
-        std::string Folder;
-        std::vector<std::string> Assigned;
-
-    private:
-        const TMessageSlots& slots_;
-    };
-
-    void SetUp() override {
-        StartServer(server);
-        home.Folder = server.Dir() + "/settings";
-        std::filesystem::create_directories(home.Folder);
-        keyer.SetRecorder(&recorder);
-    }
-
-    void Live(int ms) {
-        for (int t = 0; t < ms; t += TMessageRecorder::PollInterval) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(TMessageRecorder::PollInterval));
-            ui.Advance(TMessageRecorder::PollInterval);
-        }
-    }
-
-    TPrivatePulseServer server;
-    TPulseSoundCapture capture;
-    THome home{slots};
-    TMessageRecorder recorder{keyer, capture, ui, beep, home};
-};
-
-TEST_F(PulseCaptureRecorder, RecordsAMessageWithItsLeadingSilenceCut) {
-    keyer.FormKeyDown(VK_F1, ssCtrl | ssShift);
-    ASSERT_TRUE(recorder.Recording()) << recorder.Status().Error;
-    Live(1500);
-    {
-        // paplay takes a moment to start: the second of tone counts from
-        // when the recorder hears it.
-        const TTonePlayer tone(server.Dir(), 4);
-        for (int t = 0; t < 2000 && recorder.Status().LevelDbfs < -12; t += 100)
-            Live(100);
-        ASSERT_GT(recorder.Status().LevelDbfs, -12) << "the tone never came";
-        Live(1000);
-        keyer.FormKeyDown(VK_F1, ssCtrl | ssShift);
-    }
-    EXPECT_FALSE(recorder.Recording());
-    EXPECT_EQ(recorder.Status().Error, "");
-    EXPECT_EQ(beep.Count(), 0);
-    const std::string path = home.Folder + "/message1.wav";
-    EXPECT_EQ(home.Assigned, std::vector<std::string>{"1:" + path});
-
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
-    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    EXPECT_EQ(info.channels, 1);
-    EXPECT_EQ(info.samplerate, 48000);
-    Samples samples(static_cast<std::size_t>(info.frames));
-    sf_readf_short(file, samples.data(), info.frames);
-    sf_close(file);
-
-    const TToneHeard heard = HearTone(samples);
-    EXPECT_LE(heard.first, 48u * 60) << "the silence before the tone is kept";
-    EXPECT_NEAR(heard.hertz, kToneHz, kToneHz * 0.02);
-    EXPECT_NEAR(heard.peak, kToneLevel, 0.1);
-    // The second of tone, and at most the tail kept after it.
-    EXPECT_GT(heard.last - heard.first, 48u * 900);
-    EXPECT_LE(samples.size() - heard.last, 48u * (kTailKeptMs + 20));
 }
 
 }  // namespace
