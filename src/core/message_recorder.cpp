@@ -201,12 +201,14 @@ std::string RecordingCaption(int seconds) {
 std::string RecordingStatusText(const TRecordingStatus& status) {
     if (!status.Recording)
         return status.Error;
-    // Ten steps over 60 dB: a voice at a sane level fills half to most of it.
+    // Ten steps over 60 dB: a voice at a sane level fills half to most of
+    // it. Squares and the dot are in every Windows system font, so the
+    // title shows them without a fallback font.
     constexpr int kSteps = 10;
     const int lit = std::clamp(static_cast<int>((status.LevelDbfs + 60.0) / 6.0 + 0.5), 0, kSteps);
     std::string bar;
     for (int i = 0; i < kSteps; ++i)
-        bar += i < lit ? "▮" : "▯";
+        bar += i < lit ? "■" : "□";
     return kRecordingText + std::to_string(status.Slot) + " " +
            RecordingCaption(status.Seconds).substr(std::strlen("● ")) + " " + bar;
 }

@@ -86,7 +86,7 @@ TEST_F(Recorder, RecordsAnEmptySlotTrimmedAndSendsItAfterwards) {
     EXPECT_GT(shown.back().LevelDbfs, -13.0);
     const std::string text = RecordingStatusText(shown.back());
     EXPECT_NE(text.find("Įrašoma 3 0:01"), std::string::npos) << text;
-    EXPECT_NE(text.find("▮"), std::string::npos) << text;
+    EXPECT_NE(text.find("■"), std::string::npos) << text;
     Record(600, 0);
     EXPECT_EQ(keyer.BtnPlay3.Caption(), "● 0:02");
     Key(VK_F3, kRecord);

@@ -165,7 +165,7 @@ TRecordingTimes RecordSlot1(TEndToEnd& run, TStation& station, const std::string
     const std::string shown = title.substr(std::min(title.find(kRecordingSlot1), title.size()));
     EXPECT_EQ(shown.rfind(std::string(kRecordingSlot1) + "0:0", 0), 0u) << title;
     EXPECT_EQ(shown.find("0:00"), std::string::npos) << "the time stands still: " << title;
-    EXPECT_EQ(Count(shown, "▮") + Count(shown, "▯"), 10) << "no level bar: " << title;
+    EXPECT_EQ(Count(shown, "■") + Count(shown, "□"), 10) << "no level bar: " << title;
     station.Key(stopKeys);
     EXPECT_TRUE(WaitForTitle(station, kRecordingSlot1, false, 3000))
         << "still recording; the title: " << station.Title();

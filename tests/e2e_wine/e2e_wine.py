@@ -304,7 +304,7 @@ def check_record_and_send(work, build, sink):
         expect(late.startswith("● 0:0") and late != caption,
                f"the recording's time went from {caption!r} to {late!r}")
         level = window["title"].split("● Įrašoma ")[-1]
-        expect("▮" in level, f"no level shown for the tone: {window['title']!r}")
+        expect("■" in level, f"no level shown for the tone: {window['title']!r}")
         time.sleep(0.3)
         st.key("ctrl+shift+F1", RECORDING_TITLE)
         time.sleep(0.5)
