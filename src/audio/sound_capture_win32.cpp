@@ -10,11 +10,7 @@
 
 #include "audio/wav_file_win32.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // libstdc++ defines it already
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 // Needs windows.h first; WIN32_LEAN_AND_MEAN leaves it out.
 #include <mmsystem.h>
 

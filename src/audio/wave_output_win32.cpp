@@ -6,11 +6,7 @@
 #include <utility>
 #include <vector>
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // libstdc++ defines it already
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 // Needs windows.h first; not part of it under WIN32_LEAN_AND_MEAN.
 #include <mmsystem.h>
 

@@ -12,11 +12,7 @@ constexpr TCommHandle kNoHandle = INVALID_HANDLE_VALUE;
 }  // namespace
 }  // namespace ziv
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 // The platform's method has this name; the system call is CreateFileA.
 #undef CreateFile
 

@@ -1,10 +1,6 @@
 #include "serial/critical_section.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 #include <new>
 

@@ -11,11 +11,7 @@ constexpr std::uint32_t kForever = INFINITE;
 }  // namespace
 }  // namespace ziv
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 namespace ziv {
 

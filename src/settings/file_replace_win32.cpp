@@ -9,11 +9,7 @@
 #include "settings/ansi_path_win32.h"
 #include "settings/file_replace.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 namespace ziv {
 

@@ -9,11 +9,7 @@
 #include "settings/settings_system.h"
 #include "settings/station_settings.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 namespace ziv {
 

@@ -27,6 +27,7 @@ TFormSound::TFormSound(TKeyer& keyer, TFormPort& port, TLMDIniCtrl& ini,
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      TKeyerStationHomes(keyer, messageSlots),
       keyer_(keyer),
       port_(port),
       ini_(ini),

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "core/keyer.h"
+#include "core/keyer_station_homes.h"
 #include "core/message_slots.h"
-#include "settings/station_homes.h"
 
 class QComboBox;
 class QDialog;
@@ -48,7 +48,7 @@ struct TFilesWindowLink {
 // key before the focused control and hands it to the keyer unconsumed.
 //
 // It is also the home of the station settings during the run.
-class TFormSound : public QWidget, public TStationHomes {
+class TFormSound : public QWidget, public TKeyerStationHomes {
 public:
     static constexpr int LaidOutClientWidth = 285;
     static constexpr int ClientHeight = 117;
@@ -111,26 +111,16 @@ public:
     TModelRadioButton* rbRTS() const { return rbRTS_; }
     TModelRadioButton* rbDTR() const { return rbDTR_; }
 
-    // --- TStationHomes ---
+    // --- TStationHomes: what lives in this window ---
     int Left() const override { return pos().x(); }
     void SetLeft(int value) override;
     int Top() const override { return pos().y(); }
     void SetTop(int value) override;
     std::string PortText() const override;
     void SetPortText(const std::string& value) override;
-    std::string SlotPath(int n) const override { return slots_.Path(n); }
-    void SetSlotPath(int n, const std::string& value) override { slots_.SetPath(n, value); }
     std::string LabelText(int n) const override;
     void SetLabelText(int n, const std::string& value) override;
     void SetPlayCaption(int n, const std::string& value) override;
-    bool RTSChecked() const override { return keyer_.rbRTS.Checked(); }
-    void SetRTSChecked(bool value) override { keyer_.rbRTS.SetChecked(value); }
-    bool DTRChecked() const override { return keyer_.rbDTR.Checked(); }
-    void SetDTRChecked(bool value) override { keyer_.rbDTR.SetChecked(value); }
-    bool NormChecked() const override { return keyer_.rbNorm.Checked(); }
-    void SetNormChecked(bool value) override { keyer_.rbNorm.SetChecked(value); }
-    bool InvChecked() const override { return keyer_.rbInv.Checked(); }
-    void SetInvChecked(bool value) override { keyer_.rbInv.SetChecked(value); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

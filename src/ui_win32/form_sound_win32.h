@@ -9,8 +9,8 @@
 
 #include "core/form_port.h"
 #include "core/keyer.h"
+#include "core/keyer_station_homes.h"
 #include "core/message_slots.h"
-#include "settings/station_homes.h"
 #include "ui_win32/win32_handles.h"
 
 namespace ziv {
@@ -34,7 +34,7 @@ struct TWin32FilesLink {
 // updates the control, so the keyer alone decides every state. Keys reach
 // the keyer before the focused control (PreviewKey, from the message
 // loop) and go on unconsumed. It is also the home of the station settings.
-class TFormSoundWin32 : public TStationHomes {
+class TFormSoundWin32 : public TKeyerStationHomes {
 public:
     static constexpr int ClientHeight = 117;  // at 96 DPI
     static constexpr int NarrowWidth = 165;   // outer widths at 96 DPI
@@ -89,26 +89,16 @@ public:
     HWND Control(const char* name) const;
     const std::string& Title() const { return title_; }
 
-    // --- TStationHomes ---
+    // --- TStationHomes: what lives in this window ---
     int Left() const override;
     void SetLeft(int value) override;
     int Top() const override;
     void SetTop(int value) override;
     std::string PortText() const override;
     void SetPortText(const std::string& value) override;
-    std::string SlotPath(int n) const override { return slots_.Path(n); }
-    void SetSlotPath(int n, const std::string& value) override { slots_.SetPath(n, value); }
     std::string LabelText(int n) const override;
     void SetLabelText(int n, const std::string& value) override;
     void SetPlayCaption(int n, const std::string& value) override;
-    bool RTSChecked() const override { return keyer_.rbRTS.Checked(); }
-    void SetRTSChecked(bool value) override { keyer_.rbRTS.SetChecked(value); }
-    bool DTRChecked() const override { return keyer_.rbDTR.Checked(); }
-    void SetDTRChecked(bool value) override { keyer_.rbDTR.SetChecked(value); }
-    bool NormChecked() const override { return keyer_.rbNorm.Checked(); }
-    void SetNormChecked(bool value) override { keyer_.rbNorm.SetChecked(value); }
-    bool InvChecked() const override { return keyer_.rbInv.Checked(); }
-    void SetInvChecked(bool value) override { keyer_.rbInv.SetChecked(value); }
 
 private:
     static std::intptr_t __stdcall WindowProc(HWND window, unsigned message, std::uintptr_t wParam,

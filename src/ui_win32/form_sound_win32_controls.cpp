@@ -11,11 +11,7 @@
 #include "ui_win32/ui_gate_win32.h"
 #include "ui_win32/win32_text.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 // after windows.h, which it needs
 #include <commctrl.h>
 
@@ -112,7 +108,8 @@ LRESULT CALLBACK TrackBarProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 TFormSoundWin32::TFormSoundWin32(HINSTANCE instance, TKeyer& keyer, TFormPort& port,
                                  TLMDIniCtrl& ini, TMessageSlots& messageSlots, TWin32Boxes& boxes,
                                  TWin32ErrorReport& errors, TWin32UiGate* gate, std::string title)
-    : instance_(instance),
+    : TKeyerStationHomes(keyer, messageSlots),
+      instance_(instance),
       keyer_(keyer),
       port_(port),
       ini_(ini),

@@ -4,11 +4,7 @@
 #include "ui_win32/form_sound_win32.h"
 #include "ui_win32/ui_gate_win32.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 namespace ziv {
 

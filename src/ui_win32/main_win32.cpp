@@ -7,11 +7,7 @@
 #include "ui_win32/program_win32.h"
 #include "ui_win32/win32_text.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 // after windows.h, which it needs
 #include <commctrl.h>
 

@@ -1,10 +1,6 @@
 #include "ui_win32/no_focus_button_win32.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 // after windows.h, which it needs
 #include <commctrl.h>
 

@@ -19,11 +19,7 @@
 #include <thread>
 #include <vector>
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // libstdc++ defines it already
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 #include "audio/sound_service_win32.h"
 

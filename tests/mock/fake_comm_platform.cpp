@@ -3,11 +3,7 @@
 #include <stdexcept>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 // The fake's method and the project's constant of these names are meant below.
 #undef CreateFile
 #undef INVALID_HANDLE_VALUE

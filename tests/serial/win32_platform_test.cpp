@@ -13,11 +13,7 @@
 #include "serial/critical_section.h"
 #include "serial/sync_objects.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 // The platform's method of this name is meant below.
 #undef CreateFile
 

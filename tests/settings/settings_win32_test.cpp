@@ -16,11 +16,7 @@
 #include "settings/station_settings.h"
 #include "settings_test_support.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 // The Windows side of the settings, run for real under Wine.
 

@@ -8,11 +8,7 @@
 #include "base/held_work.h"
 #include "ui_win32/ui_gate_win32.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 namespace ziv::test {
 namespace {

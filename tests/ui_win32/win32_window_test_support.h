@@ -8,11 +8,7 @@
 
 #include "ui_win32/boxes_win32.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 // after windows.h, which it needs
 #include <commctrl.h>
 

@@ -5,11 +5,7 @@
 #include "base/path_shortening.h"
 #include "ui_win32/files/folder_reader.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 namespace ziv::files_win32 {
 

@@ -6,11 +6,7 @@
 #include "ui_win32/files/files_browser.h"
 #include "ui_win32/files/form_failai_win32.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 // The rows below the browser: the slots' file names, "Įvesti" and the
 // button labels, and closing the window.

@@ -10,11 +10,7 @@
 #include "ui_win32/files/files_browser.h"
 #include "ui_win32/files/files_controls.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX  // the C++ library may have defined it
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/windows_api.h"
 
 namespace ziv {
 

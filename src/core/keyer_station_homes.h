@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include "core/keyer.h"
+#include "core/message_slots.h"
+#include "settings/station_homes.h"
+
+namespace ziv {
+
+// The station settings' homes that are the same in every main window: the
+// message slots and the keyer's line and polarity buttons. The window
+// adds what lives in its own controls (position, port text, labels).
+class TKeyerStationHomes : public TStationHomes {
+public:
+    TKeyerStationHomes(TKeyer& keyer, TMessageSlots& messageSlots)
+        : homeKeyer_(keyer), homeSlots_(messageSlots) {}
+
+    std::string SlotPath(int n) const override { return homeSlots_.Path(n); }
+    void SetSlotPath(int n, const std::string& value) override { homeSlots_.SetPath(n, value); }
+    bool RTSChecked() const override { return homeKeyer_.rbRTS.Checked(); }
+    void SetRTSChecked(bool value) override { homeKeyer_.rbRTS.SetChecked(value); }
+    bool DTRChecked() const override { return homeKeyer_.rbDTR.Checked(); }
+    void SetDTRChecked(bool value) override { homeKeyer_.rbDTR.SetChecked(value); }
+    bool NormChecked() const override { return homeKeyer_.rbNorm.Checked(); }
+    void SetNormChecked(bool value) override { homeKeyer_.rbNorm.SetChecked(value); }
+    bool InvChecked() const override { return homeKeyer_.rbInv.Checked(); }
+    void SetInvChecked(bool value) override { homeKeyer_.rbInv.SetChecked(value); }
+
+private:
+    TKeyer& homeKeyer_;
+    TMessageSlots& homeSlots_;
+};
+
+}  // namespace ziv
