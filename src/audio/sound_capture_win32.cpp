@@ -40,10 +40,7 @@ std::string WaveInErrorText(MMRESULT code) {
     char text[MAXERRORLENGTH] = {};
     if (waveInGetErrorTextA(code, text, sizeof text) != MMSYSERR_NOERROR || text[0] == '\0')
         return "wave input error " + std::to_string(code);
-    std::string result = text;
-    while (!result.empty() && (result.back() == '.' || result.back() == ' '))
-        result.pop_back();
-    return result;
+    return win32::WithoutFullStop(text);
 }
 
 // One capture, from the open to the close: shared by the capture thread

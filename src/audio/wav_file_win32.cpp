@@ -9,7 +9,6 @@
 #include <mmsystem.h>
 
 namespace ziv::win32 {
-namespace {
 
 std::string WithoutFullStop(std::string text) {
     while (!text.empty() &&
@@ -17,6 +16,8 @@ std::string WithoutFullStop(std::string text) {
         text.pop_back();
     return text;
 }
+
+namespace {
 
 // Closes a file handle when leaving the scope.
 class THandleCloser {

@@ -33,6 +33,10 @@ std::vector<unsigned char> ExtensibleFormat(const std::vector<unsigned char>& fo
 // format the output refuses.
 std::string DescribeFormat(const TWaveFile& wave);
 
+// A system's message text without its trailing full stop and line end, to
+// stand inside a line of ours.
+std::string WithoutFullStop(std::string text);
+
 // The text Windows has for a system error code, without a trailing full stop.
 std::string SystemErrorText(unsigned long code);
 

@@ -29,10 +29,7 @@ std::string WaveOutErrorText(MMRESULT code) {
     char text[MAXERRORLENGTH] = {};
     if (waveOutGetErrorTextA(code, text, sizeof text) != MMSYSERR_NOERROR || text[0] == '\0')
         return "wave output error " + std::to_string(code);
-    std::string result = text;
-    while (!result.empty() && (result.back() == '.' || result.back() == ' '))
-        result.pop_back();
-    return result;
+    return win32::WithoutFullStop(text);
 }
 
 class TWaveOutputImpl final : public TWaveOutput {

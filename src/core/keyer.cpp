@@ -60,13 +60,17 @@ void TKeyer::WritePttLine(bool transmit) {
         COM.SetDTR(!transmit);
 }
 
+void TKeyer::RaiseSendControls() {
+    BtnStart.SetDown(false);
+    BtnTimer.SetEnabled(true);
+    TrackBar1.SetPosition(savedPause_);
+}
+
 void TKeyer::TXOn() {
     // Nothing is keyed while the microphone records: the operator would
     // be on the air with the room, not with a message.
     if (recorder_ != nullptr && recorder_->Recording()) {
-        BtnStart.SetDown(false);
-        BtnTimer.SetEnabled(true);
-        TrackBar1.SetPosition(savedPause_);
+        RaiseSendControls();
         if (loopFlag_)
             BtnStopClick();
         Refuse();
@@ -77,9 +81,7 @@ void TKeyer::TXOn() {
     // the output ready here also lets the message start right on the
     // second tick of the key-up delay.
     if (!WavePlayer.WaveName().empty() && !WavePlayer.Prepare()) {
-        BtnStart.SetDown(false);
-        BtnTimer.SetEnabled(true);
-        TrackBar1.SetPosition(savedPause_);
+        RaiseSendControls();
         FailSend();
         return;
     }

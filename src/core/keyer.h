@@ -115,6 +115,8 @@ private:
     void LoopStartKey();
     void Refuse() { beep_.MessageBeep(TBeep::RefusalType); }
     void FailSend();
+    // A send that does not go out: the send button up and the pause shown.
+    void RaiseSendControls();
     // Writes the PTT line for transmit (true) or idle (false) by the
     // line/polarity table; the line that is not chosen keeps its level.
     void WritePttLine(bool transmit);

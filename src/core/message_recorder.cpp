@@ -44,10 +44,8 @@ TMessageRecorder::~TMessageRecorder() {
     keyer_.SetRecorder(nullptr);
     // A recording still running when the program ends is dropped: the old
     // message stays, as after any recording that did not end well.
-    if (status_.Recording) {
-        capture_.Stop();
-        keyer_.PlayButton(status_.Slot).SetCaption(savedCaption_);
-    }
+    if (status_.Recording)
+        EndRecording();
 }
 
 std::string TMessageRecorder::TargetPath(int n) const {
@@ -57,10 +55,11 @@ std::string TMessageRecorder::TargetPath(int n) const {
     // file elsewhere (a shared collection, another station's) is left
     // alone, and so is one that is no WAV file by its name (the settings
     // file itself, picked by mistake, must never become a recording).
-    std::string extension = ExtensionOf(Comparable(own));
+    const std::string comparable = Comparable(own);
+    std::string extension = ExtensionOf(comparable);
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".wav" && Comparable(DirectoryPart(Comparable(own))) == Comparable(folder))
+    if (extension == ".wav" && Comparable(DirectoryPart(comparable)) == Comparable(folder))
         return own;
     return JoinPath(folder, "message" + std::to_string(n) + ".wav");
 }
@@ -88,7 +87,7 @@ void TMessageRecorder::Start(int n) {
     quietTicks_ = 0;
     std::string error;
     if (!capture_.Start(&error)) {
-        Fail("cannot record " + MessageName(n) + ": " + error, kCannotRecordText + error);
+        FailInput(error);
         return;
     }
     rate_ = capture_.SampleRate();
@@ -109,8 +108,7 @@ void TMessageRecorder::Poll() {
     const std::size_t got = samples_.size() - before;
     status_.LevelDbfs = PeakDbfs(samples_.data() + before, got);
     if (!ok) {
-        Fail("cannot record " + MessageName(status_.Slot) + ": " + error,
-             kCannotRecordText + error);
+        FailInput(error);
         return;
     }
     // A server that froze or an input that went away without a word
@@ -118,8 +116,7 @@ void TMessageRecorder::Poll() {
     quietTicks_ = got == 0 ? quietTicks_ + 1 : 0;
     const int allowedMs = samples_.empty() ? FirstSamplesMs : StallMs;
     if (quietTicks_ * PollInterval >= allowedMs) {
-        const std::string why = "the sound input delivers nothing";
-        Fail("cannot record " + MessageName(status_.Slot) + ": " + why, kCannotRecordText + why);
+        FailInput("the sound input delivers nothing");
         return;
     }
     const int seconds = ticks_ * PollInterval / 1000;
@@ -127,8 +124,7 @@ void TMessageRecorder::Poll() {
         status_.Seconds = seconds;
         keyer_.PlayButton(status_.Slot).SetCaption(RecordingCaption(seconds));
     }
-    const auto most = static_cast<std::size_t>(rate_) * MaxSeconds;
-    if (ticks_ * PollInterval >= MaxSeconds * 1000 || samples_.size() >= most) {
+    if (ticks_ * PollInterval >= MaxSeconds * 1000 || samples_.size() >= MaxSamples()) {
         Finish();
         return;
     }
@@ -156,15 +152,19 @@ void TMessageRecorder::Fail(const std::string& why, const std::string& shown) {
     Publish();
 }
 
+void TMessageRecorder::FailInput(const std::string& why) {
+    Fail("cannot record " + MessageName(status_.Slot) + ": " + why, kCannotRecordText + why);
+}
+
 void TMessageRecorder::Finish() {
     const int n = status_.Slot;
     std::string error;
     if (!capture_.Take(&samples_, &error)) {
-        Fail("cannot record " + MessageName(n) + ": " + error, kCannotRecordText + error);
+        FailInput(error);
         return;
     }
     EndRecording();
-    samples_.resize(std::min(samples_.size(), static_cast<std::size_t>(rate_) * MaxSeconds));
+    samples_.resize(std::min(samples_.size(), MaxSamples()));
     if (SoundAboveThresholdMs(samples_, rate_) < kMinSoundMs) {
         Fail(MessageName(n) + " not recorded: less than " + std::to_string(kMinSoundMs) +
                  " ms of sound above " + std::to_string(static_cast<int>(kSilenceThresholdDbfs)) +

@@ -85,6 +85,9 @@ private:
     // Ends the capture and keeps the recording if it is good.
     void Finish();
     void Fail(const std::string& why, const std::string& shown);
+    // The sound input would not start or stopped delivering.
+    void FailInput(const std::string& why);
+    std::size_t MaxSamples() const { return static_cast<std::size_t>(rate_) * MaxSeconds; }
     void EndRecording();
     void Publish();
 

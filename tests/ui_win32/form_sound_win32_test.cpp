@@ -24,45 +24,15 @@ namespace ziv::test {
 namespace {
 
 // The main window over the fake port and sound service, never shown.
-class FormSoundWin32 : public ::testing::Test {
+class FormSoundWin32 : public ::testing::Test, protected TWin32FormRig {
 protected:
     void SetUp() override {
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-        InitCommonControlsEx(&controls);
         for (int n = 1; n <= 3; ++n) {
             slots.SetPath(n, "msg" + std::to_string(n) + ".wav");
             sound.SetLength(slots.Path(n), 100);
         }
-        form = std::make_unique<TFormSoundWin32>(GetModuleHandleW(nullptr), keyer, port, ini, slots,
-                                                 boxes, errors, &gate, "Zivsound");
-        gate.SetDispatcher([this](MSG& msg) { form->Dispatch(msg); });
+        CreateForm();
     }
-
-    // A key pressed in `control`, with Ctrl held or not.
-    void Press(HWND control, WPARAM vk, bool ctrl = false) {
-        BYTE state[256] = {};
-        state[VK_CONTROL] = ctrl ? 0x80 : 0;
-        SetKeyboardState(state);
-        PostMessageW(control, WM_KEYDOWN, vk, 1);
-        gate.PumpPending();
-        state[VK_CONTROL] = 0;
-        SetKeyboardState(state);
-    }
-
-    TWin32UiGate gate{GetModuleHandleW(nullptr)};
-    TVirtualUiThread thread;
-    TFakeCommPlatform platform;
-    TRecordingBoxes boxes;
-    TWin32ErrorReport errors{boxes, "Zivsound"};
-    TVaComm com{platform, gate, errors};
-    TCommPort<TVaComm> port{com};
-    TFakeSoundService sound{thread};
-    TSRWavePlayer player{sound};
-    TCountingBeep beep;
-    TMessageSlots slots;
-    TKeyer keyer{com, player, gate, beep, slots};
-    TLMDIniCtrl ini;
-    std::unique_ptr<TFormSoundWin32> form;
 };
 
 std::wstring ClassOf(HWND w) {

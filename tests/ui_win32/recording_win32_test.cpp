@@ -27,19 +27,15 @@ namespace {
 // The main window with a real recorder, wired as the program wires them,
 // over the fake sound input; the settings file and the recordings live in
 // a folder of the test's own.
-class RecordingWin32 : public ::testing::Test {
+class RecordingWin32 : public ::testing::Test, protected TWin32FormRig {
 protected:
     void SetUp() override {
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-        InitCommonControlsEx(&controls);
         char temp[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, temp);
         folder = std::string(temp) + "ziv-recording-" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(folder.c_str(), nullptr);
         ConfigureStationIni(ini, folder + "\\ZIVSound.ini");
-        form = std::make_unique<TFormSoundWin32>(GetModuleHandleW(nullptr), keyer, port, ini, slots,
-                                                 boxes, errors, &gate, "Zivsound");
-        gate.SetDispatcher([this](MSG& msg) { form->Dispatch(msg); });
+        CreateForm();
         home = std::make_unique<TStationRecordingHome>(ini, *form);
         recorder = std::make_unique<TMessageRecorder>(keyer, capture, gate, beep, *home);
         recorder->OnStatus = [this](const TRecordingStatus& s) { form->ShowRecordingStatus(s); };
@@ -53,40 +49,13 @@ protected:
         RemoveDirectoryA(folder.c_str());
     }
 
-    // A key pressed in `control` with the modifiers held, as the keyboard
-    // state tells them.
-    void Press(HWND control, WPARAM vk, bool ctrl, bool shift) {
-        BYTE state[256] = {};
-        state[VK_CONTROL] = ctrl ? 0x80 : 0;
-        state[VK_SHIFT] = shift ? 0x80 : 0;
-        SetKeyboardState(state);
-        PostMessageW(control, WM_KEYDOWN, vk, 1);
-        gate.PumpPending();
-        state[VK_CONTROL] = 0;
-        state[VK_SHIFT] = 0;
-        SetKeyboardState(state);
-    }
     std::wstring Title() const { return TextOf(form->Window()); }
     std::wstring StatusTitle() const {
         return L"Zivsound \u2014 " + WideFromUtf8(RecordingStatusText(recorder->Status()));
     }
 
     std::string folder;
-    TWin32UiGate gate{GetModuleHandleW(nullptr)};
-    TVirtualUiThread thread;
-    TFakeCommPlatform platform;
-    TRecordingBoxes boxes;
-    TWin32ErrorReport errors{boxes, "Zivsound"};
-    TVaComm com{platform, gate, errors};
-    TCommPort<TVaComm> port{com};
-    TFakeSoundService sound{thread};
-    TSRWavePlayer player{sound};
-    TCountingBeep beep;
-    TMessageSlots slots;
-    TKeyer keyer{com, player, gate, beep, slots};
-    TLMDIniCtrl ini;
     TFakeSoundCapture capture;
-    std::unique_ptr<TFormSoundWin32> form;
     std::unique_ptr<TStationRecordingHome> home;
     std::unique_ptr<TMessageRecorder> recorder;
 };
