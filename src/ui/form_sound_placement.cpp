@@ -95,7 +95,13 @@ void TFormSound::CorrectFirstPlacement() {
     // the operator's own moves are never undone.
     if (placed_ || !requestedPos_ || !isVisible())
         return;
-    if (frameGeometry().size() == geometry().size())
+    // Framed: the frame holds the client area and is larger. While the
+    // window manager reparents the window, Qt can briefly report a frame
+    // narrower than the client area (the new width against the old frame);
+    // judged framed then, the window would be taken as placed where the
+    // manager had not yet put it.
+    const QRect frame = frameGeometry();
+    if (frame == geometry() || !frame.contains(geometry()))
         return;  // not framed yet, or no window manager
     placed_ = true;
     const QPoint corner = FrameTarget();
