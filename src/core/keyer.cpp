@@ -69,7 +69,7 @@ void TKeyer::RaiseSendControls() {
 void TKeyer::TXOn() {
     // Nothing is keyed while the microphone records: the operator would
     // be on the air with the room, not with a message.
-    if (recorder_ != nullptr && recorder_->Recording()) {
+    if (RecordingNow()) {
         RaiseSendControls();
         if (loopFlag_)
             BtnStopClick();
@@ -157,7 +157,7 @@ void TKeyer::PlayKey(int n) {
 }
 
 bool TKeyer::RefusedForRecording() {
-    if (recorder_ == nullptr || !recorder_->Recording())
+    if (!RecordingNow())
         return false;
     Refuse();
     return true;
@@ -168,7 +168,7 @@ void TKeyer::RecordKey(int n) {
         PlayKey(n);
         return;
     }
-    if (recorder_->Recording()) {
+    if (RecordingNow()) {
         // The slot that records stops; another one is refused. The choice
         // stays with the slot that records.
         recorder_->RecordKey(n);
@@ -279,7 +279,7 @@ void TKeyer::FormKeyDown(std::uint16_t key, TShiftState shift) {
         LoopStartKey();
     if (key == VK_ESCAPE) {
         BtnStopClick();
-        if (recorder_ != nullptr && recorder_->Recording())
+        if (recorder_ != nullptr)
             recorder_->StopRecording();
     }
     if (key == VK_RETURN && (shift & ssCtrl) != 0)

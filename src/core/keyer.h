@@ -109,6 +109,7 @@ private:
     void PlayClick(int n);
     void PlayKey(int n);
     void RecordKey(int n);
+    bool RecordingNow() const { return recorder_ != nullptr && recorder_->Recording(); }
     // True, after the beep, when a recording forbids keying now.
     bool RefusedForRecording();
     void SendOnceKey();

@@ -30,6 +30,12 @@ std::string MessageName(int n) {
     return "message " + std::to_string(n);
 }
 
+// "m:ss"
+std::string MinutesSeconds(int seconds) {
+    const int rest = seconds % 60;
+    return std::to_string(seconds / 60) + ":" + (rest < 10 ? "0" : "") + std::to_string(rest);
+}
+
 }  // namespace
 
 TMessageRecorder::TMessageRecorder(TKeyer& keyer, TSoundCapture& capture, TTimerFactory& timers,
@@ -193,9 +199,7 @@ void TMessageRecorder::Publish() {
 }
 
 std::string RecordingCaption(int seconds) {
-    const int minutes = seconds / 60;
-    const int rest = seconds % 60;
-    return "● " + std::to_string(minutes) + ":" + (rest < 10 ? "0" : "") + std::to_string(rest);
+    return "● " + MinutesSeconds(seconds);
 }
 
 std::string RecordingStatusText(const TRecordingStatus& status) {
@@ -209,8 +213,8 @@ std::string RecordingStatusText(const TRecordingStatus& status) {
     std::string bar;
     for (int i = 0; i < kSteps; ++i)
         bar += i < lit ? "■" : "□";
-    return kRecordingText + std::to_string(status.Slot) + " " +
-           RecordingCaption(status.Seconds).substr(std::strlen("● ")) + " " + bar;
+    return kRecordingText + std::to_string(status.Slot) + " " + MinutesSeconds(status.Seconds) +
+           " " + bar;
 }
 
 }  // namespace ziv

@@ -10,6 +10,11 @@ namespace {
 
 constexpr int kBlockMs = 10;
 constexpr double kFullScale = 32768.0;
+// The threshold's amplitude, squared: compared with each block's mean square.
+const double kThresholdPower = [] {
+    const double amplitude = kFullScale * std::pow(10.0, kSilenceThresholdDbfs / 20.0);
+    return amplitude * amplitude;
+}();
 
 std::size_t BlockLength(int rate) {
     const std::size_t length = static_cast<std::size_t>(rate) * kBlockMs / 1000;
@@ -24,8 +29,7 @@ bool Loud(const std::int16_t* samples, std::size_t count) {
     double sum = 0;
     for (std::size_t i = 0; i < count; ++i)
         sum += static_cast<double>(samples[i]) * samples[i];
-    const double threshold = kFullScale * std::pow(10.0, kSilenceThresholdDbfs / 20.0);
-    return count > 0 && sum / static_cast<double>(count) >= threshold * threshold;
+    return count > 0 && sum / static_cast<double>(count) >= kThresholdPower;
 }
 
 // Calls loud(begin, end) for each whole or last partial block.
