@@ -93,6 +93,7 @@ std::vector<THeardSound> TSinkRecording::Sounds() {
         THeardSound sound;
         sound.firstNs = timeOf(first);
         sound.lastNs = timeOf(last);
+        sound.seconds = double(last - first) / rate_;
         sound.longestGapMs = 1000.0 * double(longestGap) / rate_;
         if (last + 1 - first >= 2 * window) {
             sound.startMarker = Dominant(&samples[first], window, TMarkedMessage::kStartHz, rate_);

@@ -19,8 +19,12 @@ struct THeardSound {
     bool startMarker = false;  // the first 40 ms are the 2 kHz marker
     bool endMarker = false;    // the last 40 ms are the 3 kHz marker
     double hertz = 0;          // zero crossings over the middle (past the markers)
+    // From the first audible sample to the last, counted in samples at the
+    // sink's rate: exact, where the two times carry the jitter of the
+    // moments their chunks were read (a few ms on a loaded machine).
+    double seconds = 0;
 
-    double Seconds() const { return double(lastNs - firstNs) / 1e9; }
+    double Seconds() const { return seconds; }
 };
 
 // Records the private sound server's null sink from construction on.
