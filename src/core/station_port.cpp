@@ -17,8 +17,11 @@ void FollowPolarity(TKeyer& keyer, TFormPort& port) {
 bool OpenWithIdleLevel(TKeyer& keyer, TFormPort& port) {
     try {
         FollowPolarity(keyer, port);
+        // The idle levels are the unkey levels. Asked of the closed port
+        // first, they are the levels it opens with, so that a line idling
+        // high is never dropped (keyed) on the way.
+        keyer.TXOff();
         port.Open();
-        // The idle levels are the unkey levels.
         keyer.TXOff();
         return true;
     } catch (...) {

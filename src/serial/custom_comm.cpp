@@ -127,6 +127,8 @@ void TVaCustomComm::Close() {
 
     FPlatform.CloseHandle(FHandle);
     FHandle = INVALID_HANDLE_VALUE;
+    FDtrHigh = false;
+    FRtsHigh = false;
 
     if (FOnClose && !ComponentState().Contains(csDestroying))
         FOnClose(this);
@@ -160,6 +162,12 @@ void TVaCustomComm::UpdateDCB() {
     if (FDTREnable && FFlowControl != fcDtrDsr)
         flags |= DTR_CONTROL_ENABLE << DCB_fDtrControlShift;
     if (FRTSEnable && FFlowControl != fcRtsCts)
+        flags |= RTS_CONTROL_ENABLE << DCB_fRtsControlShift;
+    // A line held high stays high through the new settings, unless the
+    // flow control drives it.
+    if (FDtrHigh && (flags & DCB_fDtrControlMask) == 0)
+        flags |= DTR_CONTROL_ENABLE << DCB_fDtrControlShift;
+    if (FRtsHigh && (flags & DCB_fRtsControlMask) == 0)
         flags |= RTS_CONTROL_ENABLE << DCB_fRtsControlShift;
     for (int o = coContinueOnXOff; o <= coDsrSensitivity; ++o) {
         const auto option = static_cast<TVaCommOption>(o);
@@ -232,10 +240,12 @@ void TVaCustomComm::SetHangUpOnClose(bool value) {
 }
 
 void TVaCustomComm::SetRTS(bool value) {
+    FRtsHigh = value;
     EscapeComm(value ? SETRTS : CLRRTS);
 }
 
 void TVaCustomComm::SetDTR(bool value) {
+    FDtrHigh = value;
     EscapeComm(value ? SETDTR : CLRDTR);
 }
 

@@ -178,6 +178,12 @@ private:
     bool FDTREnable = true;
     bool FHangUpOnClose = true;
     bool FRTSEnable = true;
+    // The level last asked of each line. One asked high before the port
+    // opens goes into the first line settings written: those drop every
+    // line whose control is off, and an Inverted PTT would be keyed from
+    // the open until its idle level came. A new open starts from both low.
+    bool FDtrHigh = false;
+    bool FRtsHigh = false;
 
     TNotifyEvent FOnOpen, FOnClose, FOnEvent, FOnCts, FOnDsr, FOnRing, FOnRlsd, FOnTxEmpty,
         FOnBreak;

@@ -55,6 +55,23 @@ TEST_F(CommComponent, OpenAndCloseWithTheKeyersSettings) {
     EXPECT_EQ(closes, 1);
 }
 
+// An Inverted PTT idles high: the settings written at open must not drop
+// it, and a later open starts from both lines low again.
+TEST_F(CommComponent, LineAskedHighOfAClosedPortOpensHighUntilClosed) {
+    com.SetDTR(true);
+    EXPECT_TRUE(TakeCalls().empty());
+    com.Open();
+    EXPECT_EQ(platform.DeviceDCB.Flags, 0x311u);
+    com.SetDTR(false);
+    com.SetRTS(true);
+    com.SetBaudrate(br9600);
+    EXPECT_EQ(platform.DeviceDCB.Flags, 0x1301u);
+    com.Close();
+    com.SetBaudrate(br1200);
+    com.Open();
+    EXPECT_EQ(platform.DeviceDCB.Flags, 0x301u);
+}
+
 TEST_F(CommComponent, FailedOpenOfTheDevice) {
     platform.FailWith["CreateFile"] = ERROR_FILE_NOT_FOUND;
     EXPECT_EQ(CommErrorOf([&] { com.Open(); }), "Invalid port number (COM3)");
