@@ -15,6 +15,8 @@ set(CMAKE_CXX_COMPILER ${ZIV_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${ZIV_MINGW_TRIPLET}-windres)
 set(CMAKE_AR ${ZIV_MINGW_TRIPLET}-gcc-ar-posix CACHE FILEPATH "")
 set(CMAKE_RANLIB ${ZIV_MINGW_TRIPLET}-gcc-ranlib-posix CACHE FILEPATH "")
+# The package strips the executable with the target's own tool.
+set(CMAKE_STRIP ${ZIV_MINGW_TRIPLET}-strip CACHE FILEPATH "")
 
 # Headers and libraries come from the MinGW sysroot only; programs (pkg-config,
 # code generators) from the build machine.
