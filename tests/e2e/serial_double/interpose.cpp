@@ -1,0 +1,297 @@
+// The preload library: regular files named in ZIV_SERIAL_DOUBLE_DEVICES act
+// as Linux serial ports. A descriptor is a served device when its file is one
+// of them (st_dev, st_ino), however it came: opened here, or opened by Wine's
+// server and handed over by SCM_RIGHTS to the process that does the tty calls.
+// Only the process that opened a device opens and closes it.
+//
+// The fortified inline open() and poll() would collide with these.
+#undef _FORTIFY_SOURCE
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "device_state.h"
+
+#define ZIV_EXPORT extern "C" __attribute__((visibility("default")))
+
+using ziv::e2e::TDevice;
+
+namespace {
+
+constexpr int kMaxFds = 16384;
+
+// The opens made in this process; a forked child's copy is not its own.
+struct TOpen {
+    pid_t pid;
+    long modemCalls;
+    long eioAfter;  // modem-line calls before the adapter is pulled, or -1
+};
+TOpen g_opens[kMaxFds];
+
+int Fail(int error) {
+    errno = error;
+    return -1;
+}
+
+template <typename F>
+F Next(const char* name) {
+    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+
+int SysFstatAt(int dirfd, const char* path, struct stat* st, int flags) {
+    return static_cast<int>(::syscall(SYS_newfstatat, dirfd, path, st, flags));
+}
+
+// The served device whose file `st` describes, or empty.
+std::string DeviceOf(const struct stat& st) {
+    const char* list = std::getenv("ZIV_SERIAL_DOUBLE_DEVICES");
+    while (list && *list) {
+        const char* end = std::strchr(list, ':');
+        const std::string path(list, end ? static_cast<std::size_t>(end - list) : std::strlen(list));
+        struct stat device{};
+        if (!path.empty() && SysFstatAt(AT_FDCWD, path.c_str(), &device, 0) == 0 &&
+            device.st_dev == st.st_dev && device.st_ino == st.st_ino && S_ISREG(st.st_mode))
+            return path;
+        list = end ? end + 1 : nullptr;
+    }
+    return {};
+}
+
+std::string DeviceOf(int fd) {
+    struct stat st{};
+    if (fd < 0 || !std::getenv("ZIV_SERIAL_DOUBLE_DEVICES") ||
+        SysFstatAt(fd, "", &st, AT_EMPTY_PATH) != 0)
+        return {};
+    return DeviceOf(st);
+}
+
+TOpen* OwnOpen(int fd) {
+    return fd >= 0 && fd < kMaxFds && g_opens[fd].pid == ::getpid() ? &g_opens[fd] : nullptr;
+}
+
+// A served file is a tty: Wine's server takes a character device on which
+// tcgetattr() works for a serial port, and ntdll a tty major for one.
+int AsCharDevice(int result, struct stat* st) {
+    if (result == 0 && !DeviceOf(*st).empty()) {
+        st->st_mode = (st->st_mode & 07777) | S_IFCHR;
+        st->st_rdev = makedev(4, 64);
+        st->st_size = 0;
+    }
+    return result;
+}
+
+int OpenDevice(int fd) {
+    const std::string device = fd >= 0 && fd < kMaxFds ? DeviceOf(fd) : std::string();
+    if (device.empty())
+        return fd;
+    const char* eio = std::getenv("ZIV_SERIAL_DOUBLE_EIO_AFTER");
+    TDevice d(device.c_str());
+    if (const int error = d.Open(::getpid()); error != 0) {
+        ::syscall(SYS_close, fd);
+        return Fail(error);
+    }
+    g_opens[fd] = TOpen{::getpid(), 0, eio && *eio ? std::atol(eio) : -1};
+    if (g_opens[fd].eioAfter == 0) {
+        d.r.hungUp = true;
+        d.Commit();
+        d.Log("hangup", ::getpid());
+    }
+    return fd;
+}
+
+int OpenAt(int dirfd, const char* path, int flags, va_list ap) {
+    const bool takesMode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
+    const mode_t mode = takesMode ? va_arg(ap, mode_t) : 0;
+    const int fd = static_cast<int>(::syscall(SYS_openat, dirfd, path, flags, mode));
+    if (fd >= 0 && fd < kMaxFds)
+        g_opens[fd] = TOpen{};
+    return fd < 0 || (flags & O_PATH) ? fd : OpenDevice(fd);
+}
+
+// Runs `op` on the locked record of a served device; EIO once hung up.
+template <typename F>
+int OnDevice(const std::string& device, F op) {
+    TDevice d(device.c_str());
+    return d.r.hungUp ? Fail(EIO) : op(d);
+}
+
+int ModemIoctl(int fd, TDevice& d, unsigned long request, int* bits) {
+    if (!bits)
+        return Fail(EFAULT);
+    if (request == TIOCMGET)
+        *bits = (d.r.rts ? TIOCM_RTS : 0) | (d.r.dtr ? TIOCM_DTR : 0) | TIOCM_CAR | TIOCM_DSR |
+                TIOCM_CTS;
+    else if (request == TIOCMSET)
+        d.Lines(*bits & TIOCM_RTS, *bits & TIOCM_DTR);
+    else if (request == TIOCMBIS)
+        d.Lines(d.r.rts || (*bits & TIOCM_RTS), d.r.dtr || (*bits & TIOCM_DTR));
+    else
+        d.Lines(d.r.rts && !(*bits & TIOCM_RTS), d.r.dtr && !(*bits & TIOCM_DTR));
+    if (TOpen* own = OwnOpen(fd); own && own->eioAfter >= 0 && ++own->modemCalls >= own->eioAfter) {
+        d.r.hungUp = true;
+        d.Commit();
+        d.Log("hangup", ::getpid());
+    }
+    return 0;
+}
+
+int DeviceIoctl(int fd, TDevice& d, unsigned long request, void* arg) {
+    switch (request) {
+        case TIOCMGET:
+        case TIOCMSET:
+        case TIOCMBIS:
+        case TIOCMBIC:
+            return ModemIoctl(fd, d, request, static_cast<int*>(arg));
+        case TIOCEXCL:
+        case TIOCNXCL:
+            d.r.exclusive = request == TIOCEXCL;
+            d.Commit();
+            return 0;
+        case FIONREAD:
+        case TIOCOUTQ:
+            *static_cast<int*>(arg) = 0;
+            return 0;
+        case TCFLSH:
+            return 0;
+        default:
+            return Fail(ENOTTY);
+    }
+}
+
+bool OwnHungUp(int fd) {
+    if (!OwnOpen(fd))
+        return false;
+    const std::string device = DeviceOf(fd);
+    return !device.empty() && TDevice(device.c_str(), true).r.hungUp;
+}
+
+// A hung-up tty reports the hang-up to poll() whatever was asked. Apart
+// from poll() itself, where GCC takes glibc's write-only array as unread.
+__attribute__((noinline)) int PollDevices(pollfd* fds, nfds_t count, int timeout) {
+    static const auto next = Next<int (*)(pollfd*, nfds_t, int)>("poll");
+    bool any = false;
+    for (nfds_t i = 0; i < count && !any; ++i)
+        any = OwnHungUp(fds[i].fd);
+    const int n = next(fds, count, any ? 0 : timeout);
+    if (!any || n < 0)
+        return n;
+    int ready = 0;
+    for (nfds_t i = 0; i < count; ++i) {
+        if (OwnHungUp(fds[i].fd))
+            fds[i].revents = POLLHUP | POLLERR;
+        ready += fds[i].revents != 0;
+    }
+    return ready;
+}
+
+// The kernel closes the files of a process that exits; a killed one is
+// left to ReapDeadOwners().
+__attribute__((destructor)) void CloseAtExit() {
+    for (int fd = 0; fd < kMaxFds; ++fd)
+        if (OwnOpen(fd))
+            ::close(fd);
+}
+
+}  // namespace
+
+ZIV_EXPORT int open(const char* path, int flags, ...) {
+    va_list ap;
+    va_start(ap, flags);
+    const int fd = OpenAt(AT_FDCWD, path, flags, ap);
+    va_end(ap);
+    return fd;
+}
+
+ZIV_EXPORT int close(int fd) {
+    const TOpen* own = OwnOpen(fd);
+    const std::string device = own ? DeviceOf(fd) : std::string();
+    if (fd >= 0 && fd < kMaxFds)
+        g_opens[fd] = TOpen{};
+    const int result = static_cast<int>(::syscall(SYS_close, fd));
+    // After the file, as the kernel drops flock()s before the tty's release.
+    if (!device.empty()) {
+        const int error = errno;
+        TDevice(device.c_str()).Close(::getpid());
+        errno = error;
+    }
+    return result;
+}
+
+ZIV_EXPORT int ioctl(int fd, unsigned long request, ...) {
+    va_list ap;
+    va_start(ap, request);
+    void* arg = va_arg(ap, void*);
+    va_end(ap);
+    const std::string device = request == FIONBIO || request == FIOCLEX ? "" : DeviceOf(fd);
+    if (device.empty())
+        return static_cast<int>(::syscall(SYS_ioctl, fd, request, arg));
+    return OnDevice(device, [&](TDevice& d) { return DeviceIoctl(fd, d, request, arg); });
+}
+
+ZIV_EXPORT int tcgetattr(int fd, termios* t) {
+    static const auto next = Next<decltype(&tcgetattr)>("tcgetattr");
+    const std::string device = DeviceOf(fd);
+    if (device.empty())
+        return next(fd, t);
+    return OnDevice(device, [&](TDevice& d) {
+        *t = d.r.tio;
+        return 0;
+    });
+}
+
+ZIV_EXPORT int tcsetattr(int fd, int actions, const termios* t) {
+    static const auto next = Next<decltype(&tcsetattr)>("tcsetattr");
+    const std::string device = DeviceOf(fd);
+    if (device.empty())
+        return next(fd, actions, t);
+    return OnDevice(device, [&](TDevice& d) {
+        d.SetTermios(*t);
+        return 0;
+    });
+}
+
+ZIV_EXPORT int tcflush(int fd, int queue) {
+    static const auto next = Next<decltype(&tcflush)>("tcflush");
+    const std::string device = DeviceOf(fd);
+    return device.empty() ? next(fd, queue) : OnDevice(device, [](TDevice&) { return 0; });
+}
+
+// glibc's isatty() asks its own tcgetattr, which is not interposed.
+ZIV_EXPORT int isatty(int fd) {
+    static const auto next = Next<decltype(&isatty)>("isatty");
+    const std::string device = DeviceOf(fd);
+    return device.empty() ? next(fd) : OnDevice(device, [](TDevice&) { return 1; }) == 1;
+}
+
+ZIV_EXPORT int poll(pollfd* fds, nfds_t count, int timeout) {
+    return PollDevices(fds, count, timeout);
+}
+
+// What Wine's server and ntdll ask of a file.
+ZIV_EXPORT int fstat(int fd, struct stat* st) {
+    return AsCharDevice(SysFstatAt(fd, "", st, AT_EMPTY_PATH), st);
+}
+
+ZIV_EXPORT int stat(const char* path, struct stat* st) {
+    return AsCharDevice(SysFstatAt(AT_FDCWD, path, st, 0), st);
+}
+
+ZIV_EXPORT int lstat(const char* path, struct stat* st) {
+    return AsCharDevice(SysFstatAt(AT_FDCWD, path, st, AT_SYMLINK_NOFOLLOW), st);
+}
+
+ZIV_EXPORT int fstatat(int dirfd, const char* path, struct stat* st, int flags) {
+    return AsCharDevice(SysFstatAt(dirfd, path, st, flags), st);
+}
