@@ -164,19 +164,20 @@ TEST_F(PulseCapture, RecordsTheToneThatPlays) {
     // The first samples come within a few fragments, then in real time.
     Samples samples;
     const auto started = Clock::now();
-    while (samples.empty() && MsSince(started) < 1000) {
+    while (samples.empty() && MsSince(started) < 5000) {
         std::this_thread::sleep_for(10ms);
         ASSERT_TRUE(capture.Take(&samples, &error)) << error;
     }
-    EXPECT_LT(MsSince(started), 200);
+    EXPECT_LT(MsSince(started), 1000);
     ASSERT_FALSE(samples.empty()) << "nothing recorded";
     const std::size_t early = samples.size();
     const auto flowing = Clock::now();
     ASSERT_TRUE(TakeFor(1500, &samples, &error)) << error;
     const double ms = MsSince(flowing);
-    // About the samples of the time, give or take a few fragments.
+    // About the samples of the time, give or take what a busy machine
+    // leaves waiting in the fragments.
     const double expected = ms * 48;
-    EXPECT_NEAR(static_cast<double>(samples.size() - early), expected, 48 * 80.0);
+    EXPECT_NEAR(static_cast<double>(samples.size() - early), expected, 48 * 400.0);
 
     const TToneHeard heard = HearTone(samples);
     EXPECT_NEAR(heard.hertz, kToneHz, kToneHz * 0.02);
@@ -206,7 +207,7 @@ TEST_F(PulseCapture, NoServerOrNoSourceFailsAtStart) {
     error.clear();
     started = Clock::now();
     EXPECT_FALSE(capture.Start(&error));
-    EXPECT_LT(MsSince(started), 2500);
+    EXPECT_LT(MsSince(started), 10000);
     EXPECT_GT(MsSince(started), 1500);
     EXPECT_EQ(error, "the sound server does not answer");
     server.Resume();
