@@ -14,7 +14,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIV_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-# The settings reader and the sound-file opening under libFuzzer for a
+# The settings reader under libFuzzer for a
 # bounded time (ZIV_FUZZ_SECONDS per target; 0 skips).
 fuzz_seconds=${ZIV_FUZZ_SECONDS:-60}
 if [ "$fuzz_seconds" -gt 0 ]; then

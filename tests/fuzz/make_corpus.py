@@ -6,9 +6,7 @@ free of anyone's recordings. Run it again after changing a seed; the output
 is the same on every run.
 """
 
-import math
 import pathlib
-import struct
 
 HERE = pathlib.Path(__file__).resolve().parent
 
@@ -36,38 +34,8 @@ SETTINGS = {
 }
 
 
-def wav(fmt_tag, channels, rate, bits, data, extra_chunks=b"", data_size=None):
-    block = channels * bits // 8
-    fmt = struct.pack("<HHIIHH", fmt_tag, channels, rate, rate * block, block, bits)
-    if fmt_tag != 1:
-        fmt += struct.pack("<H", 0)  # every format but integer PCM carries an extension size
-    if data_size is None:
-        data_size = len(data)
-    body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt + extra_chunks
-    body += b"data" + struct.pack("<I", data_size) + data
-    return b"RIFF" + struct.pack("<I", len(body)) + body
-
-
-def tone(n, scale):
-    return [math.sin(2 * math.pi * 440 * i / 8000) * scale for i in range(n)]
-
-
-SOUND = {
-    "pcm16_mono.wav": wav(
-        1, 1, 8000, 16, b"".join(struct.pack("<h", round(v)) for v in tone(100, 20000))),
-    "pcm8_mono.wav": wav(1, 1, 8000, 8, bytes(128 + round(v) for v in tone(120, 100))),
-    "float_mono.wav": wav(
-        3, 1, 8000, 32, b"".join(struct.pack("<f", v) for v in tone(50, 0.5)),
-        extra_chunks=b"fact" + struct.pack("<II", 4, 50)),
-    "pcm16_stereo.wav": wav(
-        1, 2, 11025, 16, b"".join(struct.pack("<hh", round(v), -round(v)) for v in tone(60, 9000))),
-    "header_only.wav": wav(1, 1, 8000, 16, b""),
-    "truncated.wav": wav(1, 1, 8000, 16, b"\x01\x02" * 20, data_size=4000),
-}
-
-
 def main():
-    for folder, files in (("settings", SETTINGS), ("sound", SOUND)):
+    for folder, files in (("settings", SETTINGS),):
         out = HERE / "corpus" / folder
         out.mkdir(parents=True, exist_ok=True)
         for name, content in files.items():
