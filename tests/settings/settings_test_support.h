@@ -3,8 +3,6 @@
 // What the settings tests share: a scratch directory, whole-file bytes and
 // the text of an expected error.
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -90,12 +88,6 @@ inline int EntryCount(const std::string& dir) {
         ++count;
     }
     return count;
-}
-
-// The permission bits (POSIX tests).
-inline unsigned ModeOf(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 // The text of the exception E that call() throws; "no error" when it

@@ -1,0 +1,361 @@
+#include <filesystem>
+#include <string>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "fake_station_homes.h"
+#include "settings/ini_ctrl.h"
+#include "settings/ini_file.h"
+#include "settings/settings_path.h"
+#include "settings/settings_system.h"
+#include "settings/station_settings.h"
+#include "settings_test_support.h"
+
+#ifdef _WIN32
+#include "base/windows_api.h"
+#include "settings/ansi_path_win32.h"
+#else
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#endif
+
+// The system's part of the settings, one contract for both systems: the
+// POSIX files in the Linux tests, the Win32 ones under Wine.
+
+namespace ziv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::EntryCount;
+using test::ErrorText;
+using test::FakeStationHomes;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+#ifdef _WIN32
+constexpr char kExeName[] = "/settings_tests.exe";
+const TEnvironment kUser{{"APPDATA", "C:\\Users\\op\\AppData\\Roaming"}};
+const std::string kUserFile = "C:/Users/op/AppData/Roaming/ZIVSound/ZIVSound.ini";
+// Names match without regard to case; a network folder is a folder.
+const std::pair<TEnvironment, std::string> kUserPlaces[] = {
+    {{{"AppData", "c:/x/"}}, "c:/x/ZIVSound/ZIVSound.ini"},
+    {{{"APPDATA", "\\\\server\\home"}}, "//server/home/ZIVSound/ZIVSound.ini"},
+};
+const TEnvironment kNoUserPlace[] = {
+    {}, {{"APPDATA", ""}}, {{"APPDATA", "Roaming"}}, {{"APPDATA", "C:Roaming"}}};
+const std::string kNoUserPlaceError =
+    "cannot tell where the settings go: APPDATA is not set to the user's folder";
+
+void SetVariable(const char* name, const char* value) {
+    SetEnvironmentVariableA(name, value);
+}
+
+// Wine's drive Z: is the Unix root, and /proc takes no new files, not even
+// from root: a folder such as Program Files, where a copy's settings go to
+// the user's folder.
+struct TPerUserCopy {
+    explicit TPerUserCopy(const TempDir&) {}
+    const std::string exe = "Z:/proc/ZIVSound.exe";
+    const std::string prefix;
+};
+#else
+constexpr char kExeName[] = "/settings_tests";
+const TEnvironment kUser{{"HOME", "/home/op"}, {"XDG_CONFIG_HOME", "/home/op/cfg"}};
+const std::string kUserFile = "/home/op/cfg/ZIVSound/ZIVSound.ini";
+// An empty or relative XDG_CONFIG_HOME is not a place.
+const std::pair<TEnvironment, std::string> kUserPlaces[] = {
+    {{{"HOME", "/home/op/"}}, "/home/op/.config/ZIVSound/ZIVSound.ini"},
+    {{{"HOME", "/root"}, {"XDG_CONFIG_HOME", ""}}, "/root/.config/ZIVSound/ZIVSound.ini"},
+    {{{"HOME", "/root"}, {"XDG_CONFIG_HOME", "cfg"}}, "/root/.config/ZIVSound/ZIVSound.ini"},
+    {{{"XDG_CONFIG_HOME", "/etc/op"}}, "/etc/op/ZIVSound/ZIVSound.ini"},
+};
+const TEnvironment kNoUserPlace[] = {
+    {}, {{"HOME", ""}}, {{"HOME", "op"}}, {{"HOME", ""}, {"XDG_CONFIG_HOME", "cfg"}}};
+const std::string kNoUserPlaceError =
+    "cannot tell where the settings go: neither XDG_CONFIG_HOME nor HOME is set to the user's "
+    "folder";
+
+void SetVariable(const char* name, const char* value) {
+    ::setenv(name, value, 1);
+}
+
+// An installed copy, its bin folder writable as it is for root.
+struct TPerUserCopy {
+    explicit TPerUserCopy(const TempDir& root) : prefix(root / "usr") {
+        fs::create_directories(prefix + "/bin");
+        WriteBytes(exe, "");
+    }
+    const std::string prefix;
+    const std::string exe = prefix + "/bin/ZIVSound";
+};
+#endif
+
+TEST(SettingsSystemTest, ExecutablePathAndEnvironmentAreTheProcesses) {
+    const std::string exe = ExecutablePath();
+    EXPECT_TRUE(exe.ends_with(kExeName)) << exe;
+    EXPECT_TRUE(IsExistingFile(exe)) << exe;
+    EXPECT_FALSE(IsExistingFile(exe.substr(0, exe.rfind('/'))));
+#ifdef _WIN32
+    EXPECT_EQ(exe.substr(1, 2), ":/") << exe;
+    EXPECT_EQ(exe.find('\\'), std::string::npos) << exe;
+#else
+    EXPECT_EQ(exe.front(), '/') << exe;
+#endif
+
+    SetVariable("ZIV_SETTINGS_SYSTEM_TEST", "a=b");
+    const TEnvironment environment = ProcessEnvironment();
+    ASSERT_EQ(environment.count("ZIV_SETTINGS_SYSTEM_TEST"), 1u);
+    EXPECT_EQ(environment.at("ZIV_SETTINGS_SYSTEM_TEST"), "a=b");
+}
+
+// The old content stays whole after every refused replace, and no
+// temporary file is left beside it. (A write that fails part-way: the
+// settings file tests.)
+TEST(SettingsSystemTest, ReplaceRefusesWhatMayNotBeReplaced) {
+    TempDir dir;
+    const std::string path = dir / "ZIVSound.ini";
+    const std::string old = "[S]\nK=old\n";
+    WriteBytes(path, old);
+    const auto refused = [](const std::string& file) {
+        return ErrorText<EIniFileError>([&] { TIniFile(file).WriteString("S", "K", "new"); });
+    };
+
+    // Made read-only to freeze the settings, even against root.
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(refused(path), "Unable to write to " + path);
+    EXPECT_EQ(ReadBytes(path), old);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    fs::create_directory(dir / "folder.ini");
+    EXPECT_EQ(refused(dir / "folder.ini"), "Unable to write to " + dir / "folder.ini");
+    fs::remove(dir / "folder.ini");
+
+#ifdef _WIN32
+    // Another program holds the file open without sharing it.
+    const HANDLE held = CreateFileW(ToWidePath(path).c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(refused(path), "Unable to write to " + path);
+    CloseHandle(held);
+    EXPECT_EQ(ReadBytes(path), old);
+    TIniFile(path).WriteString("S", "K", "new");
+#else
+    // Through a link: the file it points at is refused, or replaced with
+    // its mode kept, and the link stays a link.
+    const std::string link = dir / "link.ini";
+    ASSERT_EQ(::symlink("ZIVSound.ini", link.c_str()), 0);
+    ::chmod(path.c_str(), 0444);
+    EXPECT_EQ(refused(link), "Unable to write to " + link);
+    ::chmod(path.c_str(), 0640);
+    TIniFile(link).WriteString("S", "K", "new");
+    EXPECT_TRUE(fs::is_symlink(link));
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0, 0640u);
+    fs::remove(link);
+#endif
+    EXPECT_EQ(ReadBytes(path), "[S]\nK=new\n");
+    EXPECT_EQ(EntryCount(dir.Path()), 1);
+}
+
+TEST(SettingsSystemTest, SettingsGoBesideTheCopyOrToTheUsersFolder) {
+    TempDir dir;
+    // A folder that takes files keeps the file beside the program, whether
+    // or not the user has a folder; the look leaves nothing there.
+    EXPECT_EQ(StationSettingsPath(dir / "ZIVSound", "", kUser), dir / "ZIVSound.ini");
+    EXPECT_EQ(StationSettingsPath(dir / "ZIVSound", "", {}), dir / "ZIVSound.ini");
+    EXPECT_EQ(EntryCount(dir.Path()), 0);
+    // The process's own environment too; this test's folder takes files.
+    const std::string exe = ExecutablePath();
+    EXPECT_EQ(StationSettingsPath(exe, "", ProcessEnvironment()),
+              exe.substr(0, exe.rfind('/')) + "/ZIVSound.ini");
+
+    const TPerUserCopy copy(dir);
+    EXPECT_EQ(StationSettingsPath(copy.exe, copy.prefix, kUser), kUserFile);
+    EXPECT_EQ(StationSettingsPath("", "", kUser), kUserFile);
+    for (const auto& [environment, expected] : kUserPlaces) {
+        EXPECT_EQ(StationSettingsPath(copy.exe, copy.prefix, environment), expected);
+    }
+    for (const TEnvironment& environment : kNoUserPlace) {
+        EXPECT_EQ(ErrorText<ESettingsPathError>(
+                      [&] { StationSettingsPath(copy.exe, copy.prefix, environment); }),
+                  kNoUserPlaceError);
+    }
+
+    // A file already beside a copy in a folder the user cannot write is the
+    // station's.
+    TSettingsPlaceRules rules = SystemSettingsPlace();
+    rules.canCreateFilesIn = [](const std::string&) { return false; };
+    EXPECT_EQ(ChooseSettingsPath(dir / "ZIVSound", "", kUser, rules), kUserFile);
+    WriteBytes(dir / "ZIVSound.ini", "");
+    EXPECT_EQ(ChooseSettingsPath(dir / "ZIVSound", "", kUser, rules), dir / "ZIVSound.ini");
+}
+
+TEST(SettingsSystemTest, SettingsFolderIsCreatedWithTheMissingOnesAbove) {
+    TempDir dir;
+    const std::string file = dir / "home/.config/ZIVSound/ZIVSound.ini";
+    CreateSettingsFolder(file);
+    CreateSettingsFolder(file);  // again: nothing to do
+    EXPECT_TRUE(fs::is_directory(dir / "home/.config/ZIVSound"));
+#ifndef _WIN32
+    // The user's configuration is the user's alone.
+    for (const std::string& folder : {dir / "home", dir / "home/.config/ZIVSound"}) {
+        struct stat info {};
+        EXPECT_EQ(::stat(folder.c_str(), &info) == 0 ? info.st_mode & 07777 : 0, 0700u) << folder;
+    }
+#endif
+
+    const std::string other = dir / "Other";
+    WriteBytes(other, "");
+    EXPECT_EQ(ErrorText<ESettingsPathError>([&] { CreateSettingsFolder(other + "/ZIVSound.ini"); }),
+              "cannot create the settings folder " + other + ": a file of that name is in the way");
+    EXPECT_TRUE(ErrorText<ESettingsPathError>([&] {
+                    CreateSettingsFolder(other + "/ZIVSound/x.ini");
+                }).starts_with("cannot create the settings folder " + other))
+        << "a file above the folder";
+}
+
+// A copy whose settings go to the user's folder: the station saved at one
+// close is the station of the next start, from that folder, which the start
+// created, and from no file beside the program.
+TEST(SettingsSystemTest, PerUserStationComesBackAtTheNextStart) {
+    TempDir dir;
+    const TPerUserCopy copy(dir);
+#ifdef _WIN32
+    const TEnvironment environment{{"APPDATA", dir / "home/.config"}};
+#else
+    const TEnvironment environment{{"HOME", dir / "home"}};
+#endif
+    auto start = [&](TLMDIniCtrl& ini, FakeStationHomes& homes) {
+        const std::string path = StationSettingsPath(copy.exe, copy.prefix, environment);
+        CreateSettingsFolder(path);
+        ConfigureStationIni(ini, path);
+        ini.SetProgramPath(copy.exe);
+        LoadStationSettings(ini, homes);
+    };
+    TLMDIniCtrl first;
+    FakeStationHomes before;
+    start(first, before);
+    before.left = -40;
+    before.port = "COM2";
+    before.paths[1] = "qrz.wav";
+    before.labels[1] = "ĮRAŠAS";
+    before.SetDTRChecked(true);
+    SaveStationSettings(first, before);
+
+    TLMDIniCtrl second;
+    FakeStationHomes after;
+    start(second, after);
+    EXPECT_EQ(after.Stored(), before.Stored());
+    EXPECT_EQ(second.FileName(), dir / "home/.config/ZIVSound/ZIVSound.ini");
+    EXPECT_EQ(second.ReadString(kStationSection, "Main", ""), copy.exe);
+    EXPECT_FALSE(test::Exists(copy.exe.substr(0, copy.exe.rfind('/')) + "/ZIVSound.ini"));
+}
+
+#ifdef _WIN32
+TEST(SettingsSystemTest, PathsTheCodePageCannotHoldOpenByTheirShortForm) {
+    if (GetACP() == CP_UTF8) {
+        GTEST_SKIP() << "the ANSI code page is UTF-8: every path has its place";
+    }
+    TempDir dir;
+    // Cyrillic and Chinese: no single-byte code page holds both.
+    const std::wstring folder = ToWidePath(dir.Path()) + L"\\\u0416\u4E2D";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const auto ansiFolder = ToAnsiPath(folder);
+    ASSERT_TRUE(ansiFolder.has_value());
+    EXPECT_EQ(ansiFolder->find('?'), std::string::npos) << *ansiFolder;
+
+    const std::string path = WithForwardSlashes(*ansiFolder) + "/ZIVSound.ini";
+    TIniFile ini(path);
+    ini.WriteString("S", "K", "v");
+    ini.WriteString("S", "K", "w");
+    EXPECT_EQ(ini.ReadString("S", "K", ""), "w");
+    // A path that names nothing has no short form either.
+    EXPECT_FALSE(ToAnsiPath(folder + L"\\\u0416.ini").has_value());
+}
+#else
+// Runs what() as a user other than root when the test runs as root, whom
+// no folder's permissions stop; gives its result, or "error: ..." when it
+// threw.
+std::string AsUnprivilegedUser(const std::function<std::string()>& what) {
+    auto guarded = [&what]() -> std::string {
+        try {
+            return what();
+        } catch (const std::exception& e) {
+            return std::string("error: ") + e.what();
+        }
+    };
+    if (::geteuid() != 0)
+        return guarded();
+    int pipe[2];
+    if (::pipe(pipe) != 0)
+        return "error: pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        const std::string result = guarded();
+        const bool written =
+            ::write(pipe[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
+        ::_exit(written ? 0 : 3);
+    }
+    ::close(pipe[1]);
+    std::string result;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "error: the unprivileged run failed, status " + std::to_string(status);
+    return result;
+}
+
+TEST(SettingsSystemTest, InstalledCopyIsFoundThroughLinksAndUnwritableFoldersAreSeen) {
+    TempDir root;
+    const TPerUserCopy installed(root);
+    const std::string build = root / "build";
+    fs::create_directories(build);
+    WriteBytes(build + "/ZIVSound", "");
+    // The prefix reached through a link, as /bin is /usr/bin on many
+    // systems; the program started through a link to the installed one.
+    fs::create_directory_symlink(installed.prefix, root / "linked-usr");
+    fs::create_symlink(installed.exe, root / "ziv");
+    EXPECT_EQ(StationSettingsPath(installed.exe, root / "linked-usr", kUser), kUserFile);
+    EXPECT_EQ(StationSettingsPath(root / "ziv", installed.prefix, kUser), kUserFile);
+    // Even a file beside the installed copy is not read; with no prefix
+    // nothing counts as installed.
+    WriteBytes(installed.prefix + "/bin/ZIVSound.ini", "");
+    EXPECT_EQ(StationSettingsPath(root / "linked-usr/bin/ZIVSound", installed.prefix, kUser),
+              kUserFile);
+    EXPECT_EQ(StationSettingsPath(installed.exe, "", kUser),
+              installed.prefix + "/bin/ZIVSound.ini");
+    // A link in the prefix's bin to a copy elsewhere runs that copy.
+    fs::create_symlink(build + "/ZIVSound", installed.prefix + "/bin/ziv-built");
+    EXPECT_EQ(StationSettingsPath(installed.prefix + "/bin/ziv-built", installed.prefix, kUser),
+              build + "/ZIVSound.ini");
+
+    // A folder its user cannot write would lose every setting; the other
+    // user must reach the folders, not write them.
+    fs::permissions(root.Path(),
+                    fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    ASSERT_EQ(::chmod(build.c_str(), 0555), 0);
+    const auto asUser = [&] {
+        return AsUnprivilegedUser(
+            [&] { return StationSettingsPath(build + "/ZIVSound", "", kUser); });
+    };
+    EXPECT_EQ(asUser(), kUserFile);
+    WriteBytes(build + "/ZIVSound.ini", "");
+    EXPECT_EQ(asUser(), build + "/ZIVSound.ini");
+    ASSERT_EQ(::chmod(build.c_str(), 0755), 0);
+}
+#endif
+
+}  // namespace
+}  // namespace ziv
