@@ -5,13 +5,15 @@ or FAIL with what it measured; the exit status is 1 when any failed."""
 import argparse
 import array
 import os
+import re
 import subprocess
 import sys
 import time
 import wave
 
-from wine_station import (FILES_TITLE, MAIN_TITLE, RATE, Sink, Station, marked_tone, now_ns,
-                          play_into_sink, screenshot, write_marked_message, zero_crossing_hz)
+from wine_station import (FILES_TITLE, MAIN_TITLE, RATE, Port, Sink, Station, keyed_spans,
+                          marked_tone, now_ns, play_into_sink, screenshot, write_marked_message,
+                          zero_crossing_hz)
 
 FIRST_RUN = ("[ZIV SOUND]\r\nMain={main}\r\nX=100\r\nY=100\r\nPort=0\r\nWave File1=\r\n"
              "Wave File2=\r\nWave File3=\r\nLabel1=1 ĮRAŠAS\r\nLabel2=2 ĮRAŠAS\r\n"
@@ -112,14 +114,36 @@ def check_round_trip(work, build, shots):
     return "position, label, RTS/DTR and polarity shown and kept byte for byte"
 
 
-def send_station(work, build, name, body_s, whole_file=True):
+LABELS = re.compile(rb"Label\d=[^\r]*\r\n")
+
+
+def on_com1(line, inverted):
+    """The settings that key `line` of COM1, Normal or Inverted."""
+    return dict(Port="COM1", RTS=int(line == "RTS"), DTR=int(line == "DTR"), Norm=int(not inverted),
+                Inv=int(inverted))
+
+
+def send_station(work, build, name, body_s, ptt=None, whole_file=True):
     st = Station(build, os.path.join(work, name))
     length = write_marked_message(os.path.join(st.dir, "msg.wav"), body_s)
-    text = settings(st, Wave_File1=st.wine_path("msg.wav"))
-    # Without the line settings, only a save at close brings them back.
-    open(st.ini, "wb").write(text if whole_file else text.split(b"RTS=")[0])
+    text = settings(st, Wave_File1=st.wine_path("msg.wav"), **(on_com1(*ptt) if ptt else {}))
+    # Without the labels, only a save at close brings them back (at the end).
+    open(st.ini, "wb").write(text if whole_file else LABELS.sub(b"", text))
     expect(st.start(), "the main window did not appear")
     return st, length
+
+
+def port_ends(port, ptt):
+    """After the program's end: the ms the port's opening kept the line keyed
+    (at most 5 ms allowed, 0.5 ms wanted), and the line left unkeyed."""
+    events = port.events()
+    spans = keyed_spans(events, *ptt)
+    opening = [(u - k) / 1e6 if u else None for k, u, at_open in spans if at_open]
+    expect(None not in opening, f"keyed from the port's opening on: {events}")
+    expect(max(opening, default=0) <= 5, f"keyed {opening} ms at the port's opening")
+    expect(events and events[-1][1] == "close" and not (spans and spans[-1][1] is None),
+           f"the port is not closed unkeyed after the end: {events[-2:]}")
+    return max(opening, default=0)
 
 
 def watch_start_button(st, seconds, title=MAIN_TITLE):
@@ -129,11 +153,12 @@ def watch_start_button(st, seconds, title=MAIN_TITLE):
                              str(int(seconds * 1000))], stdout=subprocess.PIPE, text=True)
 
 
-def check_send(work, build, sink):
-    st, length = send_station(work, build, "send", 1.0)
+def check_send(work, build, sink, port, ptt):
+    port.reset()
+    st, length = send_station(work, build, "send-" + "-".join(map(str, ptt)), 1.0, ptt)
     try:
         results = []
-        for _ in range(3):
+        for n in range(2):
             st.key("F1")
             time.sleep(0.3)
             watch = watch_start_button(st, length + 2.5)
@@ -144,7 +169,8 @@ def check_send(work, build, sink):
             sounds = sink.sounds(since)
             out = watch.communicate()[0]
             changes = [tuple(map(int, line.split())) for line in out.splitlines() if line]
-            expect(len(sounds) == 1, f"{len(sounds)} sounds for one send")
+            expect(len(sounds) == 1, f"{[(round(x.seconds, 3), x.whole) for x in sounds]} (seconds, "
+                                     "whole) heard for one send")
             s = sounds[0]
             expect(s.whole, "the message was clipped (a marker is missing)")
             expect(abs(s.seconds - length) < 0.005, f"played {s.seconds:.4f} s of {length:.4f} s")
@@ -156,15 +182,39 @@ def check_send(work, build, sink):
                    f"first sample {delay:.1f}..{longest:.1f} ms after the key")
             ups = [t for t, state in changes if state == 0 and t > s.start_ns]
             expect(ups, f"the send button never rose: {changes}")
-            tail = (ups[0] - s.end_ns) / 1e6
-            expect(-5 <= tail <= 300, f"the send ended {tail:.1f} ms after the last sample")
-            results.append(f"{delay:.0f}/{tail:.0f}")
+            button = (ups[0] - s.end_ns) / 1e6
+            expect(-5 <= button <= 300, f"the send ended {button:.1f} ms after the last sample")
+            sent = [x for x in keyed_spans(port.events(), *ptt) if not x[2]]
+            expect(len(sent) == n + 1 and sent[-1][1], f"keyed spans {sent} after {n + 1} sends")
+            lead, tail = (s.start_ns - sent[-1][0]) / 1e6, (sent[-1][1] - s.end_ns) / 1e6
+            expect(60 <= lead <= 250 and 0 <= tail <= 300,
+                   f"first sample {lead:.1f} ms after keying, unkeyed {tail:.1f} ms after the last")
+            results.append(f"{lead:.1f}/{tail:.1f}/{button:.0f}")
             time.sleep(0.5)
         code, _ = close_and_wait(st)
         expect(code == 0, f"exit code {code}")
-        return "whole, key-to-first-sample/tail ms: " + " ".join(results)
+        opening = port_ends(port, ptt)
+        return (f"whole inside the keyed window; ms from keying to the first sample/from the last "
+                f"to unkeying/to the send button's rise: {' '.join(results)}; keyed "
+                f"{opening:.2f} ms at the port's opening; closed unkeyed")
     finally:
         st.kill()
+
+
+def check_opening(work, build, port):
+    """The other two line and polarity pairs: the port's opening and the
+    program's end leave them unkeyed."""
+    found = []
+    for ptt in (("RTS", True), ("DTR", False)):
+        port.reset()
+        st, _ = send_station(work, build, "open-" + "-".join(map(str, ptt)), 0.1, ptt)
+        try:
+            code, _ = close_and_wait(st)
+            expect(code == 0, f"exit code {code}")
+            found.append(f"{ptt[0]} {'Inverted' if ptt[1] else 'Normal'} {port_ends(port, ptt):.2f}")
+        finally:
+            st.kill()
+    return f"ms keyed at the port's opening: {', '.join(found)}; closed unkeyed"
 
 
 def check_loop(work, build, sink):
@@ -215,8 +265,10 @@ def check_loop(work, build, sink):
         st.kill()
 
 
-def check_close_during_message(work, build, sink):
-    st, _ = send_station(work, build, "close", 5.0, whole_file=False)
+def check_close_during_message(work, build, sink, port):
+    port.reset()
+    ptt = ("DTR", True)
+    st, _ = send_station(work, build, "close", 5.0, ptt, whole_file=False)
     try:
         st.key("F1")
         time.sleep(0.3)
@@ -232,9 +284,17 @@ def check_close_during_message(work, build, sink):
                f"{[(x.seconds, x.whole) for x in sounds]} (seconds, whole) for a message cut short")
         after = (sounds[0].end_ns - closed) / 1e6
         expect(after < 500, f"the sound went on {after:.0f} ms after the exit")
+        posted = closed - ms * 1e6
+        sent = [x for x in keyed_spans(port.events(), *ptt) if not x[2]]
+        expect(len(sent) == 1 and sent[0][0] < sounds[0].start_ns and sent[0][1] and
+               posted < sent[0][1] < closed, f"keyed spans {sent}, WM_CLOSE at {posted:.0f}")
+        port_ends(port, ptt)
         got = open(st.ini, "rb").read()
-        expect(got == settings(st, Wave_File1=st.wine_path("msg.wav")), f"not saved: {got!r}")
-        return f"sound ended, exit 0 {ms:.0f} ms after WM_CLOSE, settings saved"
+        text = settings(st, Wave_File1=st.wine_path("msg.wav"), **on_com1(*ptt))
+        want = LABELS.sub(b"", text) + b"".join(LABELS.findall(text))
+        expect(got == want, f"not saved: {got!r}")
+        return (f"sound ended and unkeyed {(sent[0][1] - posted) / 1e6:.0f} ms, exit 0 {ms:.0f} ms "
+                f"after WM_CLOSE, settings saved, closed unkeyed")
     finally:
         st.kill()
 
@@ -366,14 +426,17 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--shots")
     parser.add_argument("--only")
+    parser.add_argument("--port", required=True, help="the served file COM1 is mapped to")
     args = parser.parse_args()
-    sink = Sink()
+    sink, port = Sink(), Port(args.port)
     checks = [("FirstRun", lambda: check_first_run(args.work, args.build, args.shots)),
               ("SettingsRoundTrip", lambda: check_round_trip(args.work, args.build, args.shots)),
-              ("SendWhole", lambda: check_send(args.work, args.build, sink)),
+              ("SendRtsNormal", lambda: check_send(args.work, args.build, sink, port, ("RTS", False))),
+              ("SendDtrInverted", lambda: check_send(args.work, args.build, sink, port, ("DTR", True))),
+              ("PortOpening", lambda: check_opening(args.work, args.build, port)),
               ("LoopAndEscape", lambda: check_loop(args.work, args.build, sink)),
-              ("CloseDuringMessage", lambda: check_close_during_message(args.work, args.build,
-                                                                        sink)),
+              ("CloseDuringMessage",
+               lambda: check_close_during_message(args.work, args.build, sink, port)),
               ("RecordAndSend", lambda: check_record_and_send(args.work, args.build, sink))]
     passed = failed = 0
     for name, check in checks:

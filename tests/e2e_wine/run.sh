@@ -8,9 +8,11 @@
 #   screenshots windows-main.png and windows-files.png there.
 #
 # It starts an X server (Xvfb) and a PulseAudio server of its own, so it
-# neither needs nor touches a display or sound setup of the caller. No COM
-# port is configured in the program: under Wine the PTT lines cannot be
-# watched, and the keyer plays without a port.
+# neither needs nor touches a display or sound setup of the caller. COM1 is a
+# file served by the serial double (tests/e2e/serial_double, built here with
+# the host's compiler), which logs every change of RTS and DTR: Wine's server
+# opens the port and the program's process makes the tty calls, so both run
+# with the double preloaded, and the session is restarted for this run.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -28,15 +30,20 @@ for f in src/ui_win32/ZIVSound.exe tests/e2e_wine/ziv_inspect.exe; do
   [ -f "$build/$f" ] || ziv_wine_die "not built: $build/$f"
 done
 
+double=$build/serial_double/libziv_serial_double.so
+sources=("$root"/tests/e2e/serial_double/{interpose,device_state}.cpp)
+if [ ! -f "$double" ] || [ "${sources[0]}" -nt "$double" ] || [ "${sources[1]}" -nt "$double" ]; then
+  mkdir -p "$build/serial_double"
+  g++ -std=c++20 -O2 -shared -fPIC -fvisibility=hidden -Wall -Wextra -Wpedantic -Werror \
+    "${sources[@]}" -ldl -o "$double" || ziv_wine_die "the serial double did not build"
+fi
+
 work=$(mktemp -d /tmp/ziv-e2e-wine.XXXXXX)
 pids=()
-# Run alone, the prefix's server is started here (by wine-run.sh) and so
-# stopped here; under scripts/test-windows.sh that script owns it.
-own_server=1
-ziv_wine_server_is_guarded "$WINEPREFIX" && own_server=
+# The session serves this run's device: it ends with the run.
 cleanup() {
   local pid
-  [ -z "$own_server" ] || { wineserver -k 2>/dev/null || true; }
+  wineserver -k 2>/dev/null || true
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   if [ -n "${ZIV_E2E_KEEP:-}" ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
@@ -84,17 +91,22 @@ pactl info >/dev/null 2>&1 || ziv_wine_die "pulseaudio did not start (see $pulse
 pacat --playback --raw --latency-msec=10 --client-name=keep-alive </dev/zero >/dev/null 2>&1 8>&- &
 pids+=($!)
 
-# As wine-run.sh, but with the X display that script's common part unsets:
-# the prefix ready and its COM links as mapped, held against changes.
+# A new session with the double preloaded into the server and every program,
+# on this run's X server, COM1 mapped to the served file; held against
+# changes while the checks run.
+: >"$work/ttyE0"
+export LD_PRELOAD=$double ZIV_SERIAL_DOUBLE_DEVICES=$work/ttyE0
+export ZIV_SERIAL_DOUBLE_LOG=$work/lines.log ZIV_WINE_PORTS="COM1=$work/ttyE0"
 exec 8>"$build/wine-prefix.lock"
+flock -x 8
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+flock -u 8
+ZIV_WINE_DISPLAY=$DISPLAY "$root/tests/wine/setup-prefix.sh" --build-dir "$build" >&2
 flock -s 8
-map=$(ziv_wine_port_map "$build")
-if ! ziv_wine_server_is_guarded "$WINEPREFIX" || ! ziv_wine_links_match "$WINEPREFIX" "$map"; then
-  flock -u 8
-  "$root/tests/wine/setup-prefix.sh" --build-dir "$build" >&2
-  flock -s 8
-fi
-ziv_wine_server_is_guarded "$WINEPREFIX" || ziv_wine_die "the prefix $WINEPREFIX is not ready"
+ziv_wine_server_is_guarded "$WINEPREFIX" &&
+  ziv_wine_links_match "$WINEPREFIX" "$(ziv_wine_port_map "$build")" ||
+  ziv_wine_die "the prefix $WINEPREFIX is not ready"
 
-python3 "$here/e2e_wine.py" --build "$build" --work "$work" \
+python3 "$here/e2e_wine.py" --build "$build" --work "$work" --port "$work/ttyE0" \
   ${ZIV_E2E_SHOTS:+--shots "$ZIV_E2E_SHOTS"} ${ZIV_E2E_ONLY:+--only "$ZIV_E2E_ONLY"}

@@ -1,6 +1,6 @@
 """The pieces of the Wine end-to-end tests: the program in a directory of its
-own, the inspector, X input and the null sink's recording, all on
-CLOCK_MONOTONIC_RAW (the clock of Wine's performance counter)."""
+own, the inspector, X input, the null sink's recording and the PTT lines of
+COM1, all on CLOCK_MONOTONIC_RAW (the clock of Wine's performance counter)."""
 import array
 import math
 import os
@@ -157,6 +157,53 @@ class Sink:
     def samples_of(self, sound):
         with self.lock:
             return self.samples[sound.span[0]:sound.span[1]]
+
+
+class Port:
+    """COM1: a file the serial double serves, and its log of the lines."""
+
+    def __init__(self, path):
+        self.path, self.log = path, os.path.join(os.path.dirname(path), "lines.log")
+
+    def reset(self):
+        """A device as new, with an empty log (no program has it open)."""
+        open(self.log, "w").close()
+        if os.path.exists(self.path + ".state"):
+            os.remove(self.path + ".state")
+
+    def events(self):
+        """(ns, event, rts, dtr), oldest first. The double logs on
+        CLOCK_MONOTONIC, which differs from these tests' clock by an offset
+        that only NTP's slewing moves (parts per million), taken here."""
+        pairs = []
+        for _ in range(5):
+            before = now_ns()
+            mono = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
+            after = now_ns()
+            pairs.append((after - before, (before + after) // 2 - mono))
+        offset = min(pairs)[1]
+        events = []
+        for line in open(self.log):
+            ns, _, event, rts, dtr, _ = line.split()
+            events.append((int(ns) + offset, event, rts == "rts=1", dtr == "dtr=1"))
+        return sorted(events)
+
+
+def keyed_spans(events, line, inverted):
+    """The times the PTT line sat keyed, as [key_ns, unkey_ns or None,
+    at_open]: at_open when the port's opening keyed it (the open itself, or
+    the program setting the port up in the 0.5 s after it, sooner than any
+    send of these tests)."""
+    spans, keyed, opened = [], False, None
+    for ns, event, rts, dtr in events:
+        opened = ns if event == "open" else opened
+        now = (rts if line == "RTS" else dtr) != inverted
+        if now and not keyed:
+            spans.append([ns, None, opened is not None and ns - opened < 500_000_000])
+        elif keyed and not now:
+            spans[-1][1] = ns
+        keyed = now
+    return spans
 
 
 class Station:
