@@ -20,10 +20,6 @@ int SysOpen(const char* path, int flags) {
     return static_cast<int>(::syscall(SYS_openat, AT_FDCWD, path, flags | O_CLOEXEC, 0666));
 }
 
-void SysClose(int fd) {
-    ::syscall(SYS_close, fd);
-}
-
 TDeviceRecord Fresh() {
     TDeviceRecord r{};
     r.tio.c_iflag = ICRNL | IXON;
@@ -49,7 +45,7 @@ bool ProcessGone(pid_t pid) {
     if (fd < 0)
         return errno == ENOENT;
     const long n = ::syscall(SYS_read, fd, text, sizeof text - 1);
-    SysClose(fd);
+    ::syscall(SYS_close, fd);
     const char* end = n > 0 ? std::strrchr(text, ')') : nullptr;
     return end && (end[2] == 'Z' || end[2] == 'X');
 }
@@ -62,7 +58,7 @@ TDevice::TDevice(const char* path, bool shared) : r(Fresh()), path_(path) {
     fd_ = SysOpen(state.c_str(), shared ? O_RDONLY : O_RDWR | O_CREAT);
     while (fd_ >= 0 && ::syscall(SYS_flock, fd_, shared ? LOCK_SH : LOCK_EX) != 0)
         if (errno != EINTR) {
-            SysClose(fd_);
+            ::syscall(SYS_close, fd_);
             fd_ = -1;
         }
     TDeviceRecord stored;
@@ -75,7 +71,7 @@ TDevice::~TDevice() {
     // Unlocked explicitly: a child forked meanwhile shares the open file.
     if (fd_ >= 0) {
         ::syscall(SYS_flock, fd_, LOCK_UN);
-        SysClose(fd_);
+        ::syscall(SYS_close, fd_);
     }
 }
 
@@ -84,7 +80,8 @@ void TDevice::Commit() {
         ::syscall(SYS_pwrite64, fd_, &r, sizeof r, 0L);
 }
 
-void TDevice::Log(const char* event, pid_t pid, const char* logPath) const {
+void TDevice::Note(const char* event, pid_t pid, const char* logPath) {
+    Commit();
     if (!logPath || !*logPath)
         logPath = std::getenv("ZIV_SERIAL_DOUBLE_LOG");
     if (!logPath || !*logPath)
@@ -94,13 +91,12 @@ void TDevice::Log(const char* event, pid_t pid, const char* logPath) const {
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     char line[1200];
     const int n = std::snprintf(line, sizeof line, "%lld %s %s rts=%d dtr=%d pid=%d\n",
-                                now.tv_sec * 1000000000LL + now.tv_nsec, path_, event, r.rts ? 1 : 0,
-                                r.dtr ? 1 : 0, static_cast<int>(pid));
-    const int fd = SysOpen(logPath, O_WRONLY | O_APPEND | O_CREAT);
-    if (fd >= 0 && n > 0 && n < static_cast<int>(sizeof line))
-        ::syscall(SYS_write, fd, line, static_cast<std::size_t>(n));
-    if (fd >= 0)
-        SysClose(fd);
+                                now.tv_sec * 1000000000LL + now.tv_nsec, path_, event,
+                                r.rts ? 1 : 0, r.dtr ? 1 : 0, static_cast<int>(pid));
+    if (const int fd = SysOpen(logPath, O_WRONLY | O_APPEND | O_CREAT); fd >= 0) {
+        ::syscall(SYS_write, fd, line, static_cast<std::size_t>(n > 0 ? n : 0));
+        ::syscall(SYS_close, fd);
+    }
     errno = saved;
 }
 
@@ -109,8 +105,7 @@ void TDevice::Lines(bool rts, bool dtr) {
         return;
     r.rts = rts;
     r.dtr = dtr;
-    Commit();
-    Log("lines", ::getpid());
+    Note("lines", ::getpid());
 }
 
 int TDevice::Open(pid_t pid) {
@@ -129,8 +124,7 @@ int TDevice::Open(pid_t pid) {
     // The serial core raises both lines at the first open, unless at B0.
     if (r.opens++ == 0 && !IsB0(r.tio))
         r.rts = r.dtr = true;
-    Commit();
-    Log("open", pid);
+    Note("open", pid);
     return 0;
 }
 
@@ -142,8 +136,7 @@ void TDevice::Close(pid_t pid) {
         }
     if (r.opens > 0 && --r.opens == 0)
         LastClose();
-    Commit();
-    Log("close", pid);
+    Note("close", pid);
 }
 
 void TDevice::LastClose() {
@@ -165,7 +158,7 @@ bool ResetDevice(const std::string& path) {
     const int fd = SysOpen(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0)
         return false;
-    SysClose(fd);
+    ::syscall(SYS_close, fd);
     TDevice device(path.c_str());
     device.r = Fresh();
     device.Commit();
@@ -174,7 +167,7 @@ bool ResetDevice(const std::string& path) {
 
 bool ReadDevice(const std::string& path, TDeviceLevels& out) {
     TDevice device(path.c_str(), true);
-    out = {device.r.rts, device.r.dtr, device.r.opens, device.r.exclusive, device.r.hungUp};
+    out = {device.r.rts, device.r.dtr, device.r.opens};
     return device.Ok();
 }
 
@@ -191,8 +184,7 @@ int ReapDeadOwners(const std::string& path, const std::string& logPath) {
         o[1] = 0;
         if (device.r.opens == 0)
             device.LastClose();
-        device.Commit();
-        device.Log("reap", o[0], logPath.c_str());
+        device.Note("reap", o[0], logPath.c_str());
     }
     return reaped;
 }

@@ -24,8 +24,6 @@ struct TDeviceLevels {
     bool rts = false;
     bool dtr = false;
     int opens = 0;
-    bool exclusive = false;
-    bool hungUp = false;
 };
 
 // Creates or empties the device file and gives it a fresh state: closed,
@@ -61,7 +59,8 @@ public:
     bool Ok() const { return fd_ >= 0; }
     TDeviceRecord r;
     void Commit();
-    void Log(const char* event, pid_t pid, const char* logPath = nullptr) const;
+    // Writes the record and logs the event with the levels now.
+    void Note(const char* event, pid_t pid, const char* logPath = nullptr);
     // Sets both lines, logs `lines` when they moved.
     void Lines(bool rts, bool dtr);
     // An errno, or 0 with the lines raised by a first open.

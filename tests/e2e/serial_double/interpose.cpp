@@ -59,8 +59,9 @@ std::string DeviceOf(const struct stat& st) {
     const char* list = std::getenv("ZIV_SERIAL_DOUBLE_DEVICES");
     while (list && *list) {
         const char* end = std::strchr(list, ':');
-        const std::string path(list, end ? static_cast<std::size_t>(end - list) : std::strlen(list));
-        struct stat device{};
+        const std::string path(list,
+                               end ? static_cast<std::size_t>(end - list) : std::strlen(list));
+        struct stat device {};
         if (!path.empty() && SysFstatAt(AT_FDCWD, path.c_str(), &device, 0) == 0 &&
             device.st_dev == st.st_dev && device.st_ino == st.st_ino && S_ISREG(st.st_mode))
             return path;
@@ -70,7 +71,7 @@ std::string DeviceOf(const struct stat& st) {
 }
 
 std::string DeviceOf(int fd) {
-    struct stat st{};
+    struct stat st {};
     if (fd < 0 || !std::getenv("ZIV_SERIAL_DOUBLE_DEVICES") ||
         SysFstatAt(fd, "", &st, AT_EMPTY_PATH) != 0)
         return {};
@@ -92,34 +93,6 @@ int AsCharDevice(int result, struct stat* st) {
     return result;
 }
 
-int OpenDevice(int fd) {
-    const std::string device = fd >= 0 && fd < kMaxFds ? DeviceOf(fd) : std::string();
-    if (device.empty())
-        return fd;
-    const char* eio = std::getenv("ZIV_SERIAL_DOUBLE_EIO_AFTER");
-    TDevice d(device.c_str());
-    if (const int error = d.Open(::getpid()); error != 0) {
-        ::syscall(SYS_close, fd);
-        return Fail(error);
-    }
-    g_opens[fd] = TOpen{::getpid(), 0, eio && *eio ? std::atol(eio) : -1};
-    if (g_opens[fd].eioAfter == 0) {
-        d.r.hungUp = true;
-        d.Commit();
-        d.Log("hangup", ::getpid());
-    }
-    return fd;
-}
-
-int OpenAt(int dirfd, const char* path, int flags, va_list ap) {
-    const bool takesMode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
-    const mode_t mode = takesMode ? va_arg(ap, mode_t) : 0;
-    const int fd = static_cast<int>(::syscall(SYS_openat, dirfd, path, flags, mode));
-    if (fd >= 0 && fd < kMaxFds)
-        g_opens[fd] = TOpen{};
-    return fd < 0 || (flags & O_PATH) ? fd : OpenDevice(fd);
-}
-
 // Runs `op` on the locked record of a served device; EIO once hung up.
 template <typename F>
 int OnDevice(const std::string& device, F op) {
@@ -127,33 +100,31 @@ int OnDevice(const std::string& device, F op) {
     return d.r.hungUp ? Fail(EIO) : op(d);
 }
 
-int ModemIoctl(int fd, TDevice& d, unsigned long request, int* bits) {
-    if (!bits)
-        return Fail(EFAULT);
-    if (request == TIOCMGET)
-        *bits = (d.r.rts ? TIOCM_RTS : 0) | (d.r.dtr ? TIOCM_DTR : 0) | TIOCM_CAR | TIOCM_DSR |
-                TIOCM_CTS;
-    else if (request == TIOCMSET)
-        d.Lines(*bits & TIOCM_RTS, *bits & TIOCM_DTR);
-    else if (request == TIOCMBIS)
-        d.Lines(d.r.rts || (*bits & TIOCM_RTS), d.r.dtr || (*bits & TIOCM_DTR));
-    else
-        d.Lines(d.r.rts && !(*bits & TIOCM_RTS), d.r.dtr && !(*bits & TIOCM_DTR));
-    if (TOpen* own = OwnOpen(fd); own && own->eioAfter >= 0 && ++own->modemCalls >= own->eioAfter) {
-        d.r.hungUp = true;
-        d.Commit();
-        d.Log("hangup", ::getpid());
-    }
-    return 0;
+// A tty call: `op` on a served device, else libc's own.
+template <typename N, typename F, typename... A>
+int Tty(int fd, N next, F op, A... args) {
+    const std::string device = DeviceOf(fd);
+    return device.empty() ? next(fd, args...) : OnDevice(device, op);
 }
 
 int DeviceIoctl(int fd, TDevice& d, unsigned long request, void* arg) {
+    const int bits = request == TIOCMSET || request == TIOCMBIS || request == TIOCMBIC
+                         ? *static_cast<int*>(arg)
+                         : 0;
     switch (request) {
         case TIOCMGET:
+            *static_cast<int*>(arg) = (d.r.rts ? TIOCM_RTS : 0) | (d.r.dtr ? TIOCM_DTR : 0) |
+                                      TIOCM_CAR | TIOCM_DSR | TIOCM_CTS;
+            break;
         case TIOCMSET:
+            d.Lines(bits & TIOCM_RTS, bits & TIOCM_DTR);
+            break;
         case TIOCMBIS:
+            d.Lines(d.r.rts || (bits & TIOCM_RTS), d.r.dtr || (bits & TIOCM_DTR));
+            break;
         case TIOCMBIC:
-            return ModemIoctl(fd, d, request, static_cast<int*>(arg));
+            d.Lines(d.r.rts && !(bits & TIOCM_RTS), d.r.dtr && !(bits & TIOCM_DTR));
+            break;
         case TIOCEXCL:
         case TIOCNXCL:
             d.r.exclusive = request == TIOCEXCL;
@@ -168,6 +139,12 @@ int DeviceIoctl(int fd, TDevice& d, unsigned long request, void* arg) {
         default:
             return Fail(ENOTTY);
     }
+    // The adapter pulled out: every later call fails with EIO.
+    if (TOpen* own = OwnOpen(fd); own && own->eioAfter >= 0 && ++own->modemCalls >= own->eioAfter) {
+        d.r.hungUp = true;
+        d.Note("hangup", ::getpid());
+    }
+    return 0;
 }
 
 bool OwnHungUp(int fd) {
@@ -209,8 +186,22 @@ __attribute__((destructor)) void CloseAtExit() {
 ZIV_EXPORT int open(const char* path, int flags, ...) {
     va_list ap;
     va_start(ap, flags);
-    const int fd = OpenAt(AT_FDCWD, path, flags, ap);
+    const bool takesMode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
+    const mode_t mode = takesMode ? va_arg(ap, mode_t) : 0;
     va_end(ap);
+    const int fd = static_cast<int>(::syscall(SYS_openat, AT_FDCWD, path, flags, mode));
+    if (fd < 0 || fd >= kMaxFds)
+        return fd;
+    g_opens[fd] = TOpen{};
+    const std::string device = flags & O_PATH ? "" : DeviceOf(fd);
+    if (device.empty())
+        return fd;
+    if (const int error = TDevice(device.c_str()).Open(::getpid()); error != 0) {
+        ::syscall(SYS_close, fd);
+        return Fail(error);
+    }
+    const char* eio = std::getenv("ZIV_SERIAL_DOUBLE_EIO_AFTER");
+    g_opens[fd] = TOpen{::getpid(), 0, eio && *eio ? std::atol(eio) : -1};
     return fd;
 }
 
@@ -240,58 +231,41 @@ ZIV_EXPORT int ioctl(int fd, unsigned long request, ...) {
     return OnDevice(device, [&](TDevice& d) { return DeviceIoctl(fd, d, request, arg); });
 }
 
+// glibc's tc*() and isatty() issue their ioctls without going through ioctl().
 ZIV_EXPORT int tcgetattr(int fd, termios* t) {
-    static const auto next = Next<decltype(&tcgetattr)>("tcgetattr");
-    const std::string device = DeviceOf(fd);
-    if (device.empty())
-        return next(fd, t);
-    return OnDevice(device, [&](TDevice& d) {
-        *t = d.r.tio;
-        return 0;
-    });
+    return Tty(
+        fd, Next<decltype(&tcgetattr)>("tcgetattr"),
+        [&](TDevice& d) {
+            *t = d.r.tio;
+            return 0;
+        },
+        t);
 }
 
 ZIV_EXPORT int tcsetattr(int fd, int actions, const termios* t) {
-    static const auto next = Next<decltype(&tcsetattr)>("tcsetattr");
-    const std::string device = DeviceOf(fd);
-    if (device.empty())
-        return next(fd, actions, t);
-    return OnDevice(device, [&](TDevice& d) {
-        d.SetTermios(*t);
-        return 0;
-    });
+    return Tty(
+        fd, Next<decltype(&tcsetattr)>("tcsetattr"),
+        [&](TDevice& d) {
+            d.SetTermios(*t);
+            return 0;
+        },
+        actions, t);
 }
 
 ZIV_EXPORT int tcflush(int fd, int queue) {
-    static const auto next = Next<decltype(&tcflush)>("tcflush");
-    const std::string device = DeviceOf(fd);
-    return device.empty() ? next(fd, queue) : OnDevice(device, [](TDevice&) { return 0; });
+    return Tty(
+        fd, Next<decltype(&tcflush)>("tcflush"), [](TDevice&) { return 0; }, queue);
 }
 
-// glibc's isatty() asks its own tcgetattr, which is not interposed.
 ZIV_EXPORT int isatty(int fd) {
-    static const auto next = Next<decltype(&isatty)>("isatty");
-    const std::string device = DeviceOf(fd);
-    return device.empty() ? next(fd) : OnDevice(device, [](TDevice&) { return 1; }) == 1;
+    return Tty(fd, Next<decltype(&isatty)>("isatty"), [](TDevice&) { return 1; }) == 1;
 }
 
 ZIV_EXPORT int poll(pollfd* fds, nfds_t count, int timeout) {
     return PollDevices(fds, count, timeout);
 }
 
-// What Wine's server and ntdll ask of a file.
+// What Wine's server asks of a file it opened.
 ZIV_EXPORT int fstat(int fd, struct stat* st) {
     return AsCharDevice(SysFstatAt(fd, "", st, AT_EMPTY_PATH), st);
-}
-
-ZIV_EXPORT int stat(const char* path, struct stat* st) {
-    return AsCharDevice(SysFstatAt(AT_FDCWD, path, st, 0), st);
-}
-
-ZIV_EXPORT int lstat(const char* path, struct stat* st) {
-    return AsCharDevice(SysFstatAt(AT_FDCWD, path, st, AT_SYMLINK_NOFOLLOW), st);
-}
-
-ZIV_EXPORT int fstatat(int dirfd, const char* path, struct stat* st, int flags) {
-    return AsCharDevice(SysFstatAt(dirfd, path, st, flags), st);
 }

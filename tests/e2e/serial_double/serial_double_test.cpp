@@ -33,7 +33,7 @@ TEST(SerialDouble, PulledAdapterFailsWithEioAndComesBackLow) {
 
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
-    struct stat st{};
+    struct stat st {};
     const int copy = ::dup(fd);  // as a descriptor Wine's server hands over
     EXPECT_TRUE(::fstat(copy, &st) == 0 && S_ISCHR(st.st_mode));
     EXPECT_EQ(::close(copy), 0);
