@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "comm_test_support.h"
 #include "mock/virtual_ui_thread.h"
 #include "serial/comm_thread.h"
+#include "serial/critical_section.h"
 
 namespace ziv::test {
 namespace {
@@ -188,6 +190,23 @@ TEST(SimpleEvent, ManualResetWaits) {
     EXPECT_EQ(event.WaitFor(0), wrSignaled);  // stays set until reset
     event.ResetEvent();
     EXPECT_EQ(event.WaitFor(0), wrTimeout);
+}
+
+TEST(CriticalSection, IsReentrantAndExcludesOthers) {
+    TVaCriticalSection section;
+    std::atomic<bool> entered{false};
+    section.Enter();
+    section.Enter();
+    std::thread other([&] {
+        TVaLockGuard guard(section);
+        entered = true;
+    });
+    section.Leave();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(entered.load()) << "entered while held once more";
+    section.Leave();
+    other.join();
+    EXPECT_TRUE(entered.load());
 }
 
 // The component's events reach the user-interface thread through the
