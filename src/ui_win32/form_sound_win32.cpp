@@ -289,6 +289,9 @@ std::intptr_t TFormSoundWin32::Handle(unsigned message, std::uintptr_t wParam,
                 Guard([&bar, pos] { bar.SetPosition(bar.MaxValue() - pos + bar.MinValue()); });
             }
             return 0;
+        case WM_DPICHANGED:
+            DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_CLOSE:
             CloseRequested();
             return 0;

@@ -107,6 +107,10 @@ private:
     int Scale(int value) const;
     void CreateControls();
     void CreateFonts();
+    // Places every control at dpi_ from the layout rows, with fonts and
+    // glyphs made for that DPI.
+    void LayOut();
+    void DpiChanged(int dpi, const tagRECT& suggested);
     void AddHint(HWND control, const char* hint);
     void SetUpSettingsPanel();
     void BindModels();
@@ -142,6 +146,7 @@ private:
     HFONT font_ = nullptr;
     HFONT boldFont_ = nullptr;
     HFONT scaleFont_ = nullptr;
+    std::array<HFONT, 3> oldFonts_{};
     std::vector<HICON> icons_;
     std::vector<HWND> controls_;  // by layout row
     std::map<HWND, std::function<void(unsigned code)>> commands_;

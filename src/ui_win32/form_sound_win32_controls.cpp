@@ -5,6 +5,7 @@
 #include "core/message_recorder.h"
 #include "core/station_port.h"
 #include "layout/main_window_layout.h"
+#include "ui_win32/dpi_win32.h"
 #include "ui_win32/form_sound_win32.h"
 #include "ui_win32/glyphs_win32.h"
 #include "ui_win32/no_focus_button_win32.h"
@@ -23,20 +24,8 @@ constexpr wchar_t kClassName[] = L"ZivSoundMain";
 constexpr int kFirstId = 100;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOPMOST;
-
-int WindowDpi(HWND window) {
-    // GetDpiForWindow is Windows 10's; older systems have the system DPI.
-    using TGetDpi = UINT(WINAPI*)(HWND);
-    static const auto get = reinterpret_cast<TGetDpi>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (get)
-        if (const UINT dpi = get(window); dpi != 0)
-            return static_cast<int>(dpi);
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return dpi;
-}
+// A radio button's circle and the gap before its text, at 96 DPI.
+constexpr int kRadioLead = 18;
 
 struct TClassAndStyle {
     const wchar_t* cls;
@@ -58,7 +47,8 @@ TClassAndStyle ClassFor(const TControlLayout& row) {
         case TControlKind::GroupBox:
             return {WC_BUTTONW, BS_GROUPBOX};
         case TControlKind::Label:
-            return {WC_STATICW, SS_LEFT};
+            // One line: FitLabel makes it as wide as its text.
+            return {WC_STATICW, SS_LEFTNOWORDWRAP | SS_NOPREFIX};
         case TControlKind::TrackBar:
             return {TRACKBAR_CLASSW, TBS_VERT | TBS_LEFT | TBS_AUTOTICKS | WS_TABSTOP};
         case TControlKind::ComboBox:
@@ -92,6 +82,27 @@ bool InGroupBox(const TControlLayout& row) {
         parent = FindControl(kMainWindowLayout, parent)->parent;
     }
     return false;
+}
+
+// A group box draws its frame and caption but leaves its inside as it
+// was, and the window (WS_CLIPCHILDREN) does not paint under its children:
+// the box fills its inside first. The controls laid out in it lie above it
+// and are clipped out (WS_CLIPSIBLINGS).
+LRESULT CALLBACK GroupBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                              DWORD_PTR /*data*/) {
+    if (message == WM_ERASEBKGND)
+        return 1;
+    if (message != WM_PAINT)
+        return DefSubclassProc(box, message, wParam, lParam);
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(box, &paint);
+    auto brush = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(box), WM_CTLCOLORSTATIC,
+                                                       reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(box)));
+    FillRect(dc, &paint.rcPaint, brush != nullptr ? brush : GetSysColorBrush(COLOR_BTNFACE));
+    DefSubclassProc(box, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    EndPaint(box, &paint);
+    return 0;
 }
 
 LRESULT CALLBACK TrackBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -140,7 +151,6 @@ TFormSoundWin32::TFormSoundWin32(HINSTANCE instance, TKeyer& keyer, TFormPort& p
             FindControl(kMainWindowLayout, ("BtnPlay" + std::to_string(n)).c_str())->text;
         keyer_.PlayButton(n).SetCaption(labels_[size_t(n - 1)]);
     }
-    CreateFonts();
     CreateControls();
     SetUpSettingsPanel();
     BindModels();
@@ -157,6 +167,8 @@ void TFormSoundWin32::CreateFonts() {
                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                            DEFAULT_PITCH | FF_SWISS, face);
     };
+    // The controls still hold the old fonts until LayOut gives them these.
+    oldFonts_ = {font_, boldFont_, scaleFont_};
     font_ = make(FW_NORMAL, L"Microsoft Sans Serif");
     boldFont_ = make(FW_BOLD, L"Microsoft Sans Serif");
     scaleFont_ = make(FW_NORMAL, L"Arial");
@@ -176,29 +188,18 @@ void TFormSoundWin32::CreateControls() {
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0, window_,
                                nullptr, instance_, nullptr);
-    // Two-line hints: lines break only at "\n" within this width.
-    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
     int id = kFirstId;
     for (const TControlLayout& row : kMainWindowLayout) {
         const auto [cls, style] = ClassFor(row);
-        const TLayoutRect r = AbsoluteRect(row);
-        // A drop-down combo box's height includes its open list.
-        const int height = row.kind == TControlKind::ComboBox ? r.height + 100 : r.height;
-        HWND control = CreateWindowExW(
-            0, cls, WideFromUtf8(row.text).c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style,
-            Scale(r.left), Scale(r.top), Scale(r.width), Scale(height), window_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance_, nullptr);
-        const bool scale =
-            row.kind == TControlKind::Label && std::strcmp(row.parent, "Panel2") == 0;
-        const bool bold = row.kind == TControlKind::GroupBox;
-        SendMessageW(control, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(scale  ? scaleFont_
-                                              : bold ? boldFont_
-                                                     : font_),
-                     0);
+        HWND control = CreateWindowExW(0, cls, WideFromUtf8(row.text).c_str(),
+                                       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0, 0, 0, 0,
+                                       window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)),
+                                       instance_, nullptr);
         controls_.push_back(control);
         if (row.kind == TControlKind::ToggleButton || row.kind == TControlKind::FlatButton)
             MakeNoFocusButton(control);
+        if (row.kind == TControlKind::GroupBox)
+            SetWindowSubclass(control, &GroupBoxProc, 1, 0);
         if (row.hint[0] != '\0')
             AddHint(control, row.hint);
     }
@@ -211,6 +212,56 @@ void TFormSoundWin32::CreateControls() {
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         ++i;
     }
+    SetWindowLongPtrW(Control("Panel2"), GWL_EXSTYLE, WS_EX_STATICEDGE);
+    SetWindowPos(Control("Panel2"), nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    LayOut();
+    commands_[Control("BtnEW2")] = [this](unsigned code) {
+        if (code == BN_CLICKED)
+            Guard([this] { BtnEW2Click(); });
+    };
+    commands_[Control("BitBtn1")] = [this](unsigned code) {
+        if (code == BN_CLICKED)
+            Guard([this] { BitBtn1Click(); });
+    };
+}
+
+void TFormSoundWin32::LayOut() {
+    CreateFonts();
+    // Every control is the window's child: a label may grow up to the wide
+    // window's right edge.
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    const int room = Scale(WideWidth) - (frame.right - frame.left);
+    size_t i = 0;
+    for (const TControlLayout& row : kMainWindowLayout) {
+        HWND control = controls_[i++];
+        const TLayoutRect r = AbsoluteRect(row);
+        // A drop-down combo box's height includes its open list.
+        const int height = row.kind == TControlKind::ComboBox ? r.height + 100 : r.height;
+        SetWindowPos(control, nullptr, Scale(r.left), Scale(r.top), Scale(r.width), Scale(height),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        const bool scale =
+            row.kind == TControlKind::Label && std::strcmp(row.parent, "Panel2") == 0;
+        const bool bold = row.kind == TControlKind::GroupBox;
+        SendMessageW(control, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(scale  ? scaleFont_
+                                              : bold ? boldFont_
+                                                     : font_),
+                     0);
+        if (row.kind == TControlKind::Label)
+            FitLabel(control, WideFromUtf8(row.text), room);
+        if (row.kind == TControlKind::RadioButton)
+            FitLabel(control, WideFromUtf8(row.text), room, Scale(kRadioLead));
+    }
+    for (HFONT f : oldFonts_)
+        if (f)
+            DeleteObject(f);
+    oldFonts_ = {};
+    // Two-line hints: lines break only at "\n" within this width.
+    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
+    std::vector<HICON> oldIcons = std::move(icons_);
+    icons_.clear();
     auto glyph = [this](const char* name, TGlyph g) {
         icons_.push_back(GlyphIcon(g, dpi_));
         SendMessageW(Control(name), BM_SETIMAGE, IMAGE_ICON,
@@ -220,17 +271,16 @@ void TFormSoundWin32::CreateControls() {
     glyph("BtnTimer", TGlyph::Timer);
     glyph("BtnStop", TGlyph::Stop);
     glyph("BtnEW2", TGlyph::Panel);
-    SetWindowLongPtrW(Control("Panel2"), GWL_EXSTYLE, WS_EX_STATICEDGE);
-    SetWindowPos(Control("Panel2"), nullptr, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-    commands_[Control("BtnEW2")] = [this](unsigned code) {
-        if (code == BN_CLICKED)
-            Guard([this] { BtnEW2Click(); });
-    };
-    commands_[Control("BitBtn1")] = [this](unsigned code) {
-        if (code == BN_CLICKED)
-            Guard([this] { BitBtn1Click(); });
-    };
+    for (HICON icon : oldIcons)
+        DestroyIcon(icon);
+}
+
+void TFormSoundWin32::DpiChanged(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    LayOut();
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TFormSoundWin32::AddHint(HWND control, const char* hint) {

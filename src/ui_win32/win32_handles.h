@@ -9,6 +9,7 @@ struct HINSTANCE__;
 struct HFONT__;
 struct HICON__;
 struct tagMSG;
+struct tagRECT;
 using HWND = HWND__*;
 using HINSTANCE = HINSTANCE__*;
 using HFONT = HFONT__*;

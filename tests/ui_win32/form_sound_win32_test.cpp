@@ -35,57 +35,57 @@ protected:
     }
 };
 
-std::wstring ClassOf(HWND w) {
-    wchar_t name[64] = {};
-    GetClassNameW(w, name, 64);
-    return name;
-}
-
-const wchar_t* ExpectedClass(TControlKind kind) {
-    switch (kind) {
-        case TControlKind::Panel:
-        case TControlKind::Label:
-            return L"Static";
-        case TControlKind::TrackBar:
-            return L"msctls_trackbar32";
-        case TControlKind::ComboBox:
-            return L"ComboBox";
-        default:
-            return L"Button";
-    }
-}
-
-TEST_F(FormSoundWin32, ControlsFollowTheLayoutRowsOnATopmostWindow) {
+TEST_F(FormSoundWin32, ControlsFollowTheLayoutRowsOnATopmostWindowAtEachDpi) {
     HWND main = form->Window();
     EXPECT_NE(GetWindowLongPtrW(main, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
     EXPECT_EQ(TextOf(main), L"Zivsound");
-    const int dpi = form->Dpi();
-    for (const TControlLayout& row : kMainWindowLayout) {
-        SCOPED_TRACE(row.name);
-        HWND c = form->Control(row.name);
-        ASSERT_TRUE(c);
-        EXPECT_EQ(GetParent(c), main);
-        EXPECT_STRCASEEQ(Utf8FromWide(ClassOf(c)).c_str(),
-                         Utf8FromWide(ExpectedClass(row.kind)).c_str());
-        if (row.kind != TControlKind::ComboBox) {
-            EXPECT_EQ(TextOf(c), WideFromUtf8(row.text));
+    // As created, then moved to a monitor of 144 DPI.
+    for (const int newDpi : {0, 144}) {
+        if (newDpi != 0) {
+            RECT suggested{30, 40, 30 + MulDiv(TFormSoundWin32::WideWidth, newDpi, 96), 250};
+            SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi),
+                         reinterpret_cast<LPARAM>(&suggested));
+            RECT placed;
+            GetWindowRect(main, &placed);
+            EXPECT_TRUE(EqualRect(&placed, &suggested));
         }
-        // The place: the row's rectangle plus its containers' corners, scaled.
-        TLayoutRect r = row.rect;
-        for (const char* p = row.parent; *p != '\0';) {
-            const TControlLayout* parent = FindControl(kMainWindowLayout, p);
-            r.left += parent->rect.left;
-            r.top += parent->rect.top;
-            p = parent->parent;
-        }
-        RECT got;
-        GetWindowRect(c, &got);
-        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&got), 2);
-        EXPECT_EQ(got.left, MulDiv(r.left, dpi, 96));
-        EXPECT_EQ(got.top, MulDiv(r.top, dpi, 96));
-        EXPECT_EQ(got.right - got.left, MulDiv(r.width, dpi, 96));
-        if (row.kind != TControlKind::ComboBox) {
-            EXPECT_EQ(got.bottom - got.top, MulDiv(r.height, dpi, 96));
+        const int dpi = form->Dpi();
+        ASSERT_TRUE(newDpi == 0 || dpi == newDpi);
+        for (const TControlLayout& row : kMainWindowLayout) {
+            SCOPED_TRACE(std::string(row.name) + " at " + std::to_string(dpi));
+            HWND c = form->Control(row.name);
+            ASSERT_TRUE(c);
+            EXPECT_EQ(GetParent(c), main);
+            if (row.kind != TControlKind::ComboBox) {
+                EXPECT_EQ(TextOf(c), WideFromUtf8(row.text));
+            }
+            // The place: the row's rectangle plus its containers' corners, scaled.
+            TLayoutRect r = row.rect;
+            for (const char* p = row.parent; *p != '\0';) {
+                const TControlLayout* parent = FindControl(kMainWindowLayout, p);
+                r.left += parent->rect.left;
+                r.top += parent->rect.top;
+                p = parent->parent;
+            }
+            RECT got;
+            GetWindowRect(c, &got);
+            MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&got), 2);
+            EXPECT_EQ(got.left, MulDiv(r.left, dpi, 96));
+            EXPECT_EQ(got.top, MulDiv(r.top, dpi, 96));
+            // Labels and radio buttons grow to their text in the font at hand.
+            const bool label = row.kind == TControlKind::Label;
+            const int width = got.right - got.left, height = got.bottom - got.top;
+            if (label || row.kind == TControlKind::RadioButton) {
+                EXPECT_GE(width, MulDiv(r.width, dpi, 96));
+            } else {
+                EXPECT_EQ(width, MulDiv(r.width, dpi, 96));
+            }
+            if (label) {
+                EXPECT_GE(height, MulDiv(r.height, dpi, 96));
+                EXPECT_TRUE(WholeOnOneLine(c));
+            } else if (row.kind != TControlKind::ComboBox) {
+                EXPECT_EQ(height, MulDiv(r.height, dpi, 96));
+            }
         }
     }
     EXPECT_EQ(TextOf(form->Control("ComboBox1")), L"COM3");
@@ -93,6 +93,7 @@ TEST_F(FormSoundWin32, ControlsFollowTheLayoutRowsOnATopmostWindow) {
     form->MakeNarrow();
     RECT outer;
     GetWindowRect(main, &outer);
+    const int dpi = form->Dpi();
     EXPECT_EQ(outer.right - outer.left, MulDiv(TFormSoundWin32::NarrowWidth, dpi, 96));
     EXPECT_FALSE(IsWindowVisible(form->Control("rbRTS")));
     SendMessageW(form->Control("BtnEW2"), BM_CLICK, 0, 0);

@@ -42,6 +42,23 @@ inline std::wstring TextOf(HWND window) {
     return text;
 }
 
+// Whether the label shows its whole text on one line, measured in its own
+// font.
+inline bool WholeOnOneLine(HWND label) {
+    const std::wstring text = TextOf(label);
+    HDC dc = GetDC(label);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    RECT client{};
+    GetClientRect(label, &client);
+    return (GetWindowLongW(label, GWL_STYLE) & SS_TYPEMASK) == SS_LEFTNOWORDWRAP &&
+           size.cx <= client.right && size.cy <= client.bottom;
+}
+
 // The main window over the fake port and sound service, never shown; the
 // test sets the slots and the settings up, then calls CreateForm.
 class TWin32FormRig {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/path_shortening.h"
+#include "ui_win32/dpi_win32.h"
 #include "ui_win32/files/folder_reader.h"
 
 #include "base/windows_api.h"
@@ -18,18 +19,6 @@ void Refuse() {
 std::wstring Swapped(std::wstring text, wchar_t from, wchar_t to) {
     std::replace(text.begin(), text.end(), from, to);
     return text;
-}
-
-int TextWidth(HWND control, const std::wstring& text) {
-    HDC dc = GetDC(control);
-    const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-    HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    if (old != nullptr)
-        SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return size.cx;
 }
 
 }  // namespace
@@ -138,7 +127,7 @@ std::wstring TFilesBrowser::SelectedFile() const {
 std::wstring TFilesBrowser::ShortCaption(const std::wstring& dir) const {
     // The shortening rule works on UTF-8 with "/"; the label shows "\".
     const auto width = [this](const std::string& text) {
-        return TextWidth(c_.DirLabel, Swapped(Utf8ToWide(text), L'/', L'\\'));
+        return TextSize(c_.DirLabel, Swapped(Utf8ToWide(text), L'/', L'\\')).width;
     };
     RECT client{};
     GetClientRect(c_.DirLabel, &client);
@@ -151,17 +140,20 @@ void TFilesBrowser::FillDirList(const std::vector<std::wstring>& folders) {
     dirPaths_.clear();
     SendMessageW(c_.DirList, WM_SETREDRAW, FALSE, 0);
     SendMessageW(c_.DirList, LB_RESETCONTENT, 0, 0);
-    std::wstring indent;
+    // Each row's depth, its indentation, is its item data.
+    const auto add = [this](const std::wstring& text, std::size_t depth) {
+        const LRESULT row =
+            SendMessageW(c_.DirList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageW(c_.DirList, LB_SETITEMDATA, static_cast<WPARAM>(row),
+                     static_cast<LPARAM>(depth));
+    };
     for (const std::wstring& path : DirectoryChain(directory_)) {
-        const std::wstring text = indent + (dirPaths_.empty() ? path : FileNamePart(path));
-        SendMessageW(c_.DirList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        add(dirPaths_.empty() ? path : FileNamePart(path), dirPaths_.size());
         dirPaths_.push_back(path);
-        indent += L"  ";
     }
     const auto current = static_cast<WPARAM>(dirPaths_.size()) - 1;
     for (const std::wstring& name : folders) {
-        const std::wstring text = indent + name;
-        SendMessageW(c_.DirList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        add(name, current + 1);
         dirPaths_.push_back(JoinPath(directory_, name));
     }
     SendMessageW(c_.DirList, LB_SETCURSEL, current, 0);

@@ -45,6 +45,11 @@ public:
 
     void Link();
     bool Linked() const { return linked_; }
+    // The directory's caption made anew for the label's size and font.
+    void Relabel() {
+        if (linked_)
+            UpdateLabel();
+    }
 
     // --- The controls' notifications ---
     void FileListSelectionChanged();

@@ -7,6 +7,7 @@
 // other headers, since it brings <windows.h>.
 
 #include "layout/control_layout.h"
+#include "ui_win32/dpi_win32.h"
 
 #include "base/windows_api.h"
 
@@ -16,11 +17,6 @@ namespace ziv::files_win32 {
 // click, also one that changes no selection (below the last row).
 constexpr int kListClicked = 0x7F01;
 
-// The system's dots per inch (the process is DPI-aware).
-int ScreenDpi();
-inline int ScaleForDpi(int pixelsAt96, int dpi) {
-    return MulDiv(pixelsAt96, dpi, 96);
-}
 // The system's message font at `dpi`; the caller deletes it.
 HFONT CreateWindowFont(int dpi);
 
@@ -37,8 +33,16 @@ TControlClass ControlClassOf(const TControlLayout& row);
 void RegisterFilesPanelClass(HINSTANCE instance);
 // The row's control, visible, at its DPI-scaled place, with the font.
 HWND CreateLayoutControl(const TControlLayout& row, HWND parent, int id, int dpi, HFONT font);
+// Places the row's control anew at `dpi` with `font`.
+void PlaceLayoutControl(const TControlLayout& row, HWND control, int dpi, HFONT font);
 // Makes the list box send kListClicked on every left-button release.
 void WatchListClicks(HWND listBox);
+// Makes Enter in the list box send LBN_DBLCLK, as a double-click does,
+// rather than go to the window as a dialog key.
+void OpenOnEnter(HWND listBox);
+// Draws a row of the directory list (owner-drawn): indented by its depth
+// (the row's item data), a folder, the name.
+void DrawFolderRow(const DRAWITEMSTRUCT& item, int dpi);
 
 // The rows' edits (edFile1..3, edLab1..3) in the tooltip colours; nullptr
 // for any other control. Control ids are firstId + the row's index.

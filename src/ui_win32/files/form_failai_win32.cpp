@@ -63,19 +63,34 @@ void TFormFailaiWin32::CreateWindowAndControls(HINSTANCE instance) {
     windowClass.lpszClassName = kWindowClass;
     RegisterClassExW(&windowClass);  // fails harmlessly for a second window
 
-    dpi_ = ScreenDpi();
-    RECT frame{0, 0, ScaleForDpi(kFilesWindowClientWidth, dpi_),
-               ScaleForDpi(kFilesWindowClientHeight, dpi_)};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
     const std::wstring caption = Utf8ToWide(kFilesWindowCaption);
     window_ = CreateWindowExW(kWindowExStyle, kWindowClass, caption.c_str(), kWindowStyle,
-                              CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                              frame.bottom - frame.top, nullptr, nullptr, instance, this);
+                              CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this);
     if (window_ == nullptr)
         throw std::runtime_error("the files window could not be created: " +
                                  SystemMessage(GetLastError()));
+    dpi_ = WindowDpi(window_);
+    RECT frame{0, 0, ScaleForDpi(kFilesWindowClientWidth, dpi_),
+               ScaleForDpi(kFilesWindowClientHeight, dpi_)};
+    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     font_ = CreateWindowFont(dpi_);
     CreateControls();
+}
+
+void TFormFailaiWin32::DpiChanged(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    void* const oldFont = font_;
+    font_ = CreateWindowFont(dpi_);
+    for (std::size_t i = 0; i < std::size(kFilesWindowLayout); ++i)
+        PlaceLayoutControl(kFilesWindowLayout[i], controls_[i], dpi_, static_cast<HFONT>(font_));
+    DeleteObject(static_cast<HFONT>(oldFont));
+    // The directory's caption is shortened to the label's new width and font.
+    browser_->Relabel();
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TFormFailaiWin32::CreateControls() {
@@ -92,6 +107,7 @@ void TFormFailaiWin32::CreateControls() {
         SendMessageW(Control(name), EM_SETREADONLY, TRUE, 0);
     WatchListClicks(Control("FileListBox1"));
     WatchListClicks(Control("DirectoryListBox1"));
+    OpenOnEnter(Control("DirectoryListBox1"));
 }
 
 void TFormFailaiWin32::SetFocusOrder() {
@@ -206,6 +222,12 @@ LRESULT TFormFailaiWin32::Handle(UINT message, WPARAM w, LPARAM l) {
             if (Command(LOWORD(w), HIWORD(w)))
                 return 0;
             break;
+        case WM_DRAWITEM:
+            DrawFolderRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(l), dpi_);
+            return TRUE;
+        case WM_DPICHANGED:
+            DpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l));
+            return 0;
         case WM_CLOSE:
             // The close box copies nothing and leaves the main window as it is.
             Close();

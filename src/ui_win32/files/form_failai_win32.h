@@ -13,6 +13,7 @@
 // their HINSTANCE and HWND as they are and keep the windows.h macros out.
 struct HINSTANCE__;
 struct HWND__;
+struct tagRECT;
 
 namespace ziv {
 
@@ -67,6 +68,8 @@ private:
     long long Handle(unsigned message, unsigned long long w, long long l);
     void CreateWindowAndControls(HINSTANCE__* instance);
     void CreateControls();
+    // Lays the rows out again at `dpi` and moves to the suggested place.
+    void DpiChanged(int dpi, const tagRECT& suggested);
     void SetFocusOrder();
     void StartBrowser();
     bool Command(int id, int code);

@@ -21,6 +21,8 @@
 #include "ui_win32/files/files_controls.h"  // brings <windows.h>: last
 #include "ui_win32/files/form_failai_win32.h"
 
+#include "../win32_window_test_support.h"
+
 // The files window for real under Wine: created hidden and driven by the
 // messages the user's mouse and keys would produce.
 
@@ -29,12 +31,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace files_win32;
-
-std::wstring TextOf(HWND control) {
-    wchar_t text[512] = {};
-    GetWindowTextW(control, text, 512);
-    return text;
-}
 
 // A left click (or double-click) on row `row` of a list box, or below its
 // rows when row is -1.
@@ -114,43 +110,57 @@ protected:
     std::unique_ptr<TFormFailaiWin32> form;
 };
 
-TEST_F(FilesWindowWin32Test, CreatedHiddenWithTheLayoutsControlsScaledForDpi) {
+TEST_F(FilesWindowWin32Test, CreatedHiddenWithTheLayoutsControlsScaledForEachDpi) {
     EXPECT_FALSE(IsWindowVisible(form->Window()));
     EXPECT_EQ(TextOf(form->Window()), Utf8ToWide(kFilesWindowCaption));
     EXPECT_TRUE(GetWindowLongW(form->Window(), GWL_EXSTYLE) & WS_EX_TOPMOST);
-    const int dpi = form->Dpi();
     RECT client{};
     GetClientRect(form->Window(), &client);
-    EXPECT_EQ(client.right, ScaleForDpi(kFilesWindowClientWidth, dpi));
-    EXPECT_EQ(client.bottom, ScaleForDpi(kFilesWindowClientHeight, dpi));
-
-    for (const TControlLayout& row : kFilesWindowLayout) {
-        SCOPED_TRACE(row.name);
-        HWND control = Control(row.name);
-        ASSERT_NE(control, nullptr);
-        HWND parent = *row.parent != '\0' ? Control(row.parent) : form->Window();
-        EXPECT_EQ(GetParent(control), parent);
-        wchar_t cls[64] = {};
-        GetClassNameW(control, cls, 64);
-        EXPECT_EQ(lstrcmpiW(cls, ControlClassOf(row).ClassName), 0) << WideToUtf8(cls);
-        // Lists and drop-downs have no text; Label1 shows the directory once linked.
-        const bool textual = row.kind != TControlKind::ComboBox &&
-                             row.kind != TControlKind::ListBox &&
-                             std::string_view(row.name) != "Label1";
-        if (textual) {
-            EXPECT_EQ(WideToUtf8(TextOf(control)), row.text);
+    EXPECT_EQ(client.right, ScaleForDpi(kFilesWindowClientWidth, form->Dpi()));
+    EXPECT_EQ(client.bottom, ScaleForDpi(kFilesWindowClientHeight, form->Dpi()));
+    // As created, then moved to a monitor of 144 DPI.
+    for (const int newDpi : {0, 144}) {
+        if (newDpi != 0) {
+            RECT suggested{30, 40, 600, 480};
+            SendMessageW(form->Window(), WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi),
+                         reinterpret_cast<LPARAM>(&suggested));
+            RECT placed{};
+            GetWindowRect(form->Window(), &placed);
+            EXPECT_TRUE(EqualRect(&placed, &suggested));
         }
-        RECT r{};
-        GetWindowRect(control, &r);
-        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, ScaleForDpi(row.rect.left, dpi));
-        EXPECT_EQ(r.top, ScaleForDpi(row.rect.top, dpi));
-        EXPECT_EQ(r.right - r.left, ScaleForDpi(row.rect.width, dpi));
-        // A drop-down's closed height follows its font within a pixel or two.
-        EXPECT_NEAR(r.bottom - r.top, ScaleForDpi(row.rect.height, dpi),
-                    row.kind == TControlKind::ComboBox ? 2 : 0);
+        const int dpi = form->Dpi();
+        ASSERT_TRUE(newDpi == 0 || dpi == newDpi);
+        for (const TControlLayout& row : kFilesWindowLayout) {
+            SCOPED_TRACE(std::string(row.name) + " at " + std::to_string(dpi));
+            HWND control = Control(row.name);
+            ASSERT_NE(control, nullptr);
+            HWND parent = *row.parent != '\0' ? Control(row.parent) : form->Window();
+            EXPECT_EQ(GetParent(control), parent);
+            // Lists and drop-downs have no text; Label1 shows the directory once linked.
+            const bool textual = row.kind != TControlKind::ComboBox &&
+                                 row.kind != TControlKind::ListBox &&
+                                 std::string_view(row.name) != "Label1";
+            if (textual) {
+                EXPECT_EQ(WideToUtf8(TextOf(control)), row.text);
+            }
+            RECT r{};
+            GetWindowRect(control, &r);
+            MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_EQ(r.left, ScaleForDpi(row.rect.left, dpi));
+            EXPECT_EQ(r.top, ScaleForDpi(row.rect.top, dpi));
+            if (row.kind == TControlKind::Label) {
+                // Grown to its text in the font at hand.
+                EXPECT_GE(r.right - r.left, ScaleForDpi(row.rect.width, dpi));
+                EXPECT_GE(r.bottom - r.top, ScaleForDpi(row.rect.height, dpi));
+                EXPECT_TRUE(textual ? WholeOnOneLine(control) : true);
+                continue;
+            }
+            EXPECT_EQ(r.right - r.left, ScaleForDpi(row.rect.width, dpi));
+            // A drop-down's closed height follows its font within a pixel or two.
+            EXPECT_NEAR(r.bottom - r.top, ScaleForDpi(row.rect.height, dpi),
+                        row.kind == TControlKind::ComboBox ? 2 : 0);
+        }
     }
-    EXPECT_FALSE(GetWindowLongW(Control("Edit1"), GWL_STYLE) & WS_VISIBLE);
     for (const char* name : {"edFile1", "edFile2", "edFile3"})
         EXPECT_TRUE(GetWindowLongW(Control(name), GWL_STYLE) & ES_READONLY) << name;
     EXPECT_FALSE(GetWindowLongW(Control("edLab1"), GWL_STYLE) & ES_READONLY);
@@ -221,6 +231,12 @@ TEST_F(FilesWindowWin32Test, DirectoryListNavigatesAndRefusesWhatVanished) {
     fs::remove(root / L"Šilas");
     ClickList(dirList, IndexOf(Browser().DirEntries(), (root / L"Šilas").wstring()), true);
     EXPECT_EQ(Browser().Directory(), root.wstring());
+
+    // Enter, a dialog key otherwise, opens the chosen folder as a double-click does.
+    ClickList(dirList, IndexOf(Browser().DirEntries(), (root / L"sub").wstring()));
+    MSG enter{dirList, WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    EXPECT_TRUE(IsDialogMessageW(form->Window(), &enter));
+    EXPECT_EQ(Browser().Directory(), (root / L"sub").wstring());
 }
 
 TEST_F(FilesWindowWin32Test, LabelsRoundTripAndReachTheButtonsOnClose) {
