@@ -14,6 +14,7 @@ import wave
 from wine_station import (FILES_TITLE, MAIN_TITLE, RATE, Port, Sink, Station, keyed_spans,
                           marked_tone, now_ns, play_into_sink, screenshot, write_marked_message,
                           zero_crossing_hz)
+from wine_station import black_square
 
 FIRST_RUN = ("[ZIV SOUND]\r\nMain={main}\r\nX=100\r\nY=100\r\nPort=0\r\nWave File1=\r\n"
              "Wave File2=\r\nWave File3=\r\nLabel1=1 ĮRAŠAS\r\nLabel2=2 ĮRAŠAS\r\n"
@@ -55,6 +56,19 @@ def close_and_wait(station, title=MAIN_TITLE):
     return code, (now_ns() - sent) / 1e6
 
 
+def painted_shot(st, title, folder, name):
+    """A screenshot of the window's client area, taken again until it holds
+    no black square (a part that no control painted) or 5 s have passed;
+    returns that square's corner, or None."""
+    deadline = time.monotonic() + 5
+    while True:
+        screenshot(os.path.join(folder, name), st.show(title)[0])
+        hole = black_square(os.path.join(folder, name))
+        if hole is None or time.monotonic() > deadline:
+            return hole
+        time.sleep(0.3)
+
+
 def check_first_run(work, build, shots):
     st = Station(build, os.path.join(work, "first"))
     expect(st.start(), "the main window did not appear")
@@ -65,26 +79,24 @@ def check_first_run(work, build, shots):
         expect(text in texts, f"no control shows {text!r}: {texts}")
     expect(window["topmost"] == "1", "the main window is not always on top")
     if shots:
-        time.sleep(0.5)
-        screenshot(os.path.join(shots, "windows-main.png"), window)
+        painted_shot(st, MAIN_TITLE, shots, "windows-main.png")
     # The settings button widens the window; its "Failai" opens the files
     # window.
     st.click_child(child_at(children, 144, 11))
     time.sleep(0.5)
-    wide, children = st.show()
+    _, children = st.show()
     failai = [c for c in children if c["text"] == "Failai"][0]
     expect(failai["visible"] == "1", "the settings button did not show the settings")
-    if shots:
-        screenshot(os.path.join(shots, "windows-main-settings.png"), wide)
+    hole = painted_shot(st, MAIN_TITLE, shots or st.dir, "windows-main-settings.png")
+    expect(hole is None, f"the wide main window is black at {hole}")
     st.click_child(failai)
     expect(st.inspect("wait", FILES_TITLE, "10000").returncode == 0, "no files window")
-    files, files_children = st.show(FILES_TITLE)
+    _, files_children = st.show(FILES_TITLE)
     files_texts = [c["text"] for c in files_children]
     for text in ("Failo vardas:", "Katalogas:", "Failo tipas:", "Įrenginys:"):
         expect(text in files_texts, f"the files window lacks {text!r}: {files_texts}")
-    if shots:
-        time.sleep(0.5)
-        screenshot(os.path.join(shots, "windows-files.png"), files)
+    hole = painted_shot(st, FILES_TITLE, shots or st.dir, "windows-files.png")
+    expect(hole is None, f"the files window is black at {hole}")
     st.inspect("close", FILES_TITLE)
     expect(st.inspect("gone", FILES_TITLE, "5000").returncode == 0, "the files window stays")
     code, ms = close_and_wait(st)
@@ -92,7 +104,8 @@ def check_first_run(work, build, shots):
     want = settings(st)
     got = open(st.ini, "rb").read()
     expect(got == want, f"first-run settings differ:\n want {want!r}\n got  {got!r}")
-    return f"texts, topmost, files window; exit 0 {ms:.0f} ms after WM_CLOSE; {len(got)} bytes"
+    return (f"texts, topmost, files window, painted whole; exit 0 {ms:.0f} ms after WM_CLOSE; "
+            f"{len(got)} bytes")
 
 
 def check_round_trip(work, build, shots):

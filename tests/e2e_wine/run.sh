@@ -5,7 +5,7 @@
 #
 #   tests/e2e_wine/run.sh BUILD_DIR            (inside tests/wine/guarded.sh)
 #   ZIV_E2E_KEEP=1 keeps the work directory, ZIV_E2E_ONLY=NAME runs one check; ZIV_E2E_SHOTS=DIR writes the
-#   screenshots windows-main.png and windows-files.png there.
+#   screenshots (client areas) windows-main.png, windows-main-settings.png and windows-files.png there.
 #
 # It starts an X server (Xvfb) and a PulseAudio server of its own, so it
 # neither needs nor touches a display or sound setup of the caller. COM1 is a

@@ -299,10 +299,35 @@ class Station:
                        timeout=10)
 
 
+# ImageMagick's own convert: /usr/local/bin may hold a stand-in.
+CONVERT = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
+
+
 def screenshot(path, window):
-    """One window's rectangle of the X screen as PNG (ImageMagick's own
-    convert: /usr/local/bin may hold a stand-in)."""
-    l, t, r, b = (int(v) for v in window["rect"].split(","))
-    convert = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
+    """The window's client area on the X screen as PNG (the frame is a
+    window manager's, and these tests run without one)."""
+    left, top = (int(v) for v in window["client"].split(","))
+    width, height = (int(v) for v in window["size"].split(","))
     xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True).stdout
-    subprocess.run([convert, "xwd:-", "-crop", f"{r - l}x{b - t}+{l}+{t}", "+repage", path], input=xwd, check=True)
+    subprocess.run([CONVERT, "xwd:-", "-crop", f"{width}x{height}+{left}+{top}", "+repage", path],
+                   input=xwd, check=True)
+
+
+def black_square(path, side=6):
+    """The top-left corner of a side x side square of black in the picture,
+    or None: text and the glyphs are drawn with thinner strokes."""
+    width, height = (int(v) for v in subprocess.run(
+        [CONVERT, path, "-format", "%w %h", "info:"], capture_output=True, text=True,
+        check=True).stdout.split())
+    rgb = subprocess.run([CONVERT, path, "-depth", "8", "rgb:-"], capture_output=True,
+                         check=True).stdout
+    down = [0] * width  # black pixels from each column's pixel on this row upwards
+    for y in range(height):
+        across = 0
+        for x in range(width):
+            i = 3 * (y * width + x)
+            down[x] = down[x] + 1 if max(rgb[i:i + 3]) < 16 else 0
+            across = across + 1 if down[x] >= side else 0
+            if across >= side:
+                return x - side + 1, y - side + 1
+    return None

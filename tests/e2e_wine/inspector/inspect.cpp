@@ -14,11 +14,12 @@
 //
 // TITLE "=text" matches a whole title, anything else a part of one. Output
 // is UTF-8, tab-separated:
-//   window <title> style=0x.. ex=0x.. topmost=0|1 visible=0|1 client=x,y rect=l,t,r,b
+//   window <title> style=0x.. ex=0x.. topmost=0|1 visible=0|1 client=x,y size=w,h rect=l,t,r,b
 //   child <class> <text> id=N style=0x.. state=N visible=0|1 rect=l,t,r,b
-// The window's rectangle and client origin are in screen pixels, the
-// children's rectangles relative to the client area; state is the
-// check of a button and the position of a track bar (-1 otherwise).
+// The window's rectangle and client origin are in screen pixels, size is
+// its client area's, the children's rectangles are relative to the client
+// area; state is the check of a button and the position of a track bar
+// (-1 otherwise).
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -143,11 +144,15 @@ int Show(HWND window) {
     GetWindowRect(window, &r);
     POINT client{0, 0};
     ClientToScreen(window, &client);
-    std::printf("window\t%s\tstyle=0x%08lx\tex=0x%08lx\ttopmost=%d\tvisible=%d\tclient=%ld,%ld",
-                Field(TextOf(window)).c_str(),
-                static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)), ex,
-                (ex & WS_EX_TOPMOST) != 0 ? 1 : 0, IsWindowVisible(window) ? 1 : 0, client.x,
-                client.y);
+    RECT area{};
+    GetClientRect(window, &area);
+    std::printf(
+        "window\t%s\tstyle=0x%08lx\tex=0x%08lx\ttopmost=%d\tvisible=%d\tclient=%ld,%ld"
+        "\tsize=%ld,%ld",
+        Field(TextOf(window)).c_str(),
+        static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)), ex,
+        (ex & WS_EX_TOPMOST) != 0 ? 1 : 0, IsWindowVisible(window) ? 1 : 0, client.x, client.y,
+        area.right, area.bottom);
     PrintRect(r);
     EnumChildWindows(window, PrintChild, reinterpret_cast<LPARAM>(window));
     return 0;
