@@ -58,9 +58,10 @@ def close_and_wait(station, title=MAIN_TITLE):
 
 def painted_shot(st, title, folder, name):
     """A screenshot of the window's client area, taken again until it holds
-    no black square (a part that no control painted) or 5 s have passed;
+    no black square (a part that no control painted) or 15 s have passed (a
+    busy machine may paint late; a hole that stays is the program's);
     returns that square's corner, or None."""
-    deadline = time.monotonic() + 5
+    deadline = time.monotonic() + 15
     while True:
         screenshot(os.path.join(folder, name), st.show(title)[0])
         hole = black_square(os.path.join(folder, name))
