@@ -104,9 +104,10 @@ wineserver -w 2>/dev/null || true
 flock -u 8
 ZIV_WINE_DISPLAY=$DISPLAY "$root/tests/wine/setup-prefix.sh" --build-dir "$build" >&2
 flock -s 8
-ziv_wine_server_is_guarded "$WINEPREFIX" &&
-  ziv_wine_links_match "$WINEPREFIX" "$(ziv_wine_port_map "$build")" ||
+if ! ziv_wine_server_is_guarded "$WINEPREFIX" ||
+  ! ziv_wine_links_match "$WINEPREFIX" "$(ziv_wine_port_map "$build")"; then
   ziv_wine_die "the prefix $WINEPREFIX is not ready"
+fi
 
 python3 "$here/e2e_wine.py" --build "$build" --work "$work" --port "$work/ttyE0" \
   ${ZIV_E2E_SHOTS:+--shots "$ZIV_E2E_SHOTS"} ${ZIV_E2E_ONLY:+--only "$ZIV_E2E_ONLY"}
