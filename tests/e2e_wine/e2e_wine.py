@@ -183,8 +183,8 @@ def check_send(work, build, sink, port, ptt):
             sounds = sink.sounds(since)
             out = watch.communicate()[0]
             changes = [tuple(map(int, line.split())) for line in out.splitlines() if line]
-            expect(len(sounds) == 1, f"{[(round(x.seconds, 3), x.whole) for x in sounds]} (seconds, "
-                                     "whole) heard for one send")
+            heard = [(round(x.seconds, 3), x.whole) for x in sounds]
+            expect(len(sounds) == 1, f"{heard} (seconds, whole) heard for one send")
             s = sounds[0]
             expect(s.whole, "the message was clipped (a marker is missing)")
             expect(abs(s.seconds - length) < 0.005, f"played {s.seconds:.4f} s of {length:.4f} s")
@@ -225,7 +225,8 @@ def check_opening(work, build, port):
         try:
             code, _ = close_and_wait(st)
             expect(code == 0, f"exit code {code}")
-            found.append(f"{ptt[0]} {'Inverted' if ptt[1] else 'Normal'} {port_ends(port, ptt):.2f}")
+            polarity = "Inverted" if ptt[1] else "Normal"
+            found.append(f"{ptt[0]} {polarity} {port_ends(port, ptt):.2f}")
         finally:
             st.kill()
     return f"ms keyed at the port's opening: {', '.join(found)}; closed unkeyed"
@@ -445,8 +446,10 @@ def main():
     sink, port = Sink(), Port(args.port)
     checks = [("FirstRun", lambda: check_first_run(args.work, args.build, args.shots)),
               ("SettingsRoundTrip", lambda: check_round_trip(args.work, args.build, args.shots)),
-              ("SendRtsNormal", lambda: check_send(args.work, args.build, sink, port, ("RTS", False))),
-              ("SendDtrInverted", lambda: check_send(args.work, args.build, sink, port, ("DTR", True))),
+              ("SendRtsNormal",
+               lambda: check_send(args.work, args.build, sink, port, ("RTS", False))),
+              ("SendDtrInverted",
+               lambda: check_send(args.work, args.build, sink, port, ("DTR", True))),
               ("PortOpening", lambda: check_opening(args.work, args.build, port)),
               ("LoopAndEscape", lambda: check_loop(args.work, args.build, sink)),
               ("CloseDuringMessage",
