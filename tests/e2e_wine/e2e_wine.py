@@ -61,6 +61,9 @@ def painted_shot(st, title, folder, name):
     no black square (a part that no control painted) or 15 s have passed (a
     busy machine may paint late; a hole that stays is the program's);
     returns that square's corner, or None."""
+    # The pointer goes aside: a hint it would bring up is a window of
+    # another depth, which the root window's picture shows black.
+    subprocess.run(["xdotool", "mousemove", "0", "0"], check=True, timeout=10)
     deadline = time.monotonic() + 15
     while True:
         screenshot(os.path.join(folder, name), st.show(title)[0])
