@@ -1,0 +1,164 @@
+"""The PTT lines as the serial double (serial_double/) sees them: its log,
+the spans a line sat keyed, and the device's shared state, on the clock of
+the sound recording (CLOCK_MONOTONIC_RAW, also that of Wine's performance
+counter)."""
+import collections
+import fcntl
+import os
+import struct
+import time
+
+Event = collections.namedtuple("Event", "ns device event rts dtr pid")
+
+
+class Span:
+    """A time a PTT line sat at its keyed level. cause: "lines" when the
+    program switched it, "open" when the port's opening did (the open, or the
+    program setting the port up just after it), "close"/"reap" when the
+    device dropped the lines at the last close."""
+
+    def __init__(self, key_ns, cause):
+        self.key_ns, self.unkey_ns, self.cause = key_ns, None, cause
+
+    @property
+    def ms(self):
+        return (self.unkey_ns - self.key_ns) / 1e6
+
+    def __repr__(self):
+        return f"Span({self.key_ns}, {self.unkey_ns}, {self.cause})"
+
+
+def now_ns():
+    return time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW)
+
+
+def raw_minus_monotonic():
+    """The double stamps CLOCK_MONOTONIC, which only NTP's slewing (parts per
+    million) moves against the raw clock: the offset, from the closest pair."""
+    pairs = []
+    for _ in range(5):
+        before = now_ns()
+        mono = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
+        after = now_ns()
+        pairs.append((after - before, (before + after) // 2 - mono))
+    return min(pairs)[1]
+
+
+def read_log(path, device=None):
+    """The events, oldest first (several processes append, and a line's stamp
+    is taken a little before it is written)."""
+    offset, events = raw_minus_monotonic(), []
+    if os.path.exists(path):
+        for text in open(path):
+            f = text.split()
+            if len(f) == 6 and (device is None or f[1] == device):
+                events.append(Event(int(f[0]) + offset, f[1], f[2], f[3] == "rts=1",
+                                    f[4] == "dtr=1", int(f[5][4:])))
+    return sorted(events, key=lambda e: e.ns)
+
+
+def level(event, line):
+    return event.rts if line == "RTS" else event.dtr
+
+
+def keyed_spans(events, ptt, opening_s=0.05):
+    """The spans `ptt` = (line, inverted) sat keyed in the events of one
+    device. No operator sends within opening_s of the port's opening."""
+    line, inverted = ptt
+    spans, keyed, opened = [], False, None
+    for e in events:
+        opened = e.ns if e.event == "open" else opened
+        now = level(e, line) != inverted
+        if now and not keyed:
+            at_open = e.event == "lines" and opened is not None and e.ns - opened < opening_s * 1e9
+            spans.append(Span(e.ns, "open" if at_open else e.event))
+        elif keyed and not now:
+            spans[-1].unkey_ns = e.ns
+        keyed = now
+    return spans
+
+
+def transmissions(events, ptt, opening_s=0.05):
+    return [s for s in keyed_spans(events, ptt, opening_s) if s.cause == "lines"]
+
+
+def sound_of(span, sounds, after_s=0.25):
+    """The first sound heard inside the span's keyed window (to after_s past
+    its end)."""
+    for s in sounds:
+        if s.start_ns >= span.key_ns and (span.unkey_ns is None or
+                                          s.start_ns <= span.unkey_ns + after_s * 1e9):
+            return s
+    return None
+
+
+class Device:
+    """A file the double serves as a serial port. Its state lies in
+    <path>.state, one record (device_state.h) under an flock()."""
+    # int opens; int owners[16][2]; bool rts, dtr, exclusive, hungUp;
+    # termios (its c_cflag after c_iflag and c_oflag).
+    RECORD = struct.Struct("=i32i4?3I")
+    HUPCL = 0o2000
+
+    def __init__(self, path, log):
+        self.path, self.log = path, log
+
+    def reset(self):
+        """As newly plugged in and never opened: the double starts a missing
+        record fresh."""
+        open(self.path, "w").close()
+        if os.path.exists(self.path + ".state"):
+            os.remove(self.path + ".state")
+
+    def events(self):
+        return read_log(self.log, self.path)
+
+    def _record(self, f):
+        data = f.read(self.RECORD.size)
+        if len(data) < self.RECORD.size:
+            return None
+        return list(self.RECORD.unpack(data))
+
+    def levels(self):
+        """(rts, dtr, opens) now; a device never opened is low and closed."""
+        if not os.path.exists(self.path + ".state"):
+            return False, False, 0
+        with open(self.path + ".state", "rb") as f:
+            fcntl.flock(f, fcntl.LOCK_SH)
+            r = self._record(f)
+        return (r[33], r[34], r[0]) if r else (False, False, 0)
+
+    def reap(self):
+        """What the kernel does for a process that ended without closing the
+        port (killed): its opens go, and the last one is the last close.
+        Logged as `reap`; call it once the process has been waited for."""
+        if not os.path.exists(self.path + ".state"):
+            return
+        with open(self.path + ".state", "r+b") as f:
+            fcntl.flock(f, fcntl.LOCK_EX)
+            r = self._record(f)
+            for k in range(16):
+                pid, opens = r[1 + 2 * k], r[2 + 2 * k]
+                if opens <= 0 or not gone(pid):
+                    continue
+                r[0] = max(r[0] - opens, 0)
+                r[2 + 2 * k] = 0
+                if r[0] == 0:
+                    if r[39] & self.HUPCL or r[36]:
+                        r[33] = r[34] = False
+                    r[35] = r[36] = False
+                f.seek(0)
+                f.write(self.RECORD.pack(*r))
+                f.flush()
+                with open(self.log, "a") as log:
+                    log.write(f"{time.clock_gettime_ns(time.CLOCK_MONOTONIC)} {self.path} reap "
+                              f"rts={int(r[33])} dtr={int(r[34])} pid={pid}\n")
+
+
+def gone(pid):
+    try:
+        os.kill(pid, 0)
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] in "ZX"
+    except (ProcessLookupError, FileNotFoundError):
+        return True

@@ -1,0 +1,287 @@
+"""Sound for the end-to-end tests: a PulseAudio server of the run's own, a
+recording of its null sink dated on the line log's clock, and messages whose
+clipping shows (a 2 kHz start marker and a 3 kHz end marker around the body)."""
+import os
+import signal
+import subprocess
+import threading
+import time
+import wave
+
+import numpy as np
+
+from lines import now_ns
+
+RATE = 48000
+SINK = "ziv_e2e"
+START_HZ, BODY_HZ, END_HZ = 2000.0, 1000.0, 3000.0
+MARKER_S = 0.050
+AUDIBLE = 0.05
+# The null sink renders one block ahead of its clock (with the keep-alive's
+# 10 ms latency): a sample shows on the monitor that long before it counts
+# as played.
+RENDER_AHEAD_NS = 2_500_000
+
+
+def wait_for(condition, seconds, step=0.02):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(step)
+    return True
+
+
+def quiet_env():
+    return {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
+
+
+class PulseServer:
+    """A server with a 48 kHz mono null sink, created with norewinds=1 (with
+    rewinds its monitor loses the first milliseconds of a new stream), as the
+    default output, its monitor the default input, and a silent keep-alive
+    stream (without one the sink stalls when the first stream comes). The
+    environment of this process points every client it starts there."""
+
+    def __init__(self, directory):
+        d = self.dir = os.path.join(directory, "pulse")
+        os.makedirs(d + "/run", mode=0o700)
+        with open(d + "/server.pa", "w") as f:
+            f.write(f"load-module module-null-sink sink_name={SINK} rate={RATE} channels=1 "
+                    f"format=float32le norewinds=1\nset-default-sink {SINK}\n"
+                    f"set-default-source {SINK}.monitor\n"
+                    f"load-module module-native-protocol-unix auth-anonymous=1 socket={d}/native\n")
+        with open(d + "/client.conf", "w") as f:
+            f.write("autospawn = no\n")
+        os.environ.update(PULSE_SERVER=f"unix:{d}/native", PULSE_CLIENTCONFIG=d + "/client.conf",
+                          PULSE_RUNTIME_PATH=d + "/run/pulse", PULSE_STATE_PATH=d + "/state")
+        for name in ("PULSE_SINK", "PULSE_SOURCE"):
+            os.environ.pop(name, None)
+        # Only the program and Wine need the serial double.
+        env = dict(quiet_env(), HOME=d, XDG_RUNTIME_DIR=d + "/run", XDG_CONFIG_HOME=d + "/config")
+        self.server = subprocess.Popen(
+            ["pulseaudio", "-n", "-F", d + "/server.pa", "--daemonize=no", "--exit-idle-time=-1",
+             "--use-pid-file=no", "--system=false", f"--log-target=file:{d}/server.log"],
+            env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_for(lambda: self.pactl("info") is not None, 10, 0.1):
+            raise RuntimeError("pulseaudio did not start: " + open(d + "/server.log").read())
+        with open("/dev/zero", "rb") as zero:
+            self.keep_alive = subprocess.Popen(
+                ["pacat", "--playback", "--raw", "--latency-msec=10", "--client-name=keep-alive"],
+                stdin=zero, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=quiet_env())
+        if not wait_for(lambda: self.pactl("list", "short", "sink-inputs"), 10):
+            raise RuntimeError("the keep-alive stream did not connect")
+
+    @staticmethod
+    def pactl(*args):
+        p = subprocess.run(["pactl", *args], capture_output=True, text=True, timeout=10)
+        return p.stdout if p.returncode == 0 else None
+
+    def pause(self):
+        """A stalled sound server."""
+        self.server.send_signal(signal.SIGSTOP)
+
+    def resume(self):
+        self.server.send_signal(signal.SIGCONT)
+
+    def kill(self):
+        for p in (self.server, self.keep_alive):
+            p.send_signal(signal.SIGCONT)
+            p.kill()
+            p.wait()
+
+    def stop(self):
+        for p in (self.keep_alive, self.server):
+            if p.poll() is None:
+                p.send_signal(signal.SIGCONT)
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+
+
+class Sound:
+    """A run of audible samples with no silence longer than 20 ms inside.
+    start_ns is when its first sample was played, end_ns when its last had
+    been; seconds counts its samples (exact, where the times carry the
+    dating's jitter of a millisecond or so)."""
+
+    def __init__(self, samples, first, start_ns, end_ns, longest_gap_ms):
+        self.first, self.end = first, first + len(samples)
+        self.start_ns, self.end_ns = start_ns, end_ns
+        self.seconds = len(samples) / RATE
+        self.longest_gap_ms = longest_gap_ms
+        window, edge = round(0.040 * RATE), round(0.060 * RATE)
+        long_enough = len(samples) >= 2 * window
+        self.start_marker = long_enough and dominant(samples[:window], START_HZ)
+        self.end_marker = long_enough and dominant(samples[-window:], END_HZ)
+        self.hz = zero_crossing_hz(samples[edge:-edge]) if len(samples) >= 3 * edge else 0
+
+    @property
+    def whole(self):
+        return self.start_marker and self.end_marker
+
+    def __repr__(self):
+        return (f"Sound({self.seconds:.4f} s, markers {self.start_marker}/{self.end_marker}, "
+                f"{self.hz:.0f} Hz, gap {self.longest_gap_ms:.2f} ms)")
+
+
+class Sink:
+    """Records the null sink's monitor from its creation on. A sample is
+    dated by its count at the sink's rate from an origin: each read gives one
+    no earlier than the truth (a read comes after its samples), so the least
+    of those in the following second holds (a busy reader only comes late)."""
+
+    def __init__(self):
+        self.proc = subprocess.Popen(
+            ["parec", "-d", SINK + ".monitor", "--raw", "--format=float32le", f"--rate={RATE}",
+             "--channels=1", "--latency-msec=5", "--client-name=recorder"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=quiet_env())
+        self.lock = threading.Lock()
+        self.chunks, self.count, self.reads = [], 0, []  # reads: (samples so far, ns)
+        threading.Thread(target=self._read, daemon=True).start()
+        if not wait_for(lambda: self.mark() >= RATE // 10, 10):
+            raise RuntimeError("the sink's monitor delivers nothing")
+
+    def _read(self):
+        pending, fd = b"", self.proc.stdout.fileno()
+        while data := os.read(fd, 65536):
+            stamp = now_ns()
+            pending += data
+            whole = len(pending) // 4 * 4
+            with self.lock:
+                self.chunks.append(np.frombuffer(pending[:whole], dtype="<f4"))
+                self.count += whole // 4
+                self.reads.append((self.count, stamp))
+            pending = pending[whole:]
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait()
+
+    def mark(self):
+        """The samples so far: sounds(since=mark()) are those after now."""
+        with self.lock:
+            return self.count
+
+    def samples(self):
+        with self.lock:
+            self.chunks = [np.concatenate(self.chunks)] if self.chunks else []
+            return (self.chunks[0] if self.chunks else np.zeros(0, "f4")), list(self.reads)
+
+    def sounds(self, since=0, split_s=0.020):
+        samples, reads = self.samples()
+        counts = np.array([c for c, _ in reads], dtype=np.int64)
+        origins = np.array([s for _, s in reads], dtype=np.int64) - counts * 1e9 / RATE
+        # The least origin of the reads in the second after each.
+        after = np.searchsorted(counts, counts + RATE, side="right")
+        best = np.array([origins[k:max(k + 1, a)].min() for k, a in enumerate(after)])
+
+        def time_of(i):
+            k = min(np.searchsorted(counts, i, side="right"), len(best) - 1)
+            return int(best[k] + i * 1e9 / RATE) + RENDER_AHEAD_NS
+
+        return [Sound(samples[first:last + 1], first, time_of(first), time_of(last + 1), gap)
+                for first, last, gap in runs(samples, since, split_s)]
+
+    def samples_of(self, sound):
+        return self.samples()[0][sound.first:sound.end]
+
+
+def runs(samples, since=0, split_s=0.020):
+    """(first, last, longest silence inside in ms) of each run of audible
+    samples with no silence longer than split_s inside."""
+    loud = np.flatnonzero(np.abs(samples[since:]) >= AUDIBLE) + since
+    if len(loud) == 0:
+        return []
+    found = []
+    for run in np.split(loud, np.flatnonzero(np.diff(loud) > split_s * RATE) + 1):
+        gap = (np.diff(run).max() - 1) * 1000 / RATE if len(run) > 1 else 0
+        found.append((int(run[0]), int(run[-1]), gap))
+    return found
+
+
+def power_at(samples, hz):
+    n = np.arange(len(samples))
+    return abs(np.dot(samples, np.exp(-2j * np.pi * hz * n / RATE))) ** 2
+
+
+def dominant(samples, hz):
+    """hz carries most of the power among a marked message's three tones."""
+    wanted = power_at(samples, hz)
+    return wanted > 0 and all(power_at(samples, other) * 4 <= wanted
+                              for other in (START_HZ, BODY_HZ, END_HZ) if other != hz)
+
+
+def zero_crossing_hz(samples, rate=RATE):
+    """A steady tone's frequency, over the whole periods between its first
+    and last rising zero crossings."""
+    s = np.asarray(samples, dtype=float)
+    rising = np.flatnonzero((s[:-1] < 0) & (s[1:] >= 0))
+    return (len(rising) - 1) * rate / (rising[-1] - rising[0]) if len(rising) > 1 else 0
+
+
+def tone(hz, seconds, rate=RATE):
+    """Half scale from phase zero: audible within microseconds of its start."""
+    return 0.5 * np.sin(2 * np.pi * hz * np.arange(round(seconds * rate)) / rate)
+
+
+def marked_tone(body_s, body_hz=BODY_HZ, rate=RATE):
+    """A sound is heard whole when both markers are found at its ends."""
+    return np.concatenate([tone(START_HZ, MARKER_S, rate), tone(body_hz, body_s, rate),
+                           tone(END_HZ, MARKER_S, rate)])
+
+
+def write_wav(path, samples, rate=RATE, channels=1, float_samples=False):
+    """Mono samples written to every channel, as 16-bit PCM or 32-bit float."""
+    frames = np.repeat(np.asarray(samples, dtype=float), channels)
+    data = frames.astype("<f4") if float_samples else np.round(frames * 32767).astype("<i2")
+    width = data.itemsize
+    fmt = (b"fmt \x10\x00\x00\x00" + np.array([3 if float_samples else 1, channels], "<u2").tobytes()
+           + np.array([rate, rate * channels * width], "<u4").tobytes()
+           + np.array([channels * width, 8 * width], "<u2").tobytes())
+    body = b"WAVE" + fmt + b"data" + np.uint32(data.nbytes).tobytes() + data.tobytes()
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + np.uint32(len(body)).tobytes() + body)
+    return len(samples) / rate
+
+
+def write_message(path, body_s, rate=RATE, channels=1, float_samples=False):
+    """A marked message with a 1 kHz body; its length in seconds."""
+    return write_wav(path, marked_tone(body_s, rate=rate), rate, channels, float_samples)
+
+
+def read_wav(path):
+    """((channels, bytes a sample, rate), mono samples as floats) of 16-bit PCM."""
+    with wave.open(path, "rb") as w:
+        shape = (w.getnchannels(), w.getsampwidth(), w.getframerate())
+        frames = np.frombuffer(w.readframes(w.getnframes()), "<i2") / 32768.0
+    return shape, frames
+
+
+def recorded_sound(path):
+    """A recorded message: ((channels, bytes a sample, rate), its one sound
+    or None, the silence before and after it in ms)."""
+    shape, samples = read_wav(path)
+    found = runs(samples)
+    if len(found) != 1:
+        return shape, None, 0, 0
+    first, last, gap = found[0]
+    return (shape, Sound(samples[first:last + 1], first, None, None, gap), first * 1000 / RATE,
+            (len(samples) - 1 - last) * 1000 / RATE)
+
+
+def play_into_sink(samples, lead_s, path):
+    """Starts playing the samples after lead_s of silence into the sink, as a
+    microphone would hear them there (path keeps the raw sound); the process
+    ends once they have been played. Its ample buffer keeps a busy machine
+    from starving it, which would put holes in the sound."""
+    data = np.concatenate([np.zeros(round(lead_s * RATE)), samples])
+    with open(path, "wb") as f:
+        f.write(np.round(data * 32767).astype("<i2").tobytes())
+    with open(path, "rb") as f:
+        return subprocess.Popen(["pacat", "--playback", "--raw", "-d", SINK, "--format=s16le",
+                                 f"--rate={RATE}", "--channels=1", "--latency-msec=200",
+                                 "--client-name=microphone"], stdin=f)

@@ -1,0 +1,229 @@
+"""The Linux flavour of the end-to-end harness: the real program under an
+Xvfb of the run's own, its serial ports served by the double, the sound
+server's sink recorded; and the checks the scenarios share."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
+import desk  # noqa: E402
+from lines import Device, keyed_spans, level, read_log, sound_of, transmissions  # noqa: E402
+from sound import PulseServer, Sink, wait_for, write_message  # noqa: E402
+
+# Where the operator points in the main window (client coordinates).
+NARROW_WIDTH = 165
+# The track bar's thumb: its values run up 4 px a second from y = 97 (0 s).
+THUMB_AT_ZERO, THUMB_AT_ONE = (39, 97), (39, 93)
+WIDEN = (150, 17)  # the small button that widens the window
+PORT_BOX, DTR, NORMAL, INVERTED = (227, 60), (161, 98), (210, 82), (210, 98)
+
+KEY_TO_SOUND_MS, KEY_TO_SOUND_TOLERANCE_MS = 120, 15  # two 60 ms ticks
+LONGEST_TAIL_MS = 250
+
+
+def settings_text(x=10, y=10, port="COM1", waves=("", "", ""), labels=("CQ", "QRZ", "TEST"),
+                  ptt=("RTS", False), ports=None):
+    rts, inverted = ptt[0] == "RTS", ptt[1]
+    text = f"[ZIV SOUND]\nX={x}\nY={y}\nPort={port}\n"
+    text += "".join(f"Wave File{n + 1}={w}\n" for n, w in enumerate(waves))
+    text += "".join(f"Label{n + 1}={v}\n" for n, v in enumerate(labels))
+    text += f"RTS={int(rts)}\nDTR={int(not rts)}\nNorm={int(not inverted)}\nInv={int(inverted)}\n"
+    if ports:
+        text += "[Ports]\n" + "".join(f"{k}={v}\n" for k, v in ports.items())
+    return text
+
+
+class Station:
+    """One copy of the program in a directory of its own (the settings file
+    lies beside the executable), driven as an operator would."""
+
+    def __init__(self, run, name, **settings):
+        self.run, self.dir = run, os.path.join(run.dir, name)
+        os.makedirs(self.dir)
+        shutil.copy2(run.program, os.path.join(self.dir, "ZIVSound"))
+        self.ini = os.path.join(self.dir, "ZIVSound.ini")
+        with open(self.ini, "w") as f:
+            f.write(settings_text(**settings))
+        self.proc = self.window = None
+
+    def start(self):
+        """Starts the program and waits until its main window shows."""
+        env = dict(os.environ, DISPLAY=self.run.x.display, LD_PRELOAD=self.run.double,
+                   ZIV_SERIAL_DOUBLE_DEVICES=":".join(d.path for d in self.run.devices),
+                   ZIV_SERIAL_DOUBLE_LOG=self.run.log)
+        with open(os.path.join(self.dir, "stderr.txt"), "ab") as log:
+            self.started_ns = time.monotonic_ns()
+            self.proc = subprocess.Popen([os.path.join(self.dir, "ZIVSound")], cwd=self.dir,
+                                         env=env, stdout=log, stderr=log)
+        if not wait_for(lambda: self.windows() or self.proc.poll() is not None, 30, 0.005):
+            raise AssertionError("the window did not show:\n" + self.stderr())
+        self.shown_ns = time.monotonic_ns()
+        assert self.proc.poll() is None, f"ended ({self.proc.returncode}):\n" + self.stderr()
+        self.window = self.windows()[0]
+        # Keys sent the moment the window is mapped are lost: Qt takes them
+        # only once it has handled the window's first expose and focus.
+        time.sleep(0.3)
+        return self
+
+    @property
+    def pid(self):
+        return self.proc.pid
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def windows(self):
+        """The visible top-level windows (the main window, a message box)."""
+        return self.run.x.xdo("search", "--all", "--onlyvisible", "--pid", self.proc.pid,
+                              "--name", "^Zivsound$").split()
+
+    def title(self):
+        return self.run.x.xdo("getwindowname", self.window).rstrip("\n")
+
+    def geometry(self, window):
+        return desk.geometry(self.run.x.display, window)
+
+    def key(self, keys, window=None):
+        # The gap right of the message buttons, or a box's frame corner.
+        at = (150, 60) if window in (None, self.window) else (2, 2)
+        desk.key(self.run.x.display, window or self.window, keys, *at)
+
+    def send(self, message_key):
+        self.key(message_key)
+        self.key("ctrl+Return")
+
+    def type(self, text):
+        self.run.x.xdo("type", "--delay", "30", text)
+
+    def click(self, point):
+        desk.click(self.run.x.display, self.window, *point)
+
+    def drag(self, start, end):
+        desk.drag(self.run.x.display, self.window, start, end)
+
+    def terminate(self, timeout=10):
+        """SIGTERM; the exit code (-signal when killed), None when it hangs."""
+        if self.running():
+            self.proc.terminate()
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def kill(self):
+        if self.proc and self.running():
+            self.proc.kill()
+        if self.proc:
+            self.proc.wait()
+
+    def stderr(self):
+        return open(os.path.join(self.dir, "stderr.txt"), errors="replace").read()
+
+    def settings(self):
+        return open(self.ini, encoding="cp1257").read()
+
+
+class Run:
+    """Everything one scenario needs: a directory, a private sound server
+    whose sink is recorded, an X server, serial device doubles and their line
+    log. The program and the double come from ZIV_E2E_PROGRAM and
+    ZIV_E2E_SERIAL_DOUBLE."""
+
+    def __init__(self):
+        self.program = os.environ["ZIV_E2E_PROGRAM"]
+        self.double = os.environ["ZIV_E2E_SERIAL_DOUBLE"]
+        self.dir = tempfile.mkdtemp(prefix="ziv-e2e-")
+        self.log = os.path.join(self.dir, "lines.log")
+        self.devices, self.stations, self.x, self.sink = [], [], None, None
+        self.pulse = PulseServer(self.dir)
+        self.x = desk.XServer(self.dir)
+        self.sink = Sink()
+
+    def close(self):
+        # Programs first: they are clients of both servers.
+        for s in self.stations:
+            s.kill()
+        for part in (self.sink, self.x, self.pulse):
+            if part:
+                part.stop()
+        if not os.environ.get("ZIV_E2E_KEEP"):
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+    def device(self, name="ttyE0"):
+        """A device double served to every station started after this."""
+        d = Device(os.path.join(self.dir, name), self.log)
+        d.reset()
+        self.devices.append(d)
+        return d
+
+    def message(self, name, body_s, **kind):
+        """A marked message file: its path and length in seconds."""
+        path = os.path.join(self.dir, name)
+        return path, write_message(path, body_s, **kind)
+
+    def station(self, name="station", **settings):
+        self.stations.append(Station(self, name, **settings))
+        return self.stations[-1]
+
+    def on_com1(self, ptt=("RTS", False), *bodies, **settings):
+        """The usual set-up: the device ttyE0 as COM1, keyed on `ptt`, and
+        messages of the given body lengths; the station not yet started."""
+        device = self.device()
+        waves = [self.message(f"message{n + 1}.wav", b)[0] for n, b in enumerate(bodies)]
+        station = self.station(ptt=ptt, ports={"COM1": device.path},
+                               waves=(waves + ["", "", ""])[:3], **settings)
+        return station, device
+
+    def wait_for_transmissions(self, device, ptt, count, timeout=15, settle=0.3):
+        """Until `count` transmissions have ended, then `settle` more so that
+        the recording holds their last samples."""
+        done = wait_for(lambda: sum(s.unkey_ns is not None for s in
+                                    transmissions(device.events(), ptt)) >= count, timeout)
+        time.sleep(settle if done else 0)
+        return done
+
+
+def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 0),
+                      tolerance_s=0.003):
+    """The message heard whole at its own rate inside the keyed window: its
+    first sample a key-up delay (and the silence the file begins with) after
+    keying, the unkey after its last and the file's closing silence
+    (tail_floor_ms allows for the dating's error and a resampling server's
+    smeared edges). Prints and returns (lead, tail) in ms."""
+    assert span.unkey_ns is not None, "the transmitter stayed keyed"
+    s = sound_of(span, sounds)
+    assert s, f"keyed for {span.ms:.0f} ms and nothing was heard"
+    lead, tail = (s.start_ns - span.key_ns) / 1e6, (span.unkey_ns - s.end_ns) / 1e6
+    print(f"key to first sample {lead:.1f} ms, last sample to unkey {tail:.1f} ms, {s}")
+    assert abs(lead - KEY_TO_SOUND_MS - silence_ms[0]) <= KEY_TO_SOUND_TOLERANCE_MS, "key-up delay"
+    assert tail_floor_ms <= tail - silence_ms[1] <= LONGEST_TAIL_MS, "unkeyed before the end, or late"
+    assert s.whole, "the message was clipped (a marker is missing)"
+    # A message played at another rate would be longer or shorter.
+    assert abs(s.seconds - seconds) <= tolerance_s, "heard for another length"
+    assert s.longest_gap_ms < 1.0, "the sound broke off inside the message"
+    return lead, tail
+
+
+def expect_quiet_lines(events, ptt):
+    """The other line keeps the level the port's opening left it at, and no
+    line sits keyed for long while the port opens: Linux raises both lines
+    at the open, which keys a Normal PTT on either until the program lowers
+    them; Inverted, the other line rests low, which keys nothing."""
+    assert events, "the device was never opened"
+    line, inverted = ptt
+    other = "DTR" if line == "RTS" else "RTS"
+    opened, rest = 0, None
+    for e in events:
+        opened = e.ns if e.event == "open" else opened
+        if e.event == "lines" and e.ns - opened < 50e6:
+            rest = level(e, other)
+        elif e.event == "lines":
+            assert level(e, other) == rest, f"the other line moved at {e.ns}"
+    for watched in [line] + ([] if inverted else [other]):
+        opening = [s.ms for s in keyed_spans(events, (watched, inverted)) if s.cause == "open"]
+        print(f"{watched} keyed at the port's opening for {opening} ms")
+        assert all(ms < 5 for ms in opening), "a line sat keyed after the open"
+
