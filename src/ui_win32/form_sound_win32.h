@@ -110,6 +110,8 @@ private:
     // Places every control at dpi_ from the layout rows, with fonts and
     // glyphs made for that DPI.
     void LayOut();
+    // The group box grows, up to `room`, around the controls that grew in it.
+    void EncloseGrownControls(int room);
     void DpiChanged(int dpi, const tagRECT& suggested);
     void AddHint(HWND control, const char* hint);
     void SetUpSettingsPanel();

@@ -1,5 +1,6 @@
 // The main window's controls: built from the layout table, then what is
 // special to each, and bound to the keyer's control models.
+#include <algorithm>
 #include <cstring>
 
 #include "core/message_recorder.h"
@@ -254,6 +255,7 @@ void TFormSoundWin32::LayOut() {
         if (row.kind == TControlKind::RadioButton)
             FitLabel(control, WideFromUtf8(row.text), room, Scale(kRadioLead));
     }
+    EncloseGrownControls(room);
     for (HFONT f : oldFonts_)
         if (f)
             DeleteObject(f);
@@ -273,6 +275,28 @@ void TFormSoundWin32::LayOut() {
     glyph("BtnEW2", TGlyph::Panel);
     for (HICON icon : oldIcons)
         DestroyIcon(icon);
+}
+
+void TFormSoundWin32::EncloseGrownControls(int room) {
+    auto placeOf = [this](HWND control) {
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    HWND box = Control("GroupBox1");
+    const RECT frame = placeOf(box);
+    LONG right = frame.right;
+    size_t i = 0;
+    for (const TControlLayout& row : kMainWindowLayout) {
+        if (InGroupBox(row))
+            right = std::max(right, placeOf(controls_[i]).right + Scale(3));
+        ++i;
+    }
+    right = std::min(right, static_cast<LONG>(room));
+    if (right > frame.right)
+        SetWindowPos(box, nullptr, 0, 0, right - frame.left, frame.bottom - frame.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TFormSoundWin32::DpiChanged(int dpi, const RECT& suggested) {

@@ -72,10 +72,12 @@ TEST_F(FormSoundWin32, ControlsFollowTheLayoutRowsOnATopmostWindowAtEachDpi) {
             MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&got), 2);
             EXPECT_EQ(got.left, MulDiv(r.left, dpi, 96));
             EXPECT_EQ(got.top, MulDiv(r.top, dpi, 96));
-            // Labels and radio buttons grow to their text in the font at hand.
+            // Labels and radio buttons grow to their text in the font at
+            // hand, the group box around them.
             const bool label = row.kind == TControlKind::Label;
             const int width = got.right - got.left, height = got.bottom - got.top;
-            if (label || row.kind == TControlKind::RadioButton) {
+            if (label || row.kind == TControlKind::RadioButton ||
+                row.kind == TControlKind::GroupBox) {
                 EXPECT_GE(width, MulDiv(r.width, dpi, 96));
             } else {
                 EXPECT_EQ(width, MulDiv(r.width, dpi, 96));
