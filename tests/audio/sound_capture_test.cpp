@@ -1,0 +1,262 @@
+// The sound capture, one contract for both systems: PulseAudio's on Linux,
+// the Win32 wave input's under Wine. It records the default input, the
+// monitor of the sink into which the system's sound service plays a tone.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "audio/sound_rig.h"
+
+#ifdef _WIN32
+#include "base/windows_api.h"
+#endif
+
+namespace ziv::test {
+namespace {
+
+constexpr double kToneHz = 440;
+
+class SoundCapture : public SoundTest {
+protected:
+    // Ten seconds of the tone, longer than a test records: each new round
+    // of a loop starts after a gap.
+    void PlayTone() {
+        ASSERT_TRUE(service.PlaySound(Write("tone.wav", WaveBytes({1, 16}, 1, 48000, 10, false)),
+                                      SND_FILENAME | SND_ASYNC | SND_LOOP));
+    }
+    void TearDown() override {
+        service.StopSound();
+        SoundTest::TearDown();
+    }
+
+    static void ExpectTone(const Samples& samples, int rate) {
+        const THeard heard = Analyse(samples, rate);
+        std::printf("%zu samples: %.1f Hz, peak %.2f\n", samples.size(), heard.hertz,
+                    heard.bodyPeak);
+        EXPECT_NEAR(heard.hertz, kToneHz, kToneHz * 0.02);
+        EXPECT_NEAR(heard.bodyPeak, kBody, 0.15);
+    }
+
+};
+
+// The capture is made after the warm-up: its own start-up loads Wine's
+// drivers on a thread, which a first play beside it could trip over.
+TEST_F(SoundCapture, RecordsTheToneForAsLongAsItRunsAndStopsPromptly) {
+    TPlatformSoundCapture capture;
+    ASSERT_NO_FATAL_FAILURE(PlayTone());
+    std::string error;
+    ASSERT_TRUE(capture.Start(&error)) << error;
+    EXPECT_EQ(capture.SampleRate(), 48000);
+
+    // The first samples come within a few fragments, then in real time.
+    Samples samples;
+    const auto started = Clock::now();
+    ASSERT_TRUE(TakeFirstSamples(capture, &samples, &error)) << error;
+    EXPECT_LT(SecondsSince(started), 2.0);
+    const std::size_t early = samples.size();
+    const auto flowing = Clock::now();
+    ASSERT_TRUE(TakeFor(capture, 1.5, &samples, &error)) << error;
+    const double seconds = SecondsSince(flowing);
+    const double got = static_cast<double>(samples.size() - early) / 48000;
+    std::printf("%.3f s of samples in %.3f s\n", got, seconds);
+    // What the device holds in its buffers has not come yet, and a busy
+    // machine delays more.
+    EXPECT_GT(got, seconds - 0.75);
+    EXPECT_LT(got, seconds + 0.4);
+    ExpectTone(samples, capture.SampleRate());
+
+    // Nothing comes after the stop, and neither asking nor another stop
+    // waits for anything.
+    auto start = Clock::now();
+    capture.Stop();
+    EXPECT_LT(SecondsSince(start), 1.0);
+    std::this_thread::sleep_for(200ms);
+    const std::size_t before = samples.size();
+    start = Clock::now();
+    EXPECT_TRUE(capture.Take(&samples, &error)) << error;
+    EXPECT_EQ(samples.size(), before);
+    capture.Stop();
+    EXPECT_LT(SecondsSince(start), 0.25);
+
+    // Started again, and started while capturing: the running capture ends
+    // first and a new one records.
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(capture.Start(&error)) << error;
+        Samples again;
+        ASSERT_TRUE(TakeFirstSamples(capture, &again, &error)) << error;
+        ASSERT_TRUE(TakeFor(capture, 0.8, &again, &error)) << error;
+        ExpectTone(again, capture.SampleRate());
+    }
+    capture.Stop();
+}
+
+#ifdef _WIN32
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Wine loads its audio drivers as DLLs, and DLL overrides may be set for
+// one program name: a copy of this test under a name of its own, with every
+// audio driver turned off, finds no input at all.
+constexpr char kNoDriversVariable[] = "ZIV_CAPTURE_NO_DRIVERS";
+
+// Runs the copy on this very test; its exit code.
+DWORD RunWithoutDrivers() {
+    char self[MAX_PATH] = {};
+    if (GetModuleFileNameA(nullptr, self, sizeof self) == 0)
+        return 100;
+    const std::string name =
+        "ziv-capture-no-drivers-" + std::to_string(GetCurrentProcessId()) + ".exe";
+    const std::filesystem::path copy = std::filesystem::temp_directory_path() / name;
+    std::error_code failed;
+    if (!std::filesystem::copy_file(self, copy, failed))
+        return 101;
+    const std::string app = "Software\\Wine\\AppDefaults\\" + name;
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, (app + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return 102;
+    for (const char* driver : {"winepulse.drv", "winealsa.drv", "wineoss.drv"})
+        RegSetValueExA(key, driver, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);  // off
+    RegCloseKey(key);
+
+    SetEnvironmentVariableA(kNoDriversVariable, "1");
+    std::string line =
+        "\"" + copy.string() + "\" --gtest_filter=SoundCaptureWithoutDevice.StartFailsWithOneLine";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    DWORD code = 103;
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &child)) {
+        if (WaitForSingleObject(child.hProcess, 20000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(child.hProcess, &code);
+        else
+            TerminateProcess(child.hProcess, code = 104);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+    }
+    SetEnvironmentVariableA(kNoDriversVariable, nullptr);
+    RegDeleteTreeA(HKEY_CURRENT_USER, app.c_str());
+    std::filesystem::remove(copy, failed);
+    return code;
+}
+
+TEST(SoundCaptureWithoutDevice, StartFailsWithOneLine) {
+    if (!UnderWine())
+        GTEST_SKIP() << "the default input of this system cannot be hidden";
+    if (std::getenv(kNoDriversVariable) == nullptr) {
+        EXPECT_EQ(RunWithoutDrivers(), 0u) << "the run without audio drivers failed";
+        return;
+    }
+    TWin32SoundCapture capture;
+    std::string error;
+    const auto start = Clock::now();
+    ASSERT_FALSE(capture.Start(&error)) << "an input device is there all the same";
+    EXPECT_LT(SecondsSince(start), 10.0);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    Samples samples;
+    EXPECT_TRUE(capture.Take(&samples, &error));
+    EXPECT_TRUE(samples.empty());
+    capture.Stop();
+}
+#else
+TEST_F(SoundCapture, NoServerOrNoSourceFailsAtStart) {
+    TPlatformSoundCapture capture;
+    std::string error;
+    // No source at all: the null sink, and with it its monitor, is gone.
+    ASSERT_TRUE(Pactl("unload-module module-null-sink"));
+    EXPECT_FALSE(capture.Start(&error));
+    EXPECT_EQ(error, "No such entity");
+
+    // A frozen server does not answer: given up after two seconds.
+    server_.Pause();
+    error.clear();
+    auto started = Clock::now();
+    EXPECT_FALSE(capture.Start(&error));
+    EXPECT_LT(SecondsSince(started), 10.0);
+    EXPECT_GT(SecondsSince(started), 1.5);
+    EXPECT_EQ(error, "the sound server does not answer");
+    server_.Resume();
+
+    // No server: refused.
+    server_.Stop();
+    error.clear();
+    EXPECT_FALSE(capture.Start(&error));
+    EXPECT_EQ(error, "Connection refused");
+    Samples samples;
+    EXPECT_TRUE(capture.Take(&samples, &error));  // nothing runs, nothing fails
+    EXPECT_TRUE(samples.empty());
+}
+
+TEST_F(SoundCapture, FrozenServerHoldsNothingUp) {
+    TPlatformSoundCapture capture;
+    std::string error;
+    ASSERT_TRUE(capture.Start(&error)) << error;
+    Samples samples;
+    ASSERT_TRUE(TakeFor(capture, 0.5, &samples, &error)) << error;
+    server_.Pause();
+    // The samples stop, but nothing waits for them.
+    double slowest = 0;
+    for (int i = 0; i < 10; ++i) {
+        std::this_thread::sleep_for(50ms);
+        const auto at = Clock::now();
+        EXPECT_TRUE(capture.Take(&samples, &error)) << error;
+        slowest = std::max(slowest, SecondsSince(at));
+    }
+    EXPECT_LT(slowest, 0.1);
+    const auto stopping = Clock::now();
+    capture.Stop();
+    EXPECT_LT(SecondsSince(stopping), 1.0);
+    server_.Resume();
+}
+
+// Takes until a take fails, for at most three seconds; its reason.
+std::string TakeUntilFailed(TSoundCapture& capture, Samples* samples) {
+    std::string error;
+    const auto start = Clock::now();
+    while (SecondsSince(start) < 3) {
+        std::this_thread::sleep_for(50ms);
+        if (!capture.Take(samples, &error))
+            return error;
+    }
+    return "(never failed)";
+}
+
+TEST_F(SoundCapture, InputOrServerGoingMidCaptureEndsIt) {
+    TPlatformSoundCapture capture;
+    // The microphone is unplugged: its source goes.
+    std::string error;
+    ASSERT_TRUE(capture.Start(&error)) << error;
+    Samples samples;
+    ASSERT_TRUE(TakeFor(capture, 0.3, &samples, &error)) << error;
+    ASSERT_TRUE(Pactl("unload-module module-null-sink"));
+    EXPECT_EQ(TakeUntilFailed(capture, &samples), "the sound input went away");
+    capture.Stop();
+
+    // The server crashes.
+    ASSERT_TRUE(Pactl("load-module module-null-sink sink_name=other"));
+    ASSERT_TRUE(Pactl("set-default-source other.monitor"));
+    // A new sink's monitor is silent until something plays.
+    ASSERT_NO_FATAL_FAILURE(PlayTone());
+    ASSERT_TRUE(capture.Start(&error)) << error;
+    samples.clear();
+    ASSERT_TRUE(TakeFirstSamples(capture, &samples, &error)) << error;
+    const std::size_t before = samples.size();
+    server_.Kill();
+    EXPECT_EQ(TakeUntilFailed(capture, &samples), "the sound server went away");
+    EXPECT_GE(samples.size(), before);
+    // It keeps failing until stopped; stopping is quick.
+    EXPECT_FALSE(capture.Take(&samples, &error));
+    const auto stopping = Clock::now();
+    capture.Stop();
+    EXPECT_LT(SecondsSince(stopping), 1.0);
+}
+#endif
+
+}  // namespace
+}  // namespace ziv::test

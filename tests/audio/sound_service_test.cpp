@@ -1,0 +1,285 @@
+// The sound service, one contract for both systems: PulseAudio's on Linux,
+// the Win32 wave output's under Wine. Each test plays real files and
+// listens, through the system's sound capture, to what reached the sink.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/sound_rig.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace ziv::test {
+namespace {
+
+class SoundService : public SoundTest {
+protected:
+    // Plays `path` while listening, `prepared` (if any) prepared ahead
+    // with the keyer's key-up delay; what was heard, and how long the play
+    // took to return.
+    THeard PlayAndListen(TSoundService& player, const std::string& path,
+                         const std::string& prepared = "", double* took = nullptr) {
+        TPlatformSoundCapture capture;
+        std::string error;
+        Samples samples;
+        EXPECT_TRUE(capture.Start(&error)) << error;
+        EXPECT_TRUE(TakeFirstSamples(capture, &samples, &error)) << "not listening " << error;
+        if (!prepared.empty()) {
+            EXPECT_TRUE(player.PrepareSound(prepared)) << prepared;
+            std::this_thread::sleep_for(120ms);
+        }
+        const auto start = Clock::now();
+        EXPECT_TRUE(player.PlaySound(path, SND_FILENAME)) << path;
+        if (took != nullptr)
+            *took = SecondsSince(start);
+        // Whatever is still in flight after Play has returned is kept too:
+        // a sound cut off when Play returns shows as a missing end.
+        EXPECT_TRUE(TakeFor(capture, kCaptureLag, &samples, &error)) << error;
+        return Analyse(samples, capture.SampleRate());
+    }
+};
+
+// A file played at another rate or sample size than its own would be off
+// in length and pitch by far more than the margins; the keyer unkeys when
+// Play returns, never before the last sample.
+TEST_F(SoundService, PlaysEveryEncodingWholeAtItsOwnRate) {
+    struct Case {
+        std::string name;
+        TEncoding encoding;
+        int channels;
+        int rate;
+        double seconds;
+        std::string prepared;  // prepared ahead: this file, none, or another
+    };
+    const std::vector<Case> cases = {
+        {"pcm16_44k1_mono.wav", {1, 16}, 1, 44100, 1.0, ""},
+        {"pcm16_44k1_stereo.wav", {1, 16}, 2, 44100, 0.4, "this"},
+        {"pcm8_8k_mono.wav", {1, 8}, 1, 8000, 0.5, "this"},
+        {"pcm24_48k_mono.wav", {1, 24}, 1, 48000, 0.4, "this"},
+        {"pcm32_44k1_mono.wav", {1, 32}, 1, 44100, 0.4, "this"},
+        {"float_48k_stereo.wav", {3, 32}, 2, 48000, 0.5, "this"},
+        {"extensible16_22k_stereo.wav", {0xFFFE, 16}, 2, 22050, 0.4, "this"},
+        {"mulaw_8k_mono.wav", {7, 8}, 1, 8000, 0.5, "this"},
+        {"pcm16_16k_other_prepared.wav", {1, 16}, 1, 16000, 0.3, "other"},
+    };
+    const std::string other = Tone("other.wav", 1.5);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path =
+            Write(c.name, WaveBytes(c.encoding, c.channels, c.rate, c.seconds));
+        const std::string prepared = c.prepared == "this" ? path : c.prepared.empty() ? "" : other;
+        double took = 0;
+        const THeard heard = PlayAndListen(service, path, prepared, &took);
+        const double length = c.seconds + 0.05;
+        std::printf("%s: %.3f s heard in %.3f s, play returned after %.3f s, of %.3f s\n",
+                    c.name.c_str(), heard.seconds, heard.span, took, length);
+        EXPECT_NEAR(heard.seconds, length, kLengthTolerance);
+        EXPECT_NEAR(heard.hertz, 440, 4);
+        EXPECT_NEAR(heard.bodyPeak, kBody, 0.1);
+        EXPECT_GT(heard.endPeak, kEnd - 0.15) << "the last 50 ms are missing";
+        EXPECT_GE(took, length - 0.005);
+        // Only a play that hangs on: five times an idle machine's.
+        EXPECT_LT(took, 5 * (length + 0.3));
+    }
+}
+
+// What cannot be played is found out when preparing, before the keyer
+// keys the transmitter, and again when playing: each time with one line.
+TEST_F(SoundService, RefusesWhatIsNotASoundFileWithOneLine) {
+    std::string wave = WaveBytes({1, 16}, 1, 8000, 0.1);
+    Write("empty.wav", "");
+    Write("text.wav", "CQ CQ CQ de LY1ABC\n");
+    Write("header.wav", WaveBytes({1, 16}, 1, 8000, 0));
+    Write("no_fmt.wav", Chunk("RIFF", "WAVE" + Chunk("data", "\1\2\3\4")));
+    Write("unknown_codec.wav", wave.replace(20, 2, "\x34\x12", 2));
+    std::filesystem::create_directory(dir_ + "/folder.wav");
+    std::vector<std::string> names = {
+        "missing.wav", "empty.wav",         "text.wav",   "header.wav",
+        "no_fmt.wav",  "unknown_codec.wav", "folder.wav", ""};
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((dir_ + "/fifo.wav").c_str(), 0600), 0);
+    names.push_back("fifo.wav");
+#endif
+
+    for (const std::string& name : names) {
+        const std::string path = name.empty() ? name : dir_ + "/" + name;
+        SCOPED_TRACE(path);
+        const std::string prepared = StderrOf([&] { EXPECT_FALSE(service.PrepareSound(path)); });
+        EXPECT_EQ(Lines(prepared), 1u) << prepared;
+        // A header without samples plays as nothing, and that is no failure.
+        const bool silent = name == "header.wav";
+        for (const std::uint32_t flags : {0u, unsigned{SND_ASYNC}}) {
+            const std::string said =
+                StderrOf([&] { EXPECT_EQ(service.PlaySound(path, SND_FILENAME | flags), silent); });
+            EXPECT_EQ(Lines(said), silent ? 0u : 1u) << said;
+            EXPECT_EQ(said.rfind("ZIVSound: cannot play", 0), silent ? std::string::npos : 0u);
+        }
+    }
+#ifdef _WIN32
+    const std::string folder = dir_ + "/folder.wav";
+    EXPECT_EQ(StderrOf([&] { service.PrepareSound(folder); }),
+              "ZIVSound: cannot play " + folder + ": it is a folder\n");
+    const std::string codec = dir_ + "/unknown_codec.wav";
+    EXPECT_EQ(StderrOf([&] { service.PrepareSound(codec); }),
+              "ZIVSound: cannot play " + codec +
+                  ": unsupported sound format (tag 0x1234, 16-bit, 1 channels at 8000 Hz)\n");
+#else
+    EXPECT_EQ(StderrOf([&] { EXPECT_FALSE(service.PlaySound(dir_ + "/missing.wav", SND_SYNC)); }),
+              "ZIVSound: cannot play " + dir_ + "/missing.wav: No such file or directory\n");
+#endif
+}
+
+// An asynchronous play returns at once; looping, it plays on long after
+// one play of the sound would have ended, until stopped; once, it plays
+// once.
+TEST_F(SoundService, LoopsUntilStoppedAndPlaysOnceOtherwise) {
+    const std::string path = Tone("short.wav", 0.1);
+    TPlatformSoundCapture capture;
+    std::string error;
+    Samples samples;
+    ASSERT_TRUE(capture.Start(&error)) << error;
+    ASSERT_TRUE(TakeFirstSamples(capture, &samples, &error)) << error;
+    const int rate = capture.SampleRate();
+
+    auto start = Clock::now();
+    ASSERT_TRUE(service.PlaySound(path, SND_FILENAME | SND_ASYNC | SND_LOOP));
+    EXPECT_LT(SecondsSince(start), 1.5);
+    const std::size_t looping = samples.size();
+    ASSERT_TRUE(TakeFor(capture, 0.7, &samples, &error)) << error;
+#ifndef _WIN32
+    // The desktop's sound settings show and route the stream by these.
+    std::string inputs;
+    if (FILE* pactl = ::popen("pactl list sink-inputs 2>&1", "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pactl))
+            inputs.append(buffer, n);
+        ::pclose(pactl);
+    }
+    EXPECT_NE(inputs.find("application.name = \"ZIVSound\""), std::string::npos) << inputs;
+    EXPECT_NE(inputs.find("media.role = \"phone\""), std::string::npos) << inputs;
+#endif
+    service.StopSound();
+    service.PrepareSound(path);  // prepared but never played: not heard
+    ASSERT_TRUE(TakeFor(capture, 0.4 + kCaptureLag, &samples, &error)) << error;
+    service.StopSound();
+    service.StopSound();  // nothing plays: no effect
+
+    // Sound all through the 0.7 s, far longer than one play; after the
+    // stop, silence (the first 100 ms may still carry what was under way
+    // when Stop was called).
+    EXPECT_GT(Analyse(Samples(samples.begin() + looping, samples.end()), rate).span, 0.5);
+    EXPECT_EQ(Analyse(Samples(samples.end() - 3 * rate / 10, samples.end()), rate).span, 0);
+
+    start = Clock::now();
+    const std::size_t once = samples.size();
+    ASSERT_TRUE(service.PlaySound(path, SND_FILENAME | SND_ASYNC));
+    EXPECT_LT(SecondsSince(start), 1.5);
+    ASSERT_TRUE(TakeFor(capture, 0.5 + kCaptureLag, &samples, &error)) << error;
+    EXPECT_NEAR(Analyse(Samples(samples.begin() + once, samples.end()), rate).seconds, 0.15,
+                kLengthTolerance)
+        << "once, not looping";
+    service.PrepareSound(path);  // left for the destructor to release
+}
+
+TEST_F(SoundService, StopFromAnotherThreadEndsASynchronousPlay) {
+    const std::string path = Tone("long.wav", 10.0);
+    TPlatformSoundCapture capture;
+    std::string error;
+    Samples samples;
+    ASSERT_TRUE(capture.Start(&error)) << error;
+    ASSERT_TRUE(TakeFirstSamples(capture, &samples, &error)) << error;
+    ASSERT_TRUE(service.PrepareSound(path));
+    std::atomic<bool> played = false;
+    std::thread worker([&] { played = service.PlaySound(path, SND_FILENAME); });
+    std::this_thread::sleep_for(500ms);
+    service.StopSound();
+    worker.join();
+    EXPECT_TRUE(played);  // stopped on purpose: not a failure
+    ASSERT_TRUE(TakeFor(capture, kCaptureLag, &samples, &error)) << error;
+    const double heard = Analyse(samples, capture.SampleRate()).span;
+    EXPECT_GT(heard, 0.2);
+    EXPECT_LT(heard, 2.0);  // of 10 s of sound
+}
+
+#ifndef _WIN32
+// No output device, then no server: each play fails at once with one line
+// saying which, and a restarted server works on the next play.
+TEST_F(SoundService, NoDeviceOrServerFailsWithOneLineAndARestartedServerWorks) {
+    const std::string path = Tone("msg.wav", 0.2);
+    ASSERT_TRUE(service.PlaySound(path, SND_FILENAME));
+
+    ASSERT_TRUE(Pactl("unload-module module-null-sink"));
+    const std::string noDevice =
+        "ZIVSound: cannot play " + path + ": no sound output device (No such entity)\n";
+    EXPECT_EQ(StderrOf([&] { EXPECT_FALSE(service.PrepareSound(path)); }), noDevice);
+    EXPECT_EQ(StderrOf([&] { EXPECT_FALSE(service.PlaySound(path, SND_FILENAME)); }), noDevice);
+
+    server_.Kill();
+    // Give the connection a moment to notice, as the minutes between two
+    // transmissions would.
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(StderrOf([&] {
+                  EXPECT_FALSE(service.PrepareSound(path));
+              }).rfind("ZIVSound: no sound server: ", 0),
+              0u);
+    EXPECT_EQ(StderrOf([&] { EXPECT_FALSE(service.PlaySound(path, SND_FILENAME)); }),
+              "ZIVSound: no sound server: Connection refused\n");
+
+    ASSERT_NO_FATAL_FAILURE(StartServer());
+    EXPECT_NEAR(PlayAndListen(service, path).seconds, 0.25, kLengthTolerance);
+}
+
+TEST_F(SoundService, FrozenServerEndsPlaysWithFailureAndIsUsedAgainOnceItAnswers) {
+    const std::string path = Tone("long.wav", 10.0);
+    TPulseSoundService::TOptions options;
+    options.connectMs = 500;
+    TPulseSoundService impatient(options);
+    TPulseSoundCapture listening;  // as in the other tests: the sink runs
+    std::string error;
+    Samples samples;
+    ASSERT_TRUE(listening.Start(&error)) << error;
+    ASSERT_TRUE(TakeFirstSamples(listening, &samples, &error)) << error;
+    std::thread freezer([this] {
+        std::this_thread::sleep_for(500ms);
+        server_.Pause();
+    });
+    const auto start = Clock::now();
+    bool played = true;
+    // Without the stall check this call would never return.
+    std::string said = StderrOf([&] { played = impatient.PlaySound(path, SND_FILENAME); });
+    const double keyed = SecondsSince(start);
+    freezer.join();
+    EXPECT_FALSE(played);
+    // The transmitter is keyed all that time: under a second after the
+    // freeze, with room for a busy machine, and well short of the start-up
+    // allowance.
+    EXPECT_LT(keyed, 2.5);
+    EXPECT_EQ(said,
+              "ZIVSound: cannot play " + path + ": the sound device stopped taking samples\n");
+
+    // Still frozen: two plays wait for the same fresh connection; the first
+    // to give up drops it, and the other must not use it afterwards.
+    std::atomic<int> failed = 0;
+    said = StderrOf([&] {
+        std::thread first([&] { failed += impatient.PlaySound(path, SND_FILENAME) ? 0 : 1; });
+        std::this_thread::sleep_for(100ms);
+        failed += impatient.PlaySound(path, SND_FILENAME) ? 0 : 1;
+        first.join();
+    });
+    server_.Resume();
+    EXPECT_EQ(failed, 2);
+    EXPECT_EQ(Lines(said), 2u) << said;
+
+    EXPECT_NEAR(PlayAndListen(impatient, Tone("msg.wav", 0.2)).seconds, 0.25, kLengthTolerance);
+}
+#endif
+
+}  // namespace
+}  // namespace ziv::test
