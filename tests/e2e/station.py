@@ -20,7 +20,9 @@ THUMB_AT_ZERO, THUMB_AT_ONE = (39, 97), (39, 93)
 WIDEN = (150, 17)  # the small button that widens the window
 PORT_BOX, DTR, NORMAL, INVERTED = (227, 60), (161, 98), (210, 82), (210, 98)
 
-KEY_TO_SOUND_MS, KEY_TO_SOUND_TOLERANCE_MS = 120, 15  # two 60 ms ticks
+# Two 60 ms ticks: one tick fails, and so does a third; a busy machine only
+# makes the first sample later.
+EARLIEST_MS, LATEST_MS = 105, 170
 LONGEST_TAIL_MS = 250
 
 
@@ -133,8 +135,8 @@ class Run:
     ZIV_E2E_SERIAL_DOUBLE."""
 
     def __init__(self):
-        self.program = os.environ["ZIV_E2E_PROGRAM"]
-        self.double = os.environ["ZIV_E2E_SERIAL_DOUBLE"]
+        self.program = os.path.abspath(os.environ["ZIV_E2E_PROGRAM"])
+        self.double = os.path.abspath(os.environ["ZIV_E2E_SERIAL_DOUBLE"])
         self.dir = tempfile.mkdtemp(prefix="ziv-e2e-")
         self.log = os.path.join(self.dir, "lines.log")
         self.devices, self.stations, self.x, self.sink = [], [], None, None
@@ -198,7 +200,7 @@ def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 
     assert s, f"keyed for {span.ms:.0f} ms and nothing was heard"
     lead, tail = (s.start_ns - span.key_ns) / 1e6, (span.unkey_ns - s.end_ns) / 1e6
     print(f"key to first sample {lead:.1f} ms, last sample to unkey {tail:.1f} ms, {s}")
-    assert abs(lead - KEY_TO_SOUND_MS - silence_ms[0]) <= KEY_TO_SOUND_TOLERANCE_MS, "key-up delay"
+    assert EARLIEST_MS <= lead - silence_ms[0] <= LATEST_MS, "key-up delay"
     assert tail_floor_ms <= tail - silence_ms[1] <= LONGEST_TAIL_MS, "unkeyed before the end, or late"
     assert s.whole, "the message was clipped (a marker is missing)"
     # A message played at another rate would be longer or shorter.

@@ -4,24 +4,23 @@ import time
 
 from lines import now_ns
 from sound import wait_for
-from station import (DTR, KEY_TO_SOUND_MS, NARROW_WIDTH, PORT_BOX, THUMB_AT_ONE, THUMB_AT_ZERO,
-                     WIDEN, expect_quiet_lines, expect_whole_send, sound_of, transmissions)
+from station import (DTR, NARROW_WIDTH, PORT_BOX, THUMB_AT_ONE, THUMB_AT_ZERO, WIDEN,
+                     expect_quiet_lines, expect_whole_send, transmissions)
 
 RTS = ("RTS", False)
 
 
 def expect_loop_spacing(sent, sounds, seconds, pause_ms):
-    """Key to key from the second cycle on: the key-up delay, the message,
-    its tail and the pause (the first cycle's pause runs during its send),
-    within half a 60 ms tick: about 5 ms off on an idle machine."""
+    """Each cycle heard whole, and from the second on the pause between an
+    unkey and the next key as set (the first cycle's pause runs during its
+    send): about 5 ms late on an idle machine; a busy one makes it later,
+    but less than another 60 ms tick."""
     for span in sent:
         expect_whole_send(span, sounds, seconds)
     for n, (a, b) in enumerate(zip(sent[1:], sent[2:]), 2):
-        tail = (a.unkey_ns - sound_of(a, sounds).end_ns) / 1e6
-        spacing = (b.key_ns - a.key_ns) / 1e6
-        expected = KEY_TO_SOUND_MS + seconds * 1000 + tail + pause_ms
-        print(f"cycles {n} to {n + 1}: {spacing:.1f} ms, {spacing - expected:+.1f} ms off")
-        assert abs(spacing - expected) <= 30, f"between cycles {n} and {n + 1}"
+        pause = (b.key_ns - a.unkey_ns) / 1e6
+        print(f"cycles {n} to {n + 1}: {pause:.1f} ms from unkey to key")
+        assert pause_ms - 30 <= pause <= pause_ms + 55, f"between cycles {n} and {n + 1}"
 
 
 def test_repeat_loops_from_the_track_bar_and_f4_keep_their_spacing_and_stop_on_escape(run):
