@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the program, the serial device double and the end-to-end
-# benchmark, runs it (about two minutes: ten idle seconds, then a quiet
-# loop and one with four busy loops on the CPU) and writes its table to
-# docs/benchmarks.md.
+# Builds the program and the serial device double, runs the end-to-end
+# benchmark on the end-to-end tests' harness (about two minutes: ten idle
+# seconds, then a quiet loop and one with four busy loops on the CPU) and
+# writes its table to docs/benchmarks.md.
 # Usage: bench/e2e_timing.sh [BUILD_DIR] [TRANSMISSIONS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,8 +11,10 @@ count=${2:-20}
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIV_WERROR=ON >/dev/null
 fi
-cmake --build "$build" --target e2e_timing ZIVSound ziv_serial_double -j"$(nproc)" >/dev/null
-table=$("$build/bench/e2e_timing" "$count")
+cmake --build "$build" --target ZIVSound ziv_serial_double -j"$(nproc)" >/dev/null
+table=$(ZIV_E2E_PROGRAM=$build/src/ui/ZIVSound \
+  ZIV_E2E_SERIAL_DOUBLE=$build/tests/e2e/serial_double/libziv_serial_double.so \
+  PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 bench/e2e_timing.py "$count")
 echo "$table"
 {
   echo "# Benchmarks"

@@ -1,7 +1,6 @@
 #include "device_state.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/syscall.h>
 #include <time.h>
@@ -10,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace ziv::e2e {
 
@@ -33,21 +31,6 @@ TDeviceRecord Fresh() {
 
 bool IsB0(const termios& t) {
     return (t.c_cflag & CBAUD) == B0;
-}
-
-// kill(pid, 0) succeeds for a zombie too, whose files are closed already.
-bool ProcessGone(pid_t pid) {
-    if (::kill(pid, 0) != 0 && errno == ESRCH)
-        return true;
-    char text[512] = {};
-    const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
-    const int fd = SysOpen(stat.c_str(), O_RDONLY);
-    if (fd < 0)
-        return errno == ENOENT;
-    const long n = ::syscall(SYS_read, fd, text, sizeof text - 1);
-    ::syscall(SYS_close, fd);
-    const char* end = n > 0 ? std::strrchr(text, ')') : nullptr;
-    return end && (end[2] == 'Z' || end[2] == 'X');
 }
 
 }  // namespace
@@ -80,10 +63,9 @@ void TDevice::Commit() {
         ::syscall(SYS_pwrite64, fd_, &r, sizeof r, 0L);
 }
 
-void TDevice::Note(const char* event, pid_t pid, const char* logPath) {
+void TDevice::Note(const char* event, pid_t pid) {
     Commit();
-    if (!logPath || !*logPath)
-        logPath = std::getenv("ZIV_SERIAL_DOUBLE_LOG");
+    const char* logPath = std::getenv("ZIV_SERIAL_DOUBLE_LOG");
     if (!logPath || !*logPath)
         return;
     const int saved = errno;
@@ -163,30 +145,6 @@ bool ResetDevice(const std::string& path) {
     device.r = Fresh();
     device.Commit();
     return device.Ok();
-}
-
-bool ReadDevice(const std::string& path, TDeviceLevels& out) {
-    TDevice device(path.c_str(), true);
-    out = {device.r.rts, device.r.dtr, device.r.opens};
-    return device.Ok();
-}
-
-int ReapDeadOwners(const std::string& path, const std::string& logPath) {
-    TDevice device(path.c_str());
-    if (!device.Ok())
-        return -1;
-    int reaped = 0;
-    for (int* o : device.r.owners) {
-        if (o[1] <= 0 || !ProcessGone(o[0]))
-            continue;
-        reaped += o[1];
-        device.r.opens = device.r.opens > o[1] ? device.r.opens - o[1] : 0;
-        o[1] = 0;
-        if (device.r.opens == 0)
-            device.LastClose();
-        device.Note("reap", o[0], logPath.c_str());
-    }
-    return reaped;
 }
 
 }  // namespace ziv::e2e

@@ -7,8 +7,8 @@
 
 // The state of a served device, shared by every process preloaded with the
 // double (the program, or Wine's server and the program's process) and the
-// harness: one record in "<device path>.state", read and written under an
-// flock() of that file.
+// harness (harness/lines.py reads and reaps this layout): one record in
+// "<device path>.state", read and written under an flock() of that file.
 //
 // The log (ZIV_SERIAL_DOUBLE_LOG) has one line per event, each one write()
 // so that the lines of several processes never mix:
@@ -20,23 +20,9 @@
 
 namespace ziv::e2e {
 
-struct TDeviceLevels {
-    bool rts = false;
-    bool dtr = false;
-    int opens = 0;
-};
-
 // Creates or empties the device file and gives it a fresh state: closed,
 // lines low, 9600 8N1 with CREAD, CLOCAL and HUPCL.
 bool ResetDevice(const std::string& path);
-bool ReadDevice(const std::string& path, TDeviceLevels& out);
-
-// The kernel's closing for every owner of the device whose process is gone
-// (killed, or a zombie): its opens go, and the last one does the last close.
-// Logged as `reap` to `logPath` (ZIV_SERIAL_DOUBLE_LOG when empty). Call it
-// after waitpid(). A process that exits normally closes its devices itself.
-// Returns the opens reaped, -1 when the state cannot be read.
-int ReapDeadOwners(const std::string& path, const std::string& logPath = {});
 
 // ---- Shared with the preload library ----
 
@@ -60,7 +46,7 @@ public:
     TDeviceRecord r;
     void Commit();
     // Writes the record and logs the event with the levels now.
-    void Note(const char* event, pid_t pid, const char* logPath = nullptr);
+    void Note(const char* event, pid_t pid);
     // Sets both lines, logs `lines` when they moved.
     void Lines(bool rts, bool dtr);
     // An errno, or 0 with the lines raised by a first open.

@@ -174,7 +174,7 @@ __attribute__((noinline)) int PollDevices(pollfd* fds, nfds_t count, int timeout
 }
 
 // The kernel closes the files of a process that exits; a killed one is
-// left to ReapDeadOwners().
+// left to the harness's reap (harness/lines.py).
 __attribute__((destructor)) void CloseAtExit() {
     for (int fd = 0; fd < kMaxFds; ++fd)
         if (OwnOpen(fd))
