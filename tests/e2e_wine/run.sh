@@ -7,8 +7,9 @@
 #   ZIV_E2E_KEEP=1 keeps the work directory, ZIV_E2E_ONLY=NAME runs one check; ZIV_E2E_SHOTS=DIR writes the
 #   screenshots (client areas) windows-main.png, windows-main-settings.png and windows-files.png there.
 #
-# It starts an X server (Xvfb) and a PulseAudio server of its own, so it
-# neither needs nor touches a display or sound setup of the caller. COM1 is a
+# It starts an X server (Xvfb) of its own, and e2e_wine.py a PulseAudio
+# server (tests/e2e/harness, shared with the Linux tests), so it neither
+# needs nor touches a display or sound setup of the caller. COM1 is a
 # file served by the serial double (tests/e2e/serial_double, built here with
 # the host's compiler), which logs every change of RTS and DTR: Wine's server
 # opens the port and the program's process makes the tty calls, so both run
@@ -23,7 +24,7 @@ ziv_wine_require_guard
 build=$(cd "$1" && pwd)
 export WINEPREFIX
 WINEPREFIX=$(ziv_wine_prefix_of "$build")
-for tool in Xvfb xdotool pulseaudio pacat parec pactl python3; do
+for tool in Xvfb xdotool pulseaudio pacat parec pactl; do
   command -v "$tool" >/dev/null || ziv_wine_die "missing $tool"
 done
 for f in src/ui_win32/ZIVSound.exe tests/e2e_wine/ziv_inspect.exe; do
@@ -68,29 +69,6 @@ else
 fi
 export DISPLAY
 
-# A null sink with norewinds=1 (with rewinds its monitor loses the first
-# milliseconds of a new stream) and a keep-alive stream that keeps its clock
-# running steadily between messages. Its monitor is the program's sound
-# input: a tone played into the sink is what the recorder hears.
-pulse=$work/pulse
-mkdir -p "$pulse/run" "$pulse/config"
-chmod 700 "$pulse/run"
-printf '%s\n' "load-module module-null-sink sink_name=ziv_e2e rate=48000 channels=2 norewinds=1" \
-  "set-default-sink ziv_e2e" "set-default-source ziv_e2e.monitor" \
-  "load-module module-native-protocol-unix auth-anonymous=1 socket=$pulse/native" >"$pulse/server.pa"
-echo "autospawn = no" >"$pulse/client.conf"
-export PULSE_SERVER=unix:$pulse/native PULSE_CLIENTCONFIG=$pulse/client.conf
-export PULSE_RUNTIME_PATH=$pulse/run/pulse PULSE_STATE_PATH=$pulse/state
-unset PULSE_SINK
-HOME=$pulse XDG_RUNTIME_DIR=$pulse/run XDG_CONFIG_HOME=$pulse/config \
-  pulseaudio -n -F "$pulse/server.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-  --system=false --log-target="file:$pulse/server.log" </dev/null >/dev/null 2>&1 8>&- &
-pids+=($!)
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || ziv_wine_die "pulseaudio did not start (see $pulse/server.log)"
-pacat --playback --raw --latency-msec=10 --client-name=keep-alive </dev/zero >/dev/null 2>&1 8>&- &
-pids+=($!)
-
 # A new session with the double preloaded into the server and every program,
 # on this run's X server, COM1 mapped to the served file; held against
 # changes while the checks run.
@@ -109,5 +87,6 @@ if ! ziv_wine_server_is_guarded "$WINEPREFIX" ||
   ziv_wine_die "the prefix $WINEPREFIX is not ready"
 fi
 
-python3 "$here/e2e_wine.py" --build "$build" --work "$work" --port "$work/ttyE0" \
-  ${ZIV_E2E_SHOTS:+--shots "$ZIV_E2E_SHOTS"} ${ZIV_E2E_ONLY:+--only "$ZIV_E2E_ONLY"}
+# Debian's Python, which has numpy.
+PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 "$here/e2e_wine.py" --build "$build" --work "$work" \
+  --port "$work/ttyE0" ${ZIV_E2E_SHOTS:+--shots "$ZIV_E2E_SHOTS"} ${ZIV_E2E_ONLY:+--only "$ZIV_E2E_ONLY"}
