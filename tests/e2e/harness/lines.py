@@ -95,9 +95,9 @@ def sound_of(span, sounds, after_s=0.25):
 class Device:
     """A file the double serves as a serial port. Its state lies in
     <path>.state, one record (device_state.h) under an flock()."""
-    # int opens; int owners[16][2]; bool rts, dtr, exclusive, hungUp;
-    # termios (its c_cflag after c_iflag and c_oflag).
-    RECORD = struct.Struct("=i32i4?3I")
+    # int opens; int owners[16][2]; bool rts, dtr, exclusive; termios (its
+    # c_cflag after c_iflag and c_oflag).
+    RECORD = struct.Struct("=i32i3?x3I")
     HUPCL = 0o2000
 
     def __init__(self, path, log):
@@ -144,9 +144,9 @@ class Device:
                 r[0] = max(r[0] - opens, 0)
                 r[2 + 2 * k] = 0
                 if r[0] == 0:
-                    if r[39] & self.HUPCL or r[36]:
+                    if r[38] & self.HUPCL:
                         r[33] = r[34] = False
-                    r[35] = r[36] = False
+                    r[35] = False
                 f.seek(0)
                 f.write(self.RECORD.pack(*r))
                 f.flush()

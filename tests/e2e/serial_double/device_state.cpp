@@ -35,11 +35,11 @@ bool IsB0(const termios& t) {
 
 }  // namespace
 
-TDevice::TDevice(const char* path, bool shared) : r(Fresh()), path_(path) {
+TDevice::TDevice(const char* path) : r(Fresh()), path_(path) {
     const int saved = errno;
     const std::string state = std::string(path) + ".state";
-    fd_ = SysOpen(state.c_str(), shared ? O_RDONLY : O_RDWR | O_CREAT);
-    while (fd_ >= 0 && ::syscall(SYS_flock, fd_, shared ? LOCK_SH : LOCK_EX) != 0)
+    fd_ = SysOpen(state.c_str(), O_RDWR | O_CREAT);
+    while (fd_ >= 0 && ::syscall(SYS_flock, fd_, LOCK_EX) != 0)
         if (errno != EINTR) {
             ::syscall(SYS_close, fd_);
             fd_ = -1;
@@ -93,8 +93,8 @@ void TDevice::Lines(bool rts, bool dtr) {
 int TDevice::Open(pid_t pid) {
     if (fd_ < 0)
         return EIO;
-    if (r.hungUp || r.exclusive)
-        return r.hungUp ? EIO : EBUSY;
+    if (r.exclusive)
+        return EBUSY;
     int* slot = nullptr;
     for (int* o : r.owners)
         if ((o[0] == pid && o[1] > 0) || (!slot && o[1] <= 0))
@@ -122,9 +122,9 @@ void TDevice::Close(pid_t pid) {
 }
 
 void TDevice::LastClose() {
-    if ((r.tio.c_cflag & HUPCL) || r.hungUp)
+    if (r.tio.c_cflag & HUPCL)
         r.rts = r.dtr = false;
-    r.exclusive = r.hungUp = false;
+    r.exclusive = false;
 }
 
 // Only a change to or from B0 moves the lines.
@@ -134,17 +134,6 @@ void TDevice::SetTermios(const termios& t) {
     Commit();
     if (wasB0 != IsB0(t))
         Lines(!IsB0(t) && ((t.c_cflag & CRTSCTS) == 0 || r.rts), !IsB0(t));
-}
-
-bool ResetDevice(const std::string& path) {
-    const int fd = SysOpen(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
-    if (fd < 0)
-        return false;
-    ::syscall(SYS_close, fd);
-    TDevice device(path.c_str());
-    device.r = Fresh();
-    device.Commit();
-    return device.Ok();
 }
 
 }  // namespace ziv::e2e

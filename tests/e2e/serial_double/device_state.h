@@ -16,20 +16,14 @@
 //   <ns> <device path> <event> rts=<0|1> dtr=<0|1> pid=<pid>
 //
 // ns is CLOCK_MONOTONIC, the levels are those after the event. Events:
-// open, lines, close, hangup, reap.
+// open, lines, close, reap.
 
 namespace ziv::e2e {
-
-// Creates or empties the device file and gives it a fresh state: closed,
-// lines low, 9600 8N1 with CREAD, CLOCAL and HUPCL.
-bool ResetDevice(const std::string& path);
-
-// ---- Shared with the preload library ----
 
 struct TDeviceRecord {
     int opens;
     int owners[16][2];  // pid, opens
-    bool rts, dtr, exclusive, hungUp;
+    bool rts, dtr, exclusive;
     termios tio;
 };
 
@@ -37,12 +31,11 @@ struct TDeviceRecord {
 // inside the preload library the libc entry points are the double's own.
 class TDevice {
 public:
-    explicit TDevice(const char* path, bool shared = false);
+    explicit TDevice(const char* path);
     ~TDevice();
     TDevice(const TDevice&) = delete;
     TDevice& operator=(const TDevice&) = delete;
 
-    bool Ok() const { return fd_ >= 0; }
     TDeviceRecord r;
     void Commit();
     // Writes the record and logs the event with the levels now.
@@ -53,7 +46,7 @@ public:
     int Open(pid_t pid);
     void Close(pid_t pid);
     void SetTermios(const termios& t);
-    // HUPCL drops both lines; a hung-up adapter comes back as newly plugged in.
+    // HUPCL drops both lines.
     void LastClose();
 
 private:

@@ -4,12 +4,11 @@
 // server and handed over by SCM_RIGHTS to the process that does the tty calls.
 // Only the process that opened a device opens and closes it.
 //
-// The fortified inline open() and poll() would collide with these.
+// The fortified inline open() would collide with this one.
 #undef _FORTIFY_SOURCE
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -32,13 +31,8 @@ namespace {
 
 constexpr int kMaxFds = 16384;
 
-// The opens made in this process; a forked child's copy is not its own.
-struct TOpen {
-    pid_t pid;
-    long modemCalls;
-    long eioAfter;  // modem-line calls before the adapter is pulled, or -1
-};
-TOpen g_opens[kMaxFds];
+// The process that opened each descriptor: a forked child's copy is not its own.
+pid_t g_opens[kMaxFds];
 
 int Fail(int error) {
     errno = error;
@@ -78,8 +72,8 @@ std::string DeviceOf(int fd) {
     return DeviceOf(st);
 }
 
-TOpen* OwnOpen(int fd) {
-    return fd >= 0 && fd < kMaxFds && g_opens[fd].pid == ::getpid() ? &g_opens[fd] : nullptr;
+bool OwnOpen(int fd) {
+    return fd >= 0 && fd < kMaxFds && g_opens[fd] == ::getpid();
 }
 
 // A served file is a tty: Wine's server takes a character device on which
@@ -93,11 +87,11 @@ int AsCharDevice(int result, struct stat* st) {
     return result;
 }
 
-// Runs `op` on the locked record of a served device; EIO once hung up.
+// Runs `op` on the locked record of a served device.
 template <typename F>
 int OnDevice(const std::string& device, F op) {
     TDevice d(device.c_str());
-    return d.r.hungUp ? Fail(EIO) : op(d);
+    return op(d);
 }
 
 // A tty call: `op` on a served device, else libc's own.
@@ -107,7 +101,7 @@ int Tty(int fd, N next, F op, A... args) {
     return device.empty() ? next(fd, args...) : OnDevice(device, op);
 }
 
-int DeviceIoctl(int fd, TDevice& d, unsigned long request, void* arg) {
+int DeviceIoctl(TDevice& d, unsigned long request, void* arg) {
     const int bits = request == TIOCMSET || request == TIOCMBIS || request == TIOCMBIC
                          ? *static_cast<int*>(arg)
                          : 0;
@@ -139,38 +133,7 @@ int DeviceIoctl(int fd, TDevice& d, unsigned long request, void* arg) {
         default:
             return Fail(ENOTTY);
     }
-    // The adapter pulled out: every later call fails with EIO.
-    if (TOpen* own = OwnOpen(fd); own && own->eioAfter >= 0 && ++own->modemCalls >= own->eioAfter) {
-        d.r.hungUp = true;
-        d.Note("hangup", ::getpid());
-    }
     return 0;
-}
-
-bool OwnHungUp(int fd) {
-    if (!OwnOpen(fd))
-        return false;
-    const std::string device = DeviceOf(fd);
-    return !device.empty() && TDevice(device.c_str(), true).r.hungUp;
-}
-
-// A hung-up tty reports the hang-up to poll() whatever was asked. Apart
-// from poll() itself, where GCC takes glibc's write-only array as unread.
-__attribute__((noinline)) int PollDevices(pollfd* fds, nfds_t count, int timeout) {
-    static const auto next = Next<int (*)(pollfd*, nfds_t, int)>("poll");
-    bool any = false;
-    for (nfds_t i = 0; i < count && !any; ++i)
-        any = OwnHungUp(fds[i].fd);
-    const int n = next(fds, count, any ? 0 : timeout);
-    if (!any || n < 0)
-        return n;
-    int ready = 0;
-    for (nfds_t i = 0; i < count; ++i) {
-        if (OwnHungUp(fds[i].fd))
-            fds[i].revents = POLLHUP | POLLERR;
-        ready += fds[i].revents != 0;
-    }
-    return ready;
 }
 
 // The kernel closes the files of a process that exits; a killed one is
@@ -192,7 +155,7 @@ ZIV_EXPORT int open(const char* path, int flags, ...) {
     const int fd = static_cast<int>(::syscall(SYS_openat, AT_FDCWD, path, flags, mode));
     if (fd < 0 || fd >= kMaxFds)
         return fd;
-    g_opens[fd] = TOpen{};
+    g_opens[fd] = 0;
     const std::string device = flags & O_PATH ? "" : DeviceOf(fd);
     if (device.empty())
         return fd;
@@ -200,16 +163,14 @@ ZIV_EXPORT int open(const char* path, int flags, ...) {
         ::syscall(SYS_close, fd);
         return Fail(error);
     }
-    const char* eio = std::getenv("ZIV_SERIAL_DOUBLE_EIO_AFTER");
-    g_opens[fd] = TOpen{::getpid(), 0, eio && *eio ? std::atol(eio) : -1};
+    g_opens[fd] = ::getpid();
     return fd;
 }
 
 ZIV_EXPORT int close(int fd) {
-    const TOpen* own = OwnOpen(fd);
-    const std::string device = own ? DeviceOf(fd) : std::string();
+    const std::string device = OwnOpen(fd) ? DeviceOf(fd) : std::string();
     if (fd >= 0 && fd < kMaxFds)
-        g_opens[fd] = TOpen{};
+        g_opens[fd] = 0;
     const int result = static_cast<int>(::syscall(SYS_close, fd));
     // After the file, as the kernel drops flock()s before the tty's release.
     if (!device.empty()) {
@@ -228,7 +189,7 @@ ZIV_EXPORT int ioctl(int fd, unsigned long request, ...) {
     const std::string device = request == FIONBIO || request == FIOCLEX ? "" : DeviceOf(fd);
     if (device.empty())
         return static_cast<int>(::syscall(SYS_ioctl, fd, request, arg));
-    return OnDevice(device, [&](TDevice& d) { return DeviceIoctl(fd, d, request, arg); });
+    return OnDevice(device, [&](TDevice& d) { return DeviceIoctl(d, request, arg); });
 }
 
 // glibc's tc*() and isatty() issue their ioctls without going through ioctl().
@@ -259,10 +220,6 @@ ZIV_EXPORT int tcflush(int fd, int queue) {
 
 ZIV_EXPORT int isatty(int fd) {
     return Tty(fd, Next<decltype(&isatty)>("isatty"), [](TDevice&) { return 1; }) == 1;
-}
-
-ZIV_EXPORT int poll(pollfd* fds, nfds_t count, int timeout) {
-    return PollDevices(fds, count, timeout);
 }
 
 // What Wine's server asks of a file it opened.
