@@ -39,17 +39,17 @@ def loop(count, idle_cpu, busy_loops):
     run = Run()
     try:
         station, device = run.on_com1(RTS, 0.3)
-        station.start()
-        r = dict(start=(station.shown_ns - station.started_ns) / 1e6, idle=None, unheard=0,
-                 lead=[], tail=[], spacing=[], gap=0.0)
-        if idle_cpu:
-            time.sleep(0.5)
-            before = cpu_ms(station.pid)
-            time.sleep(10)
-            r["idle"] = cpu_ms(station.pid) - before
         busy = [subprocess.Popen([sys.executable, "-c", "while True: pass"])
                 for _ in range(busy_loops)]
         try:
+            station.start()
+            r = dict(start=(station.shown_ns - station.started_ns) / 1e6, idle=None, unheard=0,
+                     lead=[], tail=[], spacing=[], gap=0.0)
+            if idle_cpu:
+                time.sleep(0.5)
+                before = cpu_ms(station.pid)
+                time.sleep(10)
+                r["idle"] = cpu_ms(station.pid) - before
             station.key("F1")
             station.drag(THUMB_AT_ZERO, THUMB_AT_ONE)
             if not run.wait_for_transmissions(device, RTS, count + 1, count * 3, 0.2):

@@ -20,12 +20,15 @@ echo "$table"
   echo "# Benchmarks"
   echo
   echo "The real program end to end, measured with \`bench/e2e_timing.sh\` on $(date -u +%Y-%m-%d)"
-  echo "($(grep -m1 CMAKE_BUILD_TYPE: "$build/CMakeCache.txt" | cut -d= -f2) build)."
+  type=$(grep -m1 CMAKE_BUILD_TYPE: "$build/CMakeCache.txt" | cut -d= -f2)
+  echo "(${type:-default} build)."
   echo "Key to first sample is from the PTT line's change (on the serial device"
   echo "double) to the first sample played by the sound server's null sink; the tail"
   echo "from the last sample played to the unkey. A sample counts as played one sink"
   echo "block (2.5 ms) after it shows on the sink's monitor, as the sink renders that"
-  echo "far ahead of its clock (tests/e2e/README.md)."
+  echo "far ahead of its clock; it is dated by its count at the sink's rate"
+  echo "(tests/e2e/README.md). \"With the CPU saturated\": four busy loops, from"
+  echo "before the program starts."
   echo
   echo "$table"
 } >docs/benchmarks.md

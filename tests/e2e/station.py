@@ -10,7 +10,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import desk  # noqa: E402
-from lines import Device, keyed_spans, level, read_log, sound_of, transmissions  # noqa: E402
+from lines import Device, keyed_spans, level, sound_of, transmissions  # noqa: E402
 from sound import PulseServer, Sink, wait_for, write_message  # noqa: E402
 
 # Where the operator points in the main window (client coordinates).
@@ -201,7 +201,7 @@ def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 
     lead, tail = (s.start_ns - span.key_ns) / 1e6, (span.unkey_ns - s.end_ns) / 1e6
     print(f"key to first sample {lead:.1f} ms, last sample to unkey {tail:.1f} ms, {s}")
     assert EARLIEST_MS <= lead - silence_ms[0] <= LATEST_MS, "key-up delay"
-    assert tail_floor_ms <= tail - silence_ms[1] <= LONGEST_TAIL_MS, "unkeyed before the end, or late"
+    assert tail_floor_ms <= tail - silence_ms[1] <= LONGEST_TAIL_MS, "unkeyed over the end, or late"
     assert s.whole, "the message was clipped (a marker is missing)"
     # A message played at another rate would be longer or shorter.
     assert abs(s.seconds - seconds) <= tolerance_s, "heard for another length"

@@ -320,7 +320,8 @@ def check_close_during_message(work, build, sink, port):
         text = settings(st, Wave_File1=st.wine_path("msg.wav"), **on_com1(*ptt))
         want = LABELS.sub(b"", text) + b"".join(LABELS.findall(text))
         expect(got == want, f"not saved: {got!r}")
-        return (f"sound ended and unkeyed {(sent[0].unkey_ns - posted) / 1e6:.0f} ms, exit 0 {ms:.0f} ms "
+        unkeyed = (sent[0].unkey_ns - posted) / 1e6
+        return (f"sound ended and unkeyed {unkeyed:.0f} ms, exit 0 {ms:.0f} ms "
                 f"after WM_CLOSE, settings saved, closed unkeyed")
     finally:
         st.kill()

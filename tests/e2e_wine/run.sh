@@ -89,4 +89,5 @@ fi
 
 # Debian's Python, which has numpy.
 PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 "$here/e2e_wine.py" --build "$build" --work "$work" \
-  --port "$work/ttyE0" ${ZIV_E2E_SHOTS:+--shots "$ZIV_E2E_SHOTS"} ${ZIV_E2E_ONLY:+--only "$ZIV_E2E_ONLY"}
+  --port "$work/ttyE0" ${ZIV_E2E_SHOTS:+--shots "$ZIV_E2E_SHOTS"} \
+  ${ZIV_E2E_ONLY:+--only "$ZIV_E2E_ONLY"}

@@ -239,7 +239,8 @@ def write_wav(path, samples, rate=RATE, channels=1, float_samples=False):
     frames = np.repeat(np.asarray(samples, dtype=float), channels)
     data = frames.astype("<f4") if float_samples else np.round(frames * 32767).astype("<i2")
     width = data.itemsize
-    fmt = (b"fmt \x10\x00\x00\x00" + np.array([3 if float_samples else 1, channels], "<u2").tobytes()
+    fmt = (b"fmt \x10\x00\x00\x00"
+           + np.array([3 if float_samples else 1, channels], "<u2").tobytes()
            + np.array([rate, rate * channels * width], "<u4").tobytes()
            + np.array([channels * width, 8 * width], "<u2").tobytes())
     body = b"WAVE" + fmt + b"data" + np.uint32(data.nbytes).tobytes() + data.tobytes()
