@@ -10,7 +10,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import desk  # noqa: E402
-from lines import Device, keyed_spans, level, sound_of, transmissions  # noqa: E402
+from lines import Device, keyed_spans, level, transmissions  # noqa: E402
 from sound import PulseServer, Sink, wait_for, write_message  # noqa: E402
 
 # Where the operator points in the main window (client coordinates).
@@ -19,12 +19,6 @@ NARROW_WIDTH = 165
 THUMB_AT_ZERO, THUMB_AT_ONE = (39, 97), (39, 93)
 WIDEN = (150, 17)  # the small button that widens the window
 PORT_BOX, DTR, NORMAL, INVERTED = (227, 60), (161, 98), (210, 82), (210, 98)
-
-# Two 60 ms ticks: one tick fails, and so does a third; a busy machine only
-# makes the first sample later.
-EARLIEST_MS, LATEST_MS = 105, 170
-LONGEST_TAIL_MS = 250
-
 
 def settings_text(x=10, y=10, port="COM1", waves=("", "", ""), labels=("CQ", "QRZ", "TEST"),
                   ptt=("RTS", False), ports=None):
@@ -186,27 +180,6 @@ class Run:
                                     transmissions(device.events(), ptt)) >= count, timeout)
         time.sleep(settle if done else 0)
         return done
-
-
-def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 0),
-                      tolerance_s=0.003):
-    """The message heard whole at its own rate inside the keyed window: its
-    first sample a key-up delay (and the silence the file begins with) after
-    keying, the unkey after its last and the file's closing silence
-    (tail_floor_ms allows for the dating's error and a resampling server's
-    smeared edges). Prints and returns (lead, tail) in ms."""
-    assert span.unkey_ns is not None, "the transmitter stayed keyed"
-    s = sound_of(span, sounds)
-    assert s, f"keyed for {span.ms:.0f} ms and nothing was heard"
-    lead, tail = (s.start_ns - span.key_ns) / 1e6, (span.unkey_ns - s.end_ns) / 1e6
-    print(f"key to first sample {lead:.1f} ms, last sample to unkey {tail:.1f} ms, {s}")
-    assert EARLIEST_MS <= lead - silence_ms[0] <= LATEST_MS, "key-up delay"
-    assert tail_floor_ms <= tail - silence_ms[1] <= LONGEST_TAIL_MS, "unkeyed over the end, or late"
-    assert s.whole, "the message was clipped (a marker is missing)"
-    # A message played at another rate would be longer or shorter.
-    assert abs(s.seconds - seconds) <= tolerance_s, "heard for another length"
-    assert s.longest_gap_ms < 1.0, "the sound broke off inside the message"
-    return lead, tail
 
 
 def expect_quiet_lines(events, ptt):

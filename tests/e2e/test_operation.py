@@ -2,10 +2,10 @@
 running, a second copy on the same port, and the end of a session."""
 import time
 
-from lines import now_ns
+from lines import expect_whole_send, now_ns, transmissions
 from sound import wait_for
 from station import (DTR, NARROW_WIDTH, PORT_BOX, THUMB_AT_ONE, THUMB_AT_ZERO, WIDEN,
-                     expect_quiet_lines, expect_whole_send, transmissions)
+                     expect_quiet_lines)
 
 RTS = ("RTS", False)
 

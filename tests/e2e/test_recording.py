@@ -4,9 +4,9 @@ sink is what the program records, and its send is heard on the same sink."""
 import os
 import time
 
-from lines import now_ns, sound_of
+from lines import expect_whole_send, now_ns, sound_of, transmissions
 from sound import RATE, marked_tone, play_into_sink, recorded_sound, wait_for
-from station import expect_quiet_lines, expect_whole_send, transmissions
+from station import expect_quiet_lines
 
 RTS = ("RTS", False)
 RECORDING = "● Įrašoma 1 "  # the title while slot 1 records

@@ -6,9 +6,9 @@ import time
 
 import pytest
 
-from lines import keyed_spans, now_ns
+from lines import keyed_spans, now_ns, transmissions
 from sound import wait_for, write_wav
-from station import INVERTED, THUMB_AT_ONE, THUMB_AT_ZERO, WIDEN, transmissions
+from station import INVERTED, THUMB_AT_ONE, THUMB_AT_ZERO, WIDEN
 
 FAILED = "nepavyko groti"
 POLARITIES = pytest.mark.parametrize("ptt", [("RTS", False), ("RTS", True)],

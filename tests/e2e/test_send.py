@@ -2,7 +2,8 @@
 and on the sound server's output together."""
 import pytest
 
-from station import expect_quiet_lines, expect_whole_send, transmissions
+from lines import expect_whole_send, transmissions
+from station import expect_quiet_lines
 
 LINES = [("RTS", False), ("RTS", True), ("DTR", False), ("DTR", True)]
 

@@ -10,7 +10,7 @@ import sys
 import time
 
 from wine_station import FILES_TITLE, MAIN_TITLE, Station, black_square, screenshot
-from lines import Device, keyed_spans, now_ns, transmissions
+from lines import Device, expect_whole_send, keyed_spans, now_ns, transmissions
 from sound import (RATE, PulseServer, Sink, marked_tone, play_into_sink, recorded_sound,
                    write_message)
 
@@ -196,9 +196,10 @@ def check_send(work, build, sink, port, ptt):
             changes = [tuple(map(int, line.split())) for line in out.splitlines() if line]
             heard = [(round(x.seconds, 3), x.whole) for x in sounds]
             expect(len(sounds) == 1, f"{heard} (seconds, whole) heard for one send")
+            sent = transmissions(port.events(), ptt, OPENING_S)
+            expect(len(sent) == n + 1, f"keyed spans {sent} after {n + 1} sends")
+            lead, tail = expect_whole_send(sent[-1], sounds, length)
             s = sounds[0]
-            expect(s.whole, "the message was clipped (a marker is missing)")
-            expect(abs(s.seconds - length) < 0.005, f"played {s.seconds:.4f} s of {length:.4f} s")
             # The key went out between st.key_before_ns and key_ns: the
             # delay is at least the one, at most the other.
             delay = (s.start_ns - key_ns) / 1e6
@@ -209,12 +210,6 @@ def check_send(work, build, sink, port, ptt):
             expect(ups, f"the send button never rose: {changes}")
             button = (ups[0] - s.end_ns) / 1e6
             expect(-5 <= button <= 300, f"the send ended {button:.1f} ms after the last sample")
-            sent = transmissions(port.events(), ptt, OPENING_S)
-            expect(len(sent) == n + 1 and sent[-1].unkey_ns,
-                   f"keyed spans {sent} after {n + 1} sends")
-            lead, tail = (s.start_ns - sent[-1].key_ns) / 1e6, (sent[-1].unkey_ns - s.end_ns) / 1e6
-            expect(60 <= lead <= 250 and 0 <= tail <= 300,
-                   f"first sample {lead:.1f} ms after keying, unkeyed {tail:.1f} ms after the last")
             results.append(f"{lead:.1f}/{tail:.1f}/{button:.0f}")
             time.sleep(0.5)
         code, _ = close_and_wait(st)
@@ -461,7 +456,7 @@ def main():
             try:
                 print(f"PASS {name}: {check()}", flush=True)
                 passed += 1
-            except Failed as e:
+            except (Failed, AssertionError) as e:
                 failed += 1
                 print(f"FAIL {name}: {e}", flush=True)
     finally:

@@ -1,7 +1,7 @@
 """The PTT lines as the serial double (serial_double/) sees them: its log,
-the spans a line sat keyed, and the device's shared state, on the clock of
-the sound recording (CLOCK_MONOTONIC_RAW, also that of Wine's performance
-counter)."""
+the spans a line sat keyed, the device's shared state, and the send heard
+inside a keyed span; on the clock of the sound recording
+(CLOCK_MONOTONIC_RAW, also that of Wine's performance counter)."""
 import collections
 import fcntl
 import os
@@ -90,6 +90,33 @@ def sound_of(span, sounds, after_s=0.25):
                                           s.start_ns <= span.unkey_ns + after_s * 1e9):
             return s
     return None
+
+
+# Two 60 ms ticks: one tick fails, and so does a third; a busy machine only
+# makes the first sample later.
+EARLIEST_MS, LATEST_MS = 105, 170
+LONGEST_TAIL_MS = 250
+
+
+def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 0),
+                      tolerance_s=0.003):
+    """The message heard whole at its own rate inside the keyed window: its
+    first sample a key-up delay (and the silence the file begins with) after
+    keying, the unkey after its last and the file's closing silence
+    (tail_floor_ms allows for the dating's error and a resampling server's
+    smeared edges). Prints and returns (lead, tail) in ms."""
+    assert span.unkey_ns is not None, "the transmitter stayed keyed"
+    s = sound_of(span, sounds)
+    assert s, f"keyed for {span.ms:.0f} ms and nothing was heard"
+    lead, tail = (s.start_ns - span.key_ns) / 1e6, (span.unkey_ns - s.end_ns) / 1e6
+    print(f"key to first sample {lead:.1f} ms, last sample to unkey {tail:.1f} ms, {s}")
+    assert EARLIEST_MS <= lead - silence_ms[0] <= LATEST_MS, "key-up delay"
+    assert tail_floor_ms <= tail - silence_ms[1] <= LONGEST_TAIL_MS, "unkeyed over the end, or late"
+    assert s.whole, "the message was clipped (a marker is missing)"
+    # A message played at another rate would be longer or shorter.
+    assert abs(s.seconds - seconds) <= tolerance_s, "heard for another length"
+    assert s.longest_gap_ms < 1.0, "the sound broke off inside the message"
+    return lead, tail
 
 
 class Device:
