@@ -204,7 +204,7 @@ def check_send(work, build, sink, port, ptt):
             # delay is at least the one, at most the other.
             delay = (s.start_ns - key_ns) / 1e6
             longest = (s.start_ns - st.key_before_ns) / 1e6
-            expect(longest >= 60 and delay <= 250,
+            expect(longest >= 60 and delay <= 600,
                    f"first sample {delay:.1f}..{longest:.1f} ms after the key")
             ups = [t for t, state in changes if state == 0 and t > s.start_ns]
             expect(ups, f"the send button never rose: {changes}")
