@@ -9,6 +9,8 @@ import subprocess
 import sys
 import time
 
+import numpy as np
+
 from wine_station import FILES_TITLE, MAIN_TITLE, Station, black_square, screenshot
 from lines import Device, expect_whole_send, keyed_spans, now_ns, transmissions
 from sound import (RATE, PulseServer, Sink, marked_tone, play_into_sink, recorded_sound,
@@ -322,6 +324,26 @@ def check_close_during_message(work, build, sink, port):
         st.kill()
 
 
+def check_quiet_starts(work, build, sink, starts):
+    """Nothing but a message reaches the output: a start (the output's
+    warm-up among it) and an end are silent, below -60 dBFS."""
+    peaks = []
+    for n in range(starts):
+        since = sink.mark()
+        st, _ = send_station(work, build, f"quiet-{n}", 0.1)
+        try:
+            time.sleep(1.5)
+            code, _ = close_and_wait(st)
+            expect(code == 0, f"exit code {code}")
+        finally:
+            st.kill()
+        time.sleep(0.2)
+        peak = float(np.max(np.abs(sink.samples()[0][since:]), initial=0))
+        peaks.append(20 * np.log10(max(peak, 1e-9)))
+    expect(max(peaks) < -60, f"peaks of {', '.join(f'{p:.0f}' for p in peaks)} dBFS")
+    return f"{starts} starts and ends, the loudest sample at {max(peaks):.0f} dBFS"
+
+
 # The main window's title while it records has the recording's state after
 # its own.
 RECORDING_TITLE = MAIN_TITLE.lstrip("=")
@@ -447,7 +469,9 @@ def main():
               ("LoopAndEscape", lambda: check_loop(args.work, args.build, sink)),
               ("CloseDuringMessage",
                lambda: check_close_during_message(args.work, args.build, sink, port)),
-              ("RecordAndSend", lambda: check_record_and_send(args.work, args.build, sink))]
+              ("RecordAndSend", lambda: check_record_and_send(args.work, args.build, sink)),
+              ("QuietStarts", lambda: check_quiet_starts(args.work, args.build, sink,
+                                                         int(os.environ.get("ZIV_E2E_STARTS", 3))))]
     passed = failed = 0
     try:
         for name, check in checks:

@@ -5,7 +5,8 @@
 #
 #   tests/e2e_wine/run.sh BUILD_DIR            (inside tests/wine/guarded.sh)
 #   ZIV_E2E_KEEP=1 keeps the work directory, ZIV_E2E_ONLY=NAME runs one check; ZIV_E2E_SHOTS=DIR writes the
-#   screenshots (client areas) windows-main.png, windows-main-settings.png and windows-files.png there.
+#   screenshots (client areas) windows-main.png, windows-main-settings.png and windows-files.png there;
+#   ZIV_E2E_STARTS=N starts the program N times (3) to hear that starts and ends are silent.
 #
 # It starts an X server (Xvfb) of its own, and e2e_wine.py a PulseAudio
 # server (tests/e2e/harness, shared with the Linux tests), so it neither
