@@ -104,6 +104,8 @@ echo "Wine prefix set up in $(seconds_since "$start") s" >&2
 # Wine's audio driver talks to PulseAudio: the tests play into a null sink of
 # a server of their own, never into the machine's sound setup. A silent
 # keep-alive stream keeps the sink's clock running steadily between plays.
+# It runs at the real-time priority a desktop's rtkit gives it (where it may:
+# root): a sink thread starved by a busy machine broke Wine's streams up.
 pulse_dir=$build_dir/pulse
 pulse_pids=()
 # shellcheck disable=SC2317 # called by the EXIT trap
@@ -133,6 +135,7 @@ start_pulse() {
   HOME=$pulse_dir XDG_RUNTIME_DIR=$pulse_dir/run XDG_CONFIG_HOME=$pulse_dir/config \
     pulseaudio -n -F "$pulse_dir/server.pa" --daemonize=no --exit-idle-time=-1 \
     --use-pid-file=no --system=false --log-target="file:$pulse_dir/server.log" \
+    --realtime=yes --high-priority=yes \
     </dev/null >/dev/null 2>&1 8>&- &
   pulse_pids+=($!)
   for i in $(seq 100); do

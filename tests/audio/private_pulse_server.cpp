@@ -117,6 +117,10 @@ bool TPrivatePulseServer::Start() {
                                   "--use-pid-file=no",
                                   "--system=false",
                                   log.c_str(),
+                                  // As a desktop runs it (rtkit): a starved
+                                  // sink thread breaks every stream up.
+                                  "--realtime=yes",
+                                  "--high-priority=yes",
                                   nullptr};
     server_ = Spawn(server, false);
     if (server_ < 0 || !WaitForSocket(10000)) {

@@ -40,8 +40,10 @@ class PulseServer:
     """A server with a 48 kHz mono null sink, created with norewinds=1 (with
     rewinds its monitor loses the first milliseconds of a new stream), as the
     default output, its monitor the default input, and a silent keep-alive
-    stream (without one the sink stalls when the first stream comes). The
-    environment of this process points every client it starts there."""
+    stream (without one the sink stalls when the first stream comes). It runs
+    at the real-time priority a desktop's rtkit gives it where it may (root):
+    a sink thread starved by a busy machine broke the streams under Wine up.
+    The environment of this process points every client it starts there."""
 
     def __init__(self, directory):
         d = self.dir = os.path.join(directory, "pulse")
@@ -61,7 +63,8 @@ class PulseServer:
         env = dict(quiet_env(), HOME=d, XDG_RUNTIME_DIR=d + "/run", XDG_CONFIG_HOME=d + "/config")
         self.server = subprocess.Popen(
             ["pulseaudio", "-n", "-F", d + "/server.pa", "--daemonize=no", "--exit-idle-time=-1",
-             "--use-pid-file=no", "--system=false", f"--log-target=file:{d}/server.log"],
+             "--use-pid-file=no", "--system=false", f"--log-target=file:{d}/server.log",
+             "--realtime=yes", "--high-priority=yes"],
             env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if not wait_for(lambda: self.pactl("info") is not None, 10, 0.1):
             raise RuntimeError("pulseaudio did not start: " + open(d + "/server.log").read())
