@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/monitor_recorder.h"
+#include "monitor_recorder.h"
 #include "audio/private_pulse_server.h"
 #include "audio/sound_service_pulse.h"
 

@@ -1,4 +1,4 @@
-#include "audio/monitor_recorder.h"
+#include "monitor_recorder.h"
 
 #include <pulse/error.h>
 
