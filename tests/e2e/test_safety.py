@@ -95,12 +95,18 @@ def test_a_polarity_change_is_followed_while_the_port_is_open(run):
     assert device.levels()[0], "an Inverted PTT was keyed by the killed program's last close"
 
 
+def keyed_send(run, ptt, body_s):
+    """A station on COM1 whose send of a body_s message has keyed the line."""
+    station, device = run.on_com1(ptt, body_s)
+    station.start().send("F1")
+    assert wait_for(lambda: transmissions(device.events(), ptt), 5)
+    return station, device
+
+
 @POLARITIES
 def test_a_signal_during_a_message_ends_it_at_once(run, ptt):
     """Unkeyed, the port closed, the settings saved, exit 0, within 1 s."""
-    station, device = run.on_com1(ptt, 30)
-    station.start().send("F1")
-    assert wait_for(lambda: transmissions(device.events(), ptt), 5)
+    station, device = keyed_send(run, ptt, 30)
     time.sleep(0.5)
     before = os.stat(station.ini).st_ino
     signalled = now_ns()
@@ -125,9 +131,7 @@ def test_a_close_by_signal_whose_save_fails_opens_no_box_and_exits_1(run):
 
 @POLARITIES
 def test_a_stalled_sound_server_unkeys_within_a_second(run, ptt):
-    station, device = run.on_com1(ptt, 10)
-    station.start().send("F1")
-    assert wait_for(lambda: transmissions(device.events(), ptt), 5)
+    station, device = keyed_send(run, ptt, 10)
     time.sleep(1)
     stalled = now_ns()
     run.pulse.pause()
