@@ -174,6 +174,16 @@ def port_ends(port, ptt):
     return max(opening, default=0)
 
 
+def heard_send(sink, since, seconds=10):
+    """The sounds since the mark once a whole one has ended and half a
+    second of silence followed (a busy machine sends late: up to seconds)."""
+    def settled():
+        sounds = sink.sounds(since)
+        return sounds and sounds[-1].whole and sink.mark() - sounds[-1].end >= RATE // 2
+    wait_for(settled, seconds, 0.1)
+    return sink.sounds(since)
+
+
 def watch_start_button(st, seconds, title=MAIN_TITLE):
     _, children = st.show(title)
     index = children.index(child_at(children, 99, 84))
@@ -193,8 +203,7 @@ def check_send(work, build, sink, port, ptt):
             time.sleep(0.5)
             since = sink.mark()
             key_ns = st.key("ctrl+Return")
-            time.sleep(length + 1.0)
-            sounds = sink.sounds(since)
+            sounds = heard_send(sink, since)
             out = watch.communicate()[0]
             changes = [tuple(map(int, line.split())) for line in out.splitlines() if line]
             heard = [(round(x.seconds, 3), x.whole) for x in sounds]
@@ -436,8 +445,7 @@ def check_record_and_send(work, build, sink):
         time.sleep(0.3)
         since = sink.mark()
         st.key("ctrl+Return")
-        time.sleep(tone_s + (lead_ms + tail_ms) / 1000 + 0.8)
-        sounds = sink.sounds(since)
+        sounds = heard_send(sink, since)
         expect(len(sounds) == 1, f"{len(sounds)} sounds for one send of the recording")
         sent = sounds[0]
         expect(sent.whole, "the recording was sent clipped (a marker is missing)")
