@@ -8,6 +8,8 @@
 
 namespace ziv {
 
+class TFormSoundPresenter;
+
 // Recordings of the running program: kept beside the settings file, and a
 // kept one is assigned to its slot and saved at once with every other
 // setting, so a crash later in the contest loses nothing.
@@ -22,6 +24,19 @@ public:
 private:
     TLMDIniCtrl& ini_;
     TStationHomes& homes_;
+};
+
+// The message recorder as the programs wire it: kept recordings go beside
+// the settings file into the main window's homes, and its state shows in
+// the main window's title.
+class TStationRecorder {
+public:
+    TStationRecorder(TLMDIniCtrl& ini, TFormSoundPresenter& window, TKeyer& keyer,
+                     TSoundCapture& capture, TTimerFactory& timers, TBeep& beep);
+
+private:
+    TStationRecordingHome home_;
+    TMessageRecorder recorder_;
 };
 
 }  // namespace ziv

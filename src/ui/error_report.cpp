@@ -2,8 +2,6 @@
 
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPushButton>
-#include <stdexcept>
 
 namespace ziv {
 
@@ -34,27 +32,8 @@ QString ApplicationTitleFromPath(const QString& executablePath) {
     return name;
 }
 
-QString WithFullStop(const QString& message) {
-    if (!message.isEmpty() && message.back() > u'.')
-        return message + u'.';
-    return message;
-}
-
-void Guarded(TErrorReport& report, const std::function<void()>& handler) noexcept {
-    try {
-        handler();
-    } catch (...) {
-        ReportCurrentException(&report);
-    }
-}
-
-void TBoxErrorReport::ReportException(const std::exception& error) {
-    if (quiet_) {
-        failedQuietly_ = true;
-        WriteDiagnostic(error.what());
-        return;
-    }
-    boxes_.ShowError(title_, WithFullStop(QString::fromUtf8(error.what())));
+void TBoxErrorReport::ShowErrorBox(const std::string& text) {
+    boxes_.ShowError(title_, QString::fromStdString(text));
 }
 
 }  // namespace ziv

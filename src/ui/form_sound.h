@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "core/form_sound_presenter.h"
 #include "core/keyer.h"
-#include "core/keyer_station_homes.h"
 #include "core/message_slots.h"
 
 class QComboBox;
@@ -22,12 +22,10 @@ class QToolButton;
 namespace ziv {
 
 class TErrorReport;
-class TFormPort;
 class TLMDIniCtrl;
 class TMessageBoxes;
 class TModelRadioButton;
 class TTrackBarWidget;
-struct TRecordingStatus;
 class TUiGate;
 
 // The message files window as the main window reaches it: the dialog it
@@ -44,20 +42,15 @@ struct TFilesWindowLink {
 //
 // Its widgets are bound to the keyer's control models: a click calls the
 // model's Click() or MouseUp(), and the model's OnChange updates the
-// widget, so the keyer alone decides every state. The window sees every
+// widget, so the keyer alone decides every state. What the window decides
+// is its presenter's; this is the presenter's view. The window sees every
 // key before the focused control and hands it to the keyer unconsumed.
-//
-// It is also the home of the station settings during the run.
-class TFormSound : public QWidget, public TKeyerStationHomes {
+class TFormSound : public QWidget, private TFormSoundView {
 public:
     static constexpr int LaidOutClientWidth = 285;
     static constexpr int ClientHeight = 117;
-    static constexpr int NarrowWidth = 165;  // outer widths
-    static constexpr int WideWidth = 290;
-
-    static const char* const PortBusyText;
-    // Shown in the title, with the file's name, after a failed send.
-    static const char* const SendFailedText;
+    static constexpr int NarrowWidth = TFormSoundPresenter::NarrowWidth;  // outer widths
+    static constexpr int WideWidth = TFormSoundPresenter::WideWidth;
 
     // The port is the same component as the keyer's COM. The gate may be
     // null (no play ever blocks then).
@@ -66,31 +59,27 @@ public:
                QWidget* parent = nullptr);
     ~TFormSound() override;
 
+    // The decisions, and the home of the station settings during the run.
+    TFormSoundPresenter& Presenter() { return presenter_; }
     // The files window is created after this one; until it is linked the
-    // labels are kept here.
+    // labels are kept by the presenter.
     void SetFilesWindow(TFilesWindowLink link);
 
     // --- Handlers ---
-    void FormShow();
-    void FormClose();
-    void BtnEW2Click();
-    void BitBtn1Click();
-    void ComboBox1Change();
+    void FormShow() { presenter_.FormShow(); }
+    void FormClose() { presenter_.FormClose(); }
+    void BtnEW2Click() { presenter_.BtnEW2Click(); }
+    void BitBtn1Click() { presenter_.BitBtn1Click(); }
+    void ComboBox1Change() { presenter_.ComboBox1Change(); }
     void FormKeyDown(std::uint16_t key, TShiftState shift) { keyer_.FormKeyDown(key, shift); }
-
-    // The message recorder's state in the title: its slot, time and level
-    // while it records, the reason after a recording that was not kept.
-    // The latest of this and a failed send is what the title shows.
-    void ShowRecordingStatus(const TRecordingStatus& status);
-
-    // Narrow, with the settings panel hidden (the files window's "close").
-    void MakeNarrow();
+    void ShowRecordingStatus(const TRecordingStatus& status) {
+        presenter_.ShowRecordingStatus(status);
+    }
+    void MakeNarrow() { presenter_.MakeNarrow(); }
     // The window's outer width; the client width is this less the frame
     // the window manager draws.
-    void SetOuterWidth(int width);
-    int OuterWidth() const { return outerWidth_; }
-    bool SettingsLoaded() const { return settingsLoaded_; }
-    const QString& Title() const { return title_; }
+    void SetOuterWidth(int width) { presenter_.SetOuterWidth(width); }
+    int OuterWidth() const { return presenter_.OuterWidth(); }
 
     // --- Controls, for tests ---
     QToolButton* BtnPlay(int n) const { return btnPlay_.at(static_cast<size_t>(n - 1)); }
@@ -100,27 +89,13 @@ public:
     QToolButton* BtnEW2() const { return btnEW2_; }
     QFrame* Panel2() const { return panel2_; }
     TTrackBarWidget* TrackBar1() const { return trackBar1_; }
-    QLabel* Label(int n) const { return scaleLabels_.at(static_cast<size_t>(n - 1)); }
     QPushButton* BitBtn1() const { return bitBtn1_; }
     QGroupBox* GroupBox1() const { return groupBox1_; }
-    QLabel* Label4() const { return label4_; }
     QComboBox* ComboBox1() const { return comboBox1_; }
     TModelRadioButton* rbNorm() const { return rbNorm_; }
     TModelRadioButton* rbInv() const { return rbInv_; }
-    QFrame* Panel1() const { return panel1_; }
     TModelRadioButton* rbRTS() const { return rbRTS_; }
     TModelRadioButton* rbDTR() const { return rbDTR_; }
-
-    // --- TStationHomes: what lives in this window ---
-    int Left() const override { return pos().x(); }
-    void SetLeft(int value) override;
-    int Top() const override { return pos().y(); }
-    void SetTop(int value) override;
-    std::string PortText() const override;
-    void SetPortText(const std::string& value) override;
-    std::string LabelText(int n) const override;
-    void SetLabelText(int n, const std::string& value) override;
-    void SetPlayCaption(int n, const std::string& value) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -129,6 +104,21 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
+    // --- TFormSoundView ---
+    std::string PortBoxText() const override;
+    void SetPortBoxText(const std::string& text) override;
+    bool SettingsGroupShown() const override;
+    void ShowSettingsGroup(bool shown) override;
+    void ApplyOuterWidth(int width) override;
+    int WindowLeft() const override { return pos().x(); }
+    void SetWindowLeft(int value) override;
+    int WindowTop() const override { return pos().y(); }
+    void SetWindowTop(int value) override;
+    void SetTitle(const std::string& title) override;
+    void ShowMessage(const std::string& caption, const std::string& text) override;
+    void EnableFilesButton(bool enabled) override;
+    std::string FileNameText(const std::string& path) const override;
+
     static QFont WindowFont();
     // The text the control named `name` is laid out with.
     static QString LaidOutText(const char* name);
@@ -137,10 +127,6 @@ private:
     void SetUpSettingsPanel();
     void BindModels();
     void BindSettingsModels();
-    void SetRadiosEnabled(bool enabled);
-    // Opens the port and puts the PTT line into its idle level; any
-    // failure shows "Prievadas užimtas".
-    void OpenWithIdleLevel();
     void ApplyWidth();
     // Puts the frame's corner at requestedPos_, or on the primary screen
     // when the window would be on no screen there.
@@ -149,24 +135,14 @@ private:
     QPoint FrameTarget() const;
     void CorrectFirstPlacement();
     void Guard(const std::function<void()>& handler);
-    void PortTextEdited();
-    void PortItemPicked();
 
     TKeyer& keyer_;
-    TFormPort& port_;
-    TLMDIniCtrl& ini_;
-    TMessageSlots& slots_;
     TMessageBoxes& boxes_;
     TErrorReport& errors_;
     TUiGate* gate_;
-    QString title_;
-    TFilesWindowLink files_;
-    std::array<QString, TMessageSlots::Count> labels_;
+    TFormSoundPresenter presenter_;
 
     bool shown_ = false;
-    bool settingsLoaded_ = false;
-    int outerWidth_ = 0;  // 0: as laid out
-    QString lastPortText_;
     // The frame's corner as asked for, unchecked: the frame the window
     // manager adds may not be known between setting the left and the top
     // edge, and a left edge on no screen may be on one with the top edge.

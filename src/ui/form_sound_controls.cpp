@@ -1,7 +1,6 @@
 // The main window's controls: built from the layout table, then what is
 // special to each, and bound to the keyer's control models.
 #include <QComboBox>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
@@ -12,8 +11,6 @@
 #include <QToolButton>
 
 #include "core/form_port.h"
-#include "core/message_recorder.h"
-#include "core/station_port.h"
 #include "layout/main_window_layout.h"
 #include "ui/control_builder.h"
 #include "ui/error_report.h"
@@ -97,8 +94,10 @@ void TFormSound::CreateControls() {
         previous = w;
     }
 
-    connect(comboBox1_->lineEdit(), &QLineEdit::textEdited, this, [this] { PortTextEdited(); });
-    connect(comboBox1_, &QComboBox::textActivated, this, [this] { PortItemPicked(); });
+    connect(comboBox1_->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { Guard([this] { presenter_.PortTextEdited(); }); });
+    connect(comboBox1_, &QComboBox::textActivated, this,
+            [this] { Guard([this] { presenter_.PortItemPicked(); }); });
     connect(btnEW2_, &QToolButton::clicked, this, [this] { Guard([this] { BtnEW2Click(); }); });
     connect(bitBtn1_, &QPushButton::clicked, this, [this] { Guard([this] { BitBtn1Click(); }); });
 }
@@ -146,8 +145,7 @@ void TFormSound::SetUpSettingsPanel() {
         items.append(QString::fromStdString(PickablePortName(n)));
     comboBox1_->addItems(items);
     // The first item added took the place of the laid-out text.
-    comboBox1_->setEditText(LaidOutText("ComboBox1"));
-    lastPortText_ = comboBox1_->currentText();
+    presenter_.SetPortText(FindControl(kMainWindowLayout, "ComboBox1")->text);
 }
 
 void TFormSound::BindModels() {
@@ -178,29 +176,7 @@ void TFormSound::BindModels() {
     };
     bindPush(keyer_.BtnTimer, btnTimer_);
     bindPush(keyer_.BtnStop, btnStop_);
-
-    // A send that failed shows in the title until the next one goes out:
-    // the operator must see it without a terminal, and a message box would
-    // stand in the way in the middle of a contest.
-    keyer_.OnSendResult = [this](bool sent) {
-        const QString file =
-            QFileInfo(QString::fromStdString(keyer_.WavePlayer.WaveName())).fileName();
-        setWindowTitle(sent ? title_
-                            : title_ + QStringLiteral(" — ") + QString::fromUtf8(SendFailedText) +
-                                  QStringLiteral(" ") + file);
-    };
     BindSettingsModels();
-}
-
-void TFormSound::ShowRecordingStatus(const TRecordingStatus& status) {
-    // A recording started after a failed send replaces its note: the
-    // operator's latest action is the one the title speaks of.
-    const QString text = QString::fromStdString(RecordingStatusText(status));
-    setWindowTitle(text.isEmpty() ? title_ : title_ + QStringLiteral(" — ") + text);
-    // The files window takes its labels from the play buttons' captions,
-    // and one of them shows the recording's time: it stays shut until the
-    // caption is the label again.
-    bitBtn1_->setEnabled(!status.Recording);
 }
 
 void TFormSound::BindSettingsModels() {
@@ -210,18 +186,8 @@ void TFormSound::BindSettingsModels() {
             widget->setEnabled(model.Enabled());
         };
         model.OnChange();
-        // A click on a radio button always checks it.
-        connect(widget, &QAbstractButton::clicked, this, [this, &model] {
-            Guard([this, &model] {
-                model.SetChecked(true);
-                ziv::FollowPolarity(keyer_, port_);
-                // The line now chosen, or the line under the new polarity,
-                // goes to its idle level at once: it may sit at the keyed
-                // one. Not during a key-up delay, which the play ends.
-                if (!keyer_.Timer2->Enabled())
-                    keyer_.TXOff();
-            });
-        });
+        connect(widget, &QAbstractButton::clicked, this,
+                [this, &model] { Guard([this, &model] { presenter_.RadioClick(model); }); });
     };
     bindRadio(keyer_.rbRTS, rbRTS_);
     bindRadio(keyer_.rbDTR, rbDTR_);

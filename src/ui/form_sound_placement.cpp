@@ -12,20 +12,20 @@
 
 namespace ziv {
 
-void TFormSound::SetOuterWidth(int width) {
-    outerWidth_ = width;
+void TFormSound::ApplyOuterWidth(int /*width*/) {
     ApplyWidth();
 }
 
 void TFormSound::ApplyWidth() {
-    if (outerWidth_ == 0)
+    const int outerWidth = presenter_.OuterWidth();
+    if (outerWidth == 0)
         return;
     // The frame is the window manager's; it is known once the window is on
     // the screen (and stays 0 without a window manager).
     const int frame = testAttribute(Qt::WA_WState_Created) && isVisible()
                           ? std::max(0, frameGeometry().width() - geometry().width())
                           : 0;
-    const int client = std::max(1, outerWidth_ - frame);
+    const int client = std::max(1, outerWidth - frame);
     if (client != width() || minimumWidth() != client) {
         setFixedSize(client, ClientHeight);
         // Qt's resize of a native window that is not on the screen yet
@@ -36,14 +36,14 @@ void TFormSound::ApplyWidth() {
     }
 }
 
-void TFormSound::SetLeft(int value) {
+void TFormSound::SetWindowLeft(int value) {
     if (!requestedPos_)
         requestedPos_ = pos();
     requestedPos_->setX(value);
     PlaceFrame();
 }
 
-void TFormSound::SetTop(int value) {
+void TFormSound::SetWindowTop(int value) {
     if (!requestedPos_)
         requestedPos_ = pos();
     requestedPos_->setY(value);

@@ -48,12 +48,8 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
         slots_, keyer_, [this] { FormSound->MakeNarrow(); }, FormSound.get());
     FormSound->SetFilesWindow(MakeFilesWindowLink(*FormFailai));
 
-    recordingHome_ = std::make_unique<TStationRecordingHome>(Ini, *FormSound);
-    recorder_ =
-        std::make_unique<TMessageRecorder>(keyer_, capture_, timers_, beep_, *recordingHome_);
-    recorder_->OnStatus = [this](const TRecordingStatus& status) {
-        FormSound->ShowRecordingStatus(status);
-    };
+    recorder_ = std::make_unique<TStationRecorder>(Ini, FormSound->Presenter(), keyer_, capture_,
+                                                   timers_, beep_);
 
     signals_ = std::make_unique<TSignalWatch>(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP},
                                               [this](int) { OnSignal(); });
@@ -64,7 +60,6 @@ TProgram::~TProgram() {
     SetApplicationShuttingDown(true);
     // Before everything it records for and shows on.
     recorder_.reset();
-    recordingHome_.reset();
     signals_.reset();
     FormFailai.reset();
     FormSound.reset();

@@ -77,8 +77,7 @@ private:
     std::unique_ptr<TFormSound> FormSound;
     std::unique_ptr<TFormFailai> FormFailai;
     // Kept recordings go beside the settings file, into FormSound's homes.
-    std::unique_ptr<TStationRecordingHome> recordingHome_;
-    std::unique_ptr<TMessageRecorder> recorder_;
+    std::unique_ptr<TStationRecorder> recorder_;
     std::unique_ptr<TSignalWatch> signals_;
 };
 

@@ -16,15 +16,6 @@ void TWin32MessageBoxes::ShowError(const std::string& caption, const std::string
                 MB_OK | MB_TOPMOST | MB_ICONHAND);
 }
 
-void TWin32ErrorReport::ReportException(const std::exception& error) {
-    if (quiet_) {
-        failedQuietly_ = true;
-        WriteDiagnostic(error.what());
-        return;
-    }
-    boxes_.ShowError(title_, WithFullStop(error.what()));
-}
-
 void TWin32Beep::MessageBeep(unsigned type) {
     ::MessageBeep(type);
 }

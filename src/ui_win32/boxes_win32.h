@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/beep.h"
-#include "base/diagnostics.h"
+#include "core/default_error_report.h"
 #include "ui_win32/win32_handles.h"
 
 namespace ziv {
@@ -33,22 +33,17 @@ private:
 
 // The application's default error report: a box captioned with the
 // application title, the stop icon, OK and the error's message.
-class TWin32ErrorReport : public TErrorReport {
+class TWin32ErrorReport : public TDefaultErrorReport {
 public:
     TWin32ErrorReport(TWin32Boxes& boxes, std::string title)
         : boxes_(boxes), title_(std::move(title)) {}
-    void ReportException(const std::exception& error) override;
 
-    // From now on no box: each error is one line on standard error. For
-    // the end of a session, which must not wait for someone to press OK.
-    void SetQuiet(bool quiet) { quiet_ = quiet; }
-    bool FailedQuietly() const { return failedQuietly_; }
+protected:
+    void ShowErrorBox(const std::string& text) override { boxes_.ShowError(title_, text); }
 
 private:
     TWin32Boxes& boxes_;
     std::string title_;
-    bool quiet_ = false;
-    bool failedQuietly_ = false;
 };
 
 class TWin32Beep : public TBeep {

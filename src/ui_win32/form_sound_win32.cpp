@@ -1,8 +1,5 @@
 #include "ui_win32/form_sound_win32.h"
 
-#include "core/station_port.h"
-#include "settings/ini_ctrl.h"
-#include "settings/station_settings.h"
 #include "ui_win32/boxes_win32.h"
 #include "ui_win32/ui_gate_win32.h"
 #include "ui_win32/win32_text.h"
@@ -13,18 +10,9 @@
 
 namespace ziv {
 
-const char* const TFormSoundWin32::PortBusyText = "Prievadas užimtas";
-const char* const TFormSoundWin32::SendFailedText = "nepavyko groti";
-
 TFormSoundWin32::~TFormSoundWin32() {
     // The models outlive the controls; they must not reach them any more.
-    for (TControl* c : std::initializer_list<TControl*>{
-             &keyer_.BtnPlay1, &keyer_.BtnPlay2, &keyer_.BtnPlay3, &keyer_.BtnStart,
-             &keyer_.BtnTimer, &keyer_.BtnStop, &keyer_.TrackBar1, &keyer_.rbRTS, &keyer_.rbDTR,
-             &keyer_.rbNorm, &keyer_.rbInv, &keyer_.Panel2})
-        c->OnChange = nullptr;
-    keyer_.Panel2.OnSetFocus = nullptr;
-    keyer_.OnSendResult = nullptr;
+    presenter_.UnbindModels();
     OnDestroyed = nullptr;
     if (window_ && IsWindow(window_)) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
@@ -38,18 +26,14 @@ TFormSoundWin32::~TFormSoundWin32() {
 }
 
 void TFormSoundWin32::SetFilesWindow(TWin32FilesLink link) {
-    files_ = std::move(link);
-    if (files_.SetLabelText)
-        for (int n = 1; n <= TMessageSlots::Count; ++n)
-            files_.SetLabelText(n, labels_[size_t(n - 1)]);
+    TFilesLink files{nullptr, std::move(link.LabelText), std::move(link.SetLabelText)};
+    if (link.ShowModal)
+        files.ShowModal = [this, show = std::move(link.ShowModal)] { show(window_); };
+    presenter_.SetFilesWindow(std::move(files));
 }
 
 void TFormSoundWin32::Guard(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (...) {
-        ReportCurrentException(&errors_);
-    }
+    Guarded(errors_, handler);
 }
 
 void TFormSoundWin32::Show() {
@@ -60,73 +44,17 @@ void TFormSoundWin32::Show() {
     Guard([this] { FormShow(); });
 }
 
-void TFormSoundWin32::FormShow() {
-    // A failed load leaves everything as laid out and the port closed.
-    LoadStationSettings(ini_, *this);
-    settingsLoaded_ = true;
-    MakeNarrow();
-
-    const TPortStart start = StartPort(keyer_, port_, PortText());
-    SetRadiosEnabled(start != TPortStart::None);
-    if (start == TPortStart::Busy)
-        boxes_.ShowMessage(title_, PortBusyText);
-}
-
-void TFormSoundWin32::FormClose() {
-    // A close during a transmission unkeys before the port closes.
-    UnkeyAndClose(keyer_, port_);
-    // Settings never loaded in this run must not be replaced by laid-out values.
-    if (settingsLoaded_)
-        SaveStationSettings(ini_, *this);
-}
-
 void TFormSoundWin32::CloseNow() {
     if (closed_)
         return;
     closed_ = true;
-    // The window's timers go with it: nothing may key or play after close.
-    keyer_.Timer1->SetEnabled(false);
-    keyer_.Timer2->SetEnabled(false);
+    presenter_.StopTimers();
     Guard([this] { FormClose(); });
 }
 
 void TFormSoundWin32::Close() {
     CloseNow();
     DestroyWindow(window_);
-}
-
-void TFormSoundWin32::BtnEW2Click() {
-    const bool wide = IsWindowVisible(Control("GroupBox1")) == FALSE;
-    SetGroupVisible(wide);
-    SetOuterWidth(wide ? WideWidth : NarrowWidth);
-}
-
-void TFormSoundWin32::MakeNarrow() {
-    SetGroupVisible(false);
-    SetOuterWidth(NarrowWidth);
-}
-
-void TFormSoundWin32::BitBtn1Click() {
-    if (files_.ShowModal)
-        files_.ShowModal(window_);
-}
-
-void TFormSoundWin32::ComboBox1Change() {
-    port_.Close();
-    const std::string text = PortText();
-    if (text.empty()) {
-        SetRadiosEnabled(false);
-        return;
-    }
-    SetRadiosEnabled(true);
-    if (const std::optional<int> n = PickablePortNumber(text))
-        port_.SetPortNum(*n);
-    OpenWithIdleLevel();
-}
-
-void TFormSoundWin32::PortTextEdited() {
-    lastPortText_ = PortText();
-    Guard([this] { ComboBox1Change(); });
 }
 
 void TFormSoundWin32::PortItemPicked(int index) {
@@ -141,24 +69,7 @@ void TFormSoundWin32::PortItemPicked(int index) {
     // The edit takes the item's text only after this notification; the
     // change must see it now.
     SetWindowTextW(combo, item.c_str());
-    // Picking the item that is already the text changes nothing.
-    const std::string text = PortText();
-    if (text == lastPortText_)
-        return;
-    lastPortText_ = text;
-    Guard([this] { ComboBox1Change(); });
-}
-
-void TFormSoundWin32::OpenWithIdleLevel() {
-    if (!ziv::OpenWithIdleLevel(keyer_, port_))
-        boxes_.ShowMessage(title_, PortBusyText);
-}
-
-void TFormSoundWin32::SetRadiosEnabled(bool enabled) {
-    keyer_.rbRTS.SetEnabled(enabled);
-    keyer_.rbDTR.SetEnabled(enabled);
-    keyer_.rbNorm.SetEnabled(enabled);
-    keyer_.rbInv.SetEnabled(enabled);
+    Guard([this] { presenter_.PortItemPicked(); });
 }
 
 void TFormSoundWin32::PreviewKey(const MSG& msg) {
@@ -196,27 +107,27 @@ void TFormSoundWin32::Dispatch(MSG& msg) {
 }
 
 // ---------------------------------------------------------------------------
-// Station settings homes
+// The presenter's view
 
-int TFormSoundWin32::Left() const {
+int TFormSoundWin32::WindowLeft() const {
     RECT r{};
     GetWindowRect(window_, &r);
     return r.left;
 }
 
-int TFormSoundWin32::Top() const {
+int TFormSoundWin32::WindowTop() const {
     RECT r{};
     GetWindowRect(window_, &r);
     return r.top;
 }
 
-void TFormSoundWin32::SetLeft(int value) {
+void TFormSoundWin32::SetWindowLeft(int value) {
     RECT r{};
     GetWindowRect(window_, &r);
     SetWindowPos(window_, nullptr, value, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TFormSoundWin32::SetTop(int value) {
+void TFormSoundWin32::SetWindowTop(int value) {
     RECT r{};
     GetWindowRect(window_, &r);
     // A place on no monitor (one unplugged since) goes to the nearest one.
@@ -232,31 +143,38 @@ void TFormSoundWin32::SetTop(int value) {
     SetWindowPos(window_, nullptr, left, value, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::string TFormSoundWin32::PortText() const {
+std::string TFormSoundWin32::PortBoxText() const {
     HWND combo = Control("ComboBox1");
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(combo)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(combo, text.data(), int(text.size()))));
     return AnsiFromWide(text);
 }
 
-void TFormSoundWin32::SetPortText(const std::string& value) {
-    // Setting the text from the program is not the operator's change.
-    SetWindowTextW(Control("ComboBox1"), WideFromAnsi(value).c_str());
-    lastPortText_ = PortText();
+void TFormSoundWin32::SetPortBoxText(const std::string& text) {
+    SetWindowTextW(Control("ComboBox1"), WideFromAnsi(text).c_str());
 }
 
-std::string TFormSoundWin32::LabelText(int n) const {
-    return files_.LabelText ? files_.LabelText(n) : labels_.at(size_t(n - 1));
+bool TFormSoundWin32::SettingsGroupShown() const {
+    return IsWindowVisible(Control("GroupBox1")) != FALSE;
 }
 
-void TFormSoundWin32::SetLabelText(int n, const std::string& value) {
-    labels_.at(size_t(n - 1)) = value;
-    if (files_.SetLabelText)
-        files_.SetLabelText(n, value);
+void TFormSoundWin32::SetTitle(const std::string& title) {
+    SetWindowTextW(window_, WideFromUtf8(title).c_str());
 }
 
-void TFormSoundWin32::SetPlayCaption(int n, const std::string& value) {
-    keyer_.PlayButton(n).SetCaption(value);
+void TFormSoundWin32::ShowMessage(const std::string& caption, const std::string& text) {
+    boxes_.ShowMessage(caption, text);
+}
+
+void TFormSoundWin32::EnableFilesButton(bool enabled) {
+    EnableWindow(Control("BitBtn1"), enabled ? TRUE : FALSE);
+}
+
+std::string TFormSoundWin32::FileNameText(const std::string& path) const {
+    std::wstring file = WideFromAnsi(path);
+    if (const size_t slash = file.find_last_of(L"/\\"); slash != std::wstring::npos)
+        file.erase(0, slash + 1);
+    return Utf8FromWide(file);
 }
 
 // ---------------------------------------------------------------------------

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/form_port.h"
+#include "core/form_sound_presenter.h"
 #include "core/keyer.h"
-#include "core/keyer_station_homes.h"
 #include "core/message_slots.h"
 #include "ui_win32/win32_handles.h"
 
@@ -31,28 +31,29 @@ struct TWin32FilesLink {
 // The main window on the Win32 API, built from the same layout table as
 // the Linux window and bound to the keyer's control models the same way: a
 // click calls the model's Click() or MouseUp(), the model's OnChange
-// updates the control, so the keyer alone decides every state. Keys reach
-// the keyer before the focused control (PreviewKey, from the message
-// loop) and go on unconsumed. It is also the home of the station settings.
-class TFormSoundWin32 : public TKeyerStationHomes {
+// updates the control, so the keyer alone decides every state. What the
+// window decides is its presenter's; this is the presenter's view. Keys
+// reach the keyer before the focused control (PreviewKey, from the message
+// loop) and go on unconsumed.
+class TFormSoundWin32 : private TFormSoundView {
 public:
-    static constexpr int ClientHeight = 117;  // at 96 DPI
-    static constexpr int NarrowWidth = 165;   // outer widths at 96 DPI
-    static constexpr int WideWidth = 290;
-    static const char* const PortBusyText;
-    static const char* const SendFailedText;
+    static constexpr int ClientHeight = 117;                              // at 96 DPI
+    static constexpr int NarrowWidth = TFormSoundPresenter::NarrowWidth;  // outer, 96 DPI
+    static constexpr int WideWidth = TFormSoundPresenter::WideWidth;
 
     // The port is the same component as the keyer's COM; the gate may be
     // null (no play ever blocks then). The window is created hidden.
     TFormSoundWin32(HINSTANCE instance, TKeyer& keyer, TFormPort& port, TLMDIniCtrl& ini,
                     TMessageSlots& messageSlots, TWin32Boxes& boxes, TWin32ErrorReport& errors,
                     TWin32UiGate* gate, std::string title);
-    ~TFormSoundWin32() override;
+    ~TFormSoundWin32();
     TFormSoundWin32(const TFormSoundWin32&) = delete;
     TFormSoundWin32& operator=(const TFormSoundWin32&) = delete;
 
     HWND Window() const { return window_; }
-    // Until the files window is linked the labels are kept here.
+    // The decisions, and the home of the station settings during the run.
+    TFormSoundPresenter& Presenter() { return presenter_; }
+    // Until the files window is linked the labels are kept by the presenter.
     void SetFilesWindow(TWin32FilesLink link);
     // Shows the window; the first show loads the settings.
     void Show();
@@ -71,36 +72,37 @@ public:
     void EndSession();
 
     // --- Handlers ---
-    void FormShow();
-    void FormClose();
-    void BtnEW2Click();
-    void BitBtn1Click();
-    void ComboBox1Change();
-    void MakeNarrow();
-    // The message recorder's state in the title: its slot, time and level
-    // while it records, the reason after a recording that was not kept.
-    // The latest of this and a failed send is what the title shows.
-    void ShowRecordingStatus(const TRecordingStatus& status);
-    void SetOuterWidth(int width);  // at 96 DPI
-    int OuterWidth() const { return outerWidth_; }
-    bool SettingsLoaded() const { return settingsLoaded_; }
+    void FormShow() { presenter_.FormShow(); }
+    void FormClose() { presenter_.FormClose(); }
+    void BtnEW2Click() { presenter_.BtnEW2Click(); }
+    void BitBtn1Click() { presenter_.BitBtn1Click(); }
+    void ComboBox1Change() { presenter_.ComboBox1Change(); }
+    void MakeNarrow() { presenter_.MakeNarrow(); }
+    void ShowRecordingStatus(const TRecordingStatus& status) {
+        presenter_.ShowRecordingStatus(status);
+    }
+    void SetOuterWidth(int width) { presenter_.SetOuterWidth(width); }  // at 96 DPI
+    int OuterWidth() const { return presenter_.OuterWidth(); }
     int Dpi() const { return dpi_; }
     // A layout row's control, by name (tests); nullptr for none.
     HWND Control(const char* name) const;
-    const std::string& Title() const { return title_; }
-
-    // --- TStationHomes: what lives in this window ---
-    int Left() const override;
-    void SetLeft(int value) override;
-    int Top() const override;
-    void SetTop(int value) override;
-    std::string PortText() const override;
-    void SetPortText(const std::string& value) override;
-    std::string LabelText(int n) const override;
-    void SetLabelText(int n, const std::string& value) override;
-    void SetPlayCaption(int n, const std::string& value) override;
 
 private:
+    // --- TFormSoundView ---
+    std::string PortBoxText() const override;
+    void SetPortBoxText(const std::string& text) override;
+    bool SettingsGroupShown() const override;
+    void ShowSettingsGroup(bool shown) override;
+    void ApplyOuterWidth(int width) override;
+    int WindowLeft() const override;
+    void SetWindowLeft(int value) override;
+    int WindowTop() const override;
+    void SetWindowTop(int value) override;
+    void SetTitle(const std::string& title) override;
+    void ShowMessage(const std::string& caption, const std::string& text) override;
+    void EnableFilesButton(bool enabled) override;
+    std::string FileNameText(const std::string& path) const override;
+
     static std::intptr_t __stdcall WindowProc(HWND window, unsigned message, std::uintptr_t wParam,
                                               std::intptr_t lParam);
     std::intptr_t Handle(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
@@ -118,30 +120,20 @@ private:
     void BindModels();
     void BindSettingsModels();
     void BindTrackBar();
-    void OnCommand(HWND control, unsigned code);
     void Close();
     void CloseRequested();
     // Stops the message that plays (from the window's thread, during the play).
     void StopMessage();
     bool CloseModals();
-    void SetGroupVisible(bool visible);
-    void SetRadiosEnabled(bool enabled);
-    void OpenWithIdleLevel();
-    void PortTextEdited();
     void PortItemPicked(int index);
     void Guard(const std::function<void()>& handler);
 
     HINSTANCE instance_;
     TKeyer& keyer_;
-    TFormPort& port_;
-    TLMDIniCtrl& ini_;
-    TMessageSlots& slots_;
     TWin32Boxes& boxes_;
     TWin32ErrorReport& errors_;
     TWin32UiGate* gate_;
-    std::string title_;
-    TWin32FilesLink files_;
-    std::array<std::string, TMessageSlots::Count> labels_;
+    TFormSoundPresenter presenter_;
 
     HWND window_ = nullptr;
     HWND tooltip_ = nullptr;
@@ -153,13 +145,10 @@ private:
     std::vector<HWND> controls_;  // by layout row
     std::map<HWND, std::function<void(unsigned code)>> commands_;
     int dpi_ = 96;
-    int outerWidth_ = 0;
     bool shown_ = false;
-    bool settingsLoaded_ = false;
     bool closed_ = false;
     int modalCloseTries_ = 0;
     bool settingTrackBar_ = false;
-    std::string lastPortText_;
     std::function<void()> trackBarMouseUp_;
 };
 

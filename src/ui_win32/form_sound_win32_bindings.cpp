@@ -1,7 +1,5 @@
 // The main window's controls bound to the keyer's control models: a
 // model's change reaches its control, a click on the control its model.
-#include "core/message_recorder.h"
-#include "core/station_port.h"
 #include "ui_win32/form_sound_win32.h"
 #include "ui_win32/win32_text.h"
 
@@ -56,33 +54,8 @@ void TFormSoundWin32::BindModels() {
     };
     bindPush(keyer_.BtnTimer, Control("BtnTimer"));
     bindPush(keyer_.BtnStop, Control("BtnStop"));
-
-    // A send that failed shows in the title until the next one goes out.
-    keyer_.OnSendResult = [this](bool sent) {
-        std::wstring file = WideFromAnsi(keyer_.WavePlayer.WaveName());
-        if (const size_t slash = file.find_last_of(L"/\\"); slash != std::wstring::npos)
-            file.erase(0, slash + 1);
-        std::wstring title = WideFromUtf8(title_);
-        if (!sent)
-            title += L" \u2014 " + WideFromUtf8(SendFailedText) + L" " + file;
-        SetWindowTextW(window_, title.c_str());
-    };
     BindSettingsModels();
     BindTrackBar();
-}
-
-void TFormSoundWin32::ShowRecordingStatus(const TRecordingStatus& status) {
-    // A recording started after a failed send replaces its note: the
-    // operator's latest action is the one the title speaks of.
-    const std::string text = RecordingStatusText(status);
-    std::wstring title = WideFromUtf8(title_);
-    if (!text.empty())
-        title += L" \u2014 " + WideFromUtf8(text);
-    SetWindowTextW(window_, title.c_str());
-    // The files window takes its labels from the play buttons' captions,
-    // and one of them shows the recording's time: it stays shut until the
-    // caption is the label again.
-    EnableWindow(Control("BitBtn1"), status.Recording ? FALSE : TRUE);
 }
 
 void TFormSoundWin32::BindSettingsModels() {
@@ -92,18 +65,9 @@ void TFormSoundWin32::BindSettingsModels() {
             EnableWindow(control, model.Enabled());
         };
         model.OnChange();
-        // A click on a radio button always checks it.
         commands_[control] = [this, &model](unsigned code) {
-            if (code != BN_CLICKED)
-                return;
-            Guard([this, &model] {
-                model.SetChecked(true);
-                ziv::FollowPolarity(keyer_, port_);
-                // The line now chosen goes to its idle level at once; not
-                // during a key-up delay, which the play ends.
-                if (!keyer_.Timer2->Enabled())
-                    keyer_.TXOff();
-            });
+            if (code == BN_CLICKED)
+                Guard([this, &model] { presenter_.RadioClick(model); });
         };
     };
     bindRadio(keyer_.rbRTS, Control("rbRTS"));

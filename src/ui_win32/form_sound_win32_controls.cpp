@@ -109,16 +109,12 @@ LRESULT CALLBACK GroupBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lPar
 TFormSoundWin32::TFormSoundWin32(HINSTANCE instance, TKeyer& keyer, TFormPort& port,
                                  TLMDIniCtrl& ini, TMessageSlots& messageSlots, TWin32Boxes& boxes,
                                  TWin32ErrorReport& errors, TWin32UiGate* gate, std::string title)
-    : TKeyerStationHomes(keyer, messageSlots),
-      instance_(instance),
+    : instance_(instance),
       keyer_(keyer),
-      port_(port),
-      ini_(ini),
-      slots_(messageSlots),
       boxes_(boxes),
       errors_(errors),
       gate_(gate),
-      title_(std::move(title)) {
+      presenter_(*this, keyer, port, ini, messageSlots, title) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = reinterpret_cast<WNDPROC>(&TFormSoundWin32::WindowProc);
@@ -129,18 +125,11 @@ TFormSoundWin32::TFormSoundWin32(HINSTANCE instance, TKeyer& keyer, TFormPort& p
     wc.lpszClassName = kClassName;
     RegisterClassExW(&wc);
     window_ =
-        CreateWindowExW(kExStyle, kClassName, WideFromUtf8(title_).c_str(), kStyle, CW_USEDEFAULT,
+        CreateWindowExW(kExStyle, kClassName, WideFromUtf8(title).c_str(), kStyle, CW_USEDEFAULT,
                         CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
     if (!window_)
         throw std::runtime_error("The main window cannot be created");
     dpi_ = WindowDpi(window_);
-    // Until the settings are loaded, a message's label is its button's
-    // caption as laid out.
-    for (int n = 1; n <= TMessageSlots::Count; ++n) {
-        labels_[size_t(n - 1)] =
-            FindControl(kMainWindowLayout, ("BtnPlay" + std::to_string(n)).c_str())->text;
-        keyer_.PlayButton(n).SetCaption(labels_[size_t(n - 1)]);
-    }
     CreateControls();
     SetUpSettingsPanel();
     BindModels();
@@ -313,18 +302,17 @@ void TFormSoundWin32::SetUpSettingsPanel() {
     for (int n = 1; n <= kPickablePorts; ++n)
         SendMessageW(combo, CB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(WideFromUtf8(PickablePortName(n)).c_str()));
-    SetWindowTextW(combo, WideFromUtf8(FindControl(kMainWindowLayout, "ComboBox1")->text).c_str());
-    lastPortText_ = PortText();
+    presenter_.SetPortText(FindControl(kMainWindowLayout, "ComboBox1")->text);
     commands_[combo] = [this](unsigned code) {
         if (code == CBN_EDITCHANGE)
-            PortTextEdited();
+            Guard([this] { presenter_.PortTextEdited(); });
         else if (code == CBN_SELCHANGE)
             PortItemPicked(int(SendMessageW(Control("ComboBox1"), CB_GETCURSEL, 0, 0)));
     };
-    SetGroupVisible(false);
+    ShowSettingsGroup(false);
 }
 
-void TFormSoundWin32::SetGroupVisible(bool visible) {
+void TFormSoundWin32::ShowSettingsGroup(bool visible) {
     size_t i = 0;
     for (const TControlLayout& row : kMainWindowLayout) {
         if (std::strcmp(row.name, "GroupBox1") == 0 || InGroupBox(row))
@@ -333,8 +321,7 @@ void TFormSoundWin32::SetGroupVisible(bool visible) {
     }
 }
 
-void TFormSoundWin32::SetOuterWidth(int width) {
-    outerWidth_ = width;
+void TFormSoundWin32::ApplyOuterWidth(int width) {
     RECT frame{0, 0, 100, Scale(ClientHeight)};
     AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
     SetWindowPos(window_, nullptr, 0, 0, Scale(width), frame.bottom - frame.top,

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "base/diagnostics.h"
+#include "core/default_error_report.h"
 #include "settings/ini_ctrl.h"
 #include "settings/settings_path.h"
 #include "ui_win32/program_win32.h"

@@ -41,11 +41,8 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
          [&files](int n) { return files.LabelText(n); },
          [&files](int n, const std::string& text) { files.SetLabelText(n, text); }});
 
-    recordingHome_ = std::make_unique<TStationRecordingHome>(Ini, *FormSound);
-    recorder_ = std::make_unique<TMessageRecorder>(keyer_, capture_, gate_, beep_, *recordingHome_);
-    recorder_->OnStatus = [this](const TRecordingStatus& status) {
-        FormSound->ShowRecordingStatus(status);
-    };
+    recorder_ = std::make_unique<TStationRecorder>(Ini, FormSound->Presenter(), keyer_, capture_,
+                                                   gate_, beep_);
 }
 
 TProgramWin32::~TProgramWin32() {
@@ -53,7 +50,6 @@ TProgramWin32::~TProgramWin32() {
     SetApplicationShuttingDown(true);
     // Before everything it records for and shows on.
     recorder_.reset();
-    recordingHome_.reset();
     FormFailai.reset();
     FormSound.reset();
 }

@@ -64,8 +64,7 @@ private:
     std::unique_ptr<TFormSoundWin32> FormSound;
     std::unique_ptr<TFormFailaiWin32> FormFailai;
     // Kept recordings go beside the settings file, into FormSound's homes.
-    std::unique_ptr<TStationRecordingHome> recordingHome_;
-    std::unique_ptr<TMessageRecorder> recorder_;
+    std::unique_ptr<TStationRecorder> recorder_;
 };
 
 }  // namespace ziv

@@ -57,10 +57,4 @@ std::string ApplicationTitleFromPath(std::string_view executablePath) {
     return Utf8FromWide(name);
 }
 
-std::string WithFullStop(std::string message) {
-    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
-        message.push_back('.');
-    return message;
-}
-
 }  // namespace ziv

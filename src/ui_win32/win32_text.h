@@ -17,8 +17,4 @@ std::string AnsiFromWide(std::wstring_view text);
 // ("C:/Radio/ZIVSound.exe" -> "Zivsound"), as the Linux program makes it.
 std::string ApplicationTitleFromPath(std::string_view executablePath);
 
-// An error message as the default report shows it: a full stop is added
-// when the last character sorts after ".".
-std::string WithFullStop(std::string message);
-
 }  // namespace ziv

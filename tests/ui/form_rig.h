@@ -1,25 +1,63 @@
 #pragma once
 
 #include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "audio/wave_player.h"
 #include "core/form_port.h"
-#include "core/keyer.h"
 #include "mock/counting_beep.h"
 #include "mock/fake_comm_platform.h"
-#include "serial/comm.h"
-#include "settings/ini_ctrl.h"
 #include "settings/station_settings.h"
 #include "ui/error_report.h"
 #include "ui/form_sound.h"
 #include "ui/qt_timer.h"
-#include "ui/test_doubles.h"
 #include "ui/ui_gate.h"
 
 namespace ziv::test {
+
+// Answers every box at once and keeps "caption: text", an error's after "!".
+class TRecordingBoxes : public TMessageBoxes {
+public:
+    void ShowMessage(const QString& caption, const QString& text) override {
+        Shown.push_back((caption + ": " + text).toStdString());
+    }
+    void ShowError(const QString& caption, const QString& text) override {
+        Shown.push_back(("!" + caption + ": " + text).toStdString());
+    }
+    std::vector<std::string> Shown;
+};
+
+// A sound service whose synchronous play takes a given real time. While
+// it plays, `During` runs on the playing thread (to inject events).
+class TSlowSoundService : public TSoundService {
+public:
+    explicit TSlowSoundService(int ms) : ms_(ms) {}
+    bool PlaySound(const std::string& sound, std::uint32_t) override {
+        Sounds.push_back(sound);
+        PlayThread = std::this_thread::get_id();
+        Playing = true;
+        if (During)
+            During();
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms_));
+        Playing = false;
+        return true;
+    }
+    void StopSound() override { ++Stops; }
+
+    std::function<void()> During;
+    std::atomic<bool> Playing{false};
+    std::thread::id PlayThread;
+    std::vector<std::string> Sounds;
+    int Stops = 0;
+
+private:
+    int ms_;
+};
 
 // The main window over the real keyer, the real port component on the fake
 // serial platform, a settings file in a temporary directory, and boxes
@@ -33,14 +71,12 @@ struct TFormRig {
     }
     ~TFormRig() { form.hide(); }
 
-    std::string SettingsPath() const { return dir.filePath("ZIVSound.ini").toStdString(); }
     void WriteSettings(const std::string& entries) const {
-        std::ofstream(SettingsPath()) << "[ZIV SOUND]\n" << entries;
+        std::ofstream(dir.filePath("ZIVSound.ini").toStdString()) << "[ZIV SOUND]\n" << entries;
     }
     std::string ReadSettings() const {
-        std::ifstream in(SettingsPath());
         std::stringstream s;
-        s << in.rdbuf();
+        s << std::ifstream(dir.filePath("ZIVSound.ini").toStdString()).rdbuf();
         return s.str();
     }
 

@@ -11,10 +11,10 @@
 #include <stdexcept>
 
 #include "audio/wave_player.h"
+#include "ui/form_rig.h"
 #include "ui/qt_timer.h"
 #include "ui/qt_ui_invoker.h"
 #include "ui/responsive_sound_service.h"
-#include "ui/test_doubles.h"
 #include "ui/ui_gate.h"
 
 namespace ziv::test {

@@ -2,21 +2,22 @@
 
 // What the Win32 window tests share: a message-box double that keeps the
 // texts shown, a window's text, and the main window over the fake port and
-// sound service.
+// a sound that plays in real time.
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "audio/wave_player.h"
 #include "core/form_port.h"
-#include "core/keyer.h"
 #include "mock/counting_beep.h"
 #include "mock/fake_comm_platform.h"
-#include "mock/fake_sound_service.h"
-#include "mock/virtual_ui_thread.h"
-#include "serial/comm.h"
-#include "settings/ini_ctrl.h"
+#include "settings/station_settings.h"
 #include "ui_win32/boxes_win32.h"
 #include "ui_win32/form_sound_win32.h"
 #include "ui_win32/ui_gate_win32.h"
@@ -27,12 +28,15 @@
 
 namespace ziv::test {
 
+// Keeps "caption: text" of each box.
 class TRecordingBoxes : public TWin32Boxes {
 public:
-    void ShowMessage(const std::string&, const std::string& text) override {
-        Shown.push_back(text);
+    void ShowMessage(const std::string& caption, const std::string& text) override {
+        Shown.push_back(caption + ": " + text);
     }
-    void ShowError(const std::string&, const std::string& text) override { Shown.push_back(text); }
+    void ShowError(const std::string& caption, const std::string& text) override {
+        ShowMessage(caption, text);
+    }
     std::vector<std::string> Shown;
 };
 
@@ -59,21 +63,62 @@ inline bool WholeOnOneLine(HWND label) {
            size.cx <= client.right && size.cy <= client.bottom;
 }
 
-// The main window over the fake port and sound service, never shown; the
-// test sets the slots and the settings up, then calls CreateForm.
-class TWin32FormRig {
-protected:
+// A message that plays in real time: at once, or, once held, until the
+// test releases it (the test's thread waits for WaitPlaying meanwhile).
+class TBlockingSound : public TSoundService {
+public:
+    bool PlaySound(const std::string&, std::uint32_t) override {
+        std::unique_lock lock(mutex_);
+        playing_ = true;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::seconds(5), [this] { return !held_; });
+        return true;
+    }
+    void StopSound() override { ++Stops; }
+    bool PrepareSound(const std::string&) override { return true; }
+    void Hold() {
+        const std::lock_guard lock(mutex_);
+        held_ = true;
+    }
+    bool WaitPlaying() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(3), [this] { return playing_; });
+    }
+    void Release() {
+        const std::lock_guard lock(mutex_);
+        held_ = false;
+        changed_.notify_all();
+    }
+    std::atomic<int> Stops{0};
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool playing_ = false;
+    bool held_ = false;
+};
+
+// The main window over the fake port and the sound above, its settings in
+// a file of its own; the test sets the slots up, then calls CreateForm.
+struct TWin32FormRig {
     TWin32FormRig() {
         INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
+        ConfigureStationIni(ini, settingsPath);
+        // As the program sets the component: its close leaves the lines as
+        // they are (one dropped there would key an Inverted PTT).
+        com.SetDTREnable(false);
+        com.SetRTSEnable(false);
     }
-
+    ~TWin32FormRig() {
+        form.reset();
+        DeleteFileA(settingsPath.c_str());
+    }
     void CreateForm() {
         form = std::make_unique<TFormSoundWin32>(GetModuleHandleW(nullptr), keyer, port, ini, slots,
                                                  boxes, errors, &gate, "Zivsound");
         gate.SetDispatcher([this](MSG& msg) { form->Dispatch(msg); });
     }
-
     // A key pressed in `control` with the modifiers held, as the keyboard
     // state tells them.
     void Press(HWND control, WPARAM vk, bool ctrl = false, bool shift = false) {
@@ -83,20 +128,22 @@ protected:
         SetKeyboardState(state);
         PostMessageW(control, WM_KEYDOWN, vk, 1);
         gate.PumpPending();
-        state[VK_CONTROL] = 0;
-        state[VK_SHIFT] = 0;
+        state[VK_CONTROL] = state[VK_SHIFT] = 0;
         SetKeyboardState(state);
     }
 
+    std::string settingsPath = (std::filesystem::temp_directory_path() /
+                                ("ziv-window-" + std::to_string(GetCurrentProcessId()) + ".ini"))
+                                   .generic_string();
     TWin32UiGate gate{GetModuleHandleW(nullptr)};
-    TVirtualUiThread thread;
     TFakeCommPlatform platform;
     TRecordingBoxes boxes;
     TWin32ErrorReport errors{boxes, "Zivsound"};
     TVaComm com{platform, gate, errors};
     TCommPort<TVaComm> port{com};
-    TFakeSoundService sound{thread};
-    TSRWavePlayer player{sound};
+    TBlockingSound sound;
+    TWin32ResponsiveSound responsive{sound, gate};
+    TSRWavePlayer player{responsive};
     TCountingBeep beep;
     TMessageSlots slots;
     TKeyer keyer{com, player, gate, beep, slots};
