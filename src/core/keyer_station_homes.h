@@ -8,9 +8,9 @@
 
 namespace ziv {
 
-// The station settings' homes that are the same in every main window: the
-// message slots and the keyer's line and polarity buttons. The window
-// adds what lives in its own controls (position, port text, labels).
+// The station settings' homes that are the keyer's: the message slots and
+// the line and polarity buttons. The main window's presenter adds the
+// labels and what lives in the window's controls (position, port text).
 class TKeyerStationHomes : public TStationHomes {
 public:
     TKeyerStationHomes(TKeyer& keyer, TMessageSlots& messageSlots)
