@@ -75,6 +75,11 @@ class PulseServer:
         if not wait_for(lambda: self.pactl("list", "short", "sink-inputs"), 10):
             raise RuntimeError("the keep-alive stream did not connect")
 
+    def add_sink(self, name):
+        """Another null sink like the first; its module's number."""
+        return self.pactl("load-module", "module-null-sink", f"sink_name={name}", f"rate={RATE}",
+                          "channels=1", "format=float32le", "norewinds=1").strip()
+
     @staticmethod
     def pactl(*args):
         p = subprocess.run(["pactl", *args], capture_output=True, text=True, timeout=10)
@@ -137,9 +142,9 @@ class Sink:
     no earlier than the truth (a read comes after its samples), so the least
     of those in the following second holds (a busy reader only comes late)."""
 
-    def __init__(self):
+    def __init__(self, sink=SINK):
         self.proc = subprocess.Popen(
-            ["parec", "-d", SINK + ".monitor", "--raw", "--format=float32le", f"--rate={RATE}",
+            ["parec", "-d", sink + ".monitor", "--raw", "--format=float32le", f"--rate={RATE}",
              "--channels=1", "--latency-msec=5", "--client-name=recorder"],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=quiet_env())
         self.lock = threading.Lock()
