@@ -11,7 +11,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import desk  # noqa: E402
 from lines import Device, keyed_spans, level, transmissions  # noqa: E402
-from sound import PulseServer, Sink, wait_for, write_message  # noqa: E402
+from sound import Sink, sound_server, wait_for, write_message  # noqa: E402
 
 # Where the operator points in the main window (client coordinates).
 NARROW_WIDTH = 165
@@ -136,9 +136,9 @@ class Run:
         self.dir = tempfile.mkdtemp(prefix="ziv-e2e-")
         self.log = os.path.join(self.dir, "lines.log")
         self.devices, self.stations, self.x, self.sink = [], [], None, None
-        self.pulse = PulseServer(self.dir)
+        self.pulse = sound_server(self.dir)
         self.x = desk.XServer(self.dir)
-        self.sink = Sink()
+        self.sink = Sink(render_ahead_ns=self.pulse.render_ahead_ns)
 
     def close(self):
         # Programs first: they are clients of both servers.

@@ -18,7 +18,7 @@ def test_the_chosen_output_plays_and_its_loss_ends_the_transmission(run):
     speakers. A missing output refuses to key; once it is back, the next
     send is heard whole without a restart."""
     module = run.pulse.add_sink("rig")
-    rig = Sink("rig")
+    rig = Sink("rig", run.pulse.render_ahead_ns)
     try:
         station, device = run.on_com1(PTT, 2.5, 0.3, sound_output="rig")
         station.start().send("F2")
@@ -50,7 +50,7 @@ def test_the_chosen_output_plays_and_its_loss_ends_the_transmission(run):
 
         run.pulse.add_sink("rig")
         rig.stop()
-        rig = Sink("rig")
+        rig = Sink("rig", run.pulse.render_ahead_ns)
         station.key("ctrl+Return")
         assert run.wait_for_transmissions(device, PTT, 3), station.stderr()
         expect_whole_send(transmissions(device.events(), PTT)[2], rig.sounds(), 2.6)
