@@ -9,6 +9,8 @@ packages=(
   libsndfile1-dev libpulse-dev
   libgtest-dev libgmock-dev
   pulseaudio pulseaudio-utils
+  # The end-to-end tests also run on PipeWire, headless on a session bus of their own.
+  pipewire pipewire-bin pipewire-pulse wireplumber dbus
   xvfb xauth x11-utils
   sox xdotool openbox imagemagick x11-apps
   dpkg-dev file lintian desktop-file-utils appstream man-db

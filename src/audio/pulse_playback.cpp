@@ -21,19 +21,21 @@ void ReportCannotPlay(const std::string& path, const std::string& why) {
 }
 
 std::shared_ptr<TPulsePlayback> TPulsePlayback::Open(const std::string& path,
+                                                     const std::string& device,
                                                      TPulseConnection& connection, int bufferMs,
                                                      std::string* error) {
     TSoundFile sound;
     if (!OpenSoundFile(path, sound, error))
         return nullptr;
-    return std::make_shared<TPulsePlayback>(path, std::move(sound), connection, bufferMs);
+    return std::make_shared<TPulsePlayback>(path, device, std::move(sound), connection, bufferMs);
 }
 
-TPulsePlayback::TPulsePlayback(std::string path, TSoundFile sound, TPulseConnection& connection,
-                               int bufferMs)
+TPulsePlayback::TPulsePlayback(std::string path, std::string device, TSoundFile sound,
+                               TPulseConnection& connection, int bufferMs)
     : connection_(connection),
       bufferMs_(bufferMs),
       path_(std::move(path)),
+      device_(std::move(device)),
       sound_(std::move(sound)) {}
 
 bool TPulsePlayback::Finished() const {
@@ -91,10 +93,15 @@ bool TPulsePlayback::ConnectStream(std::string* error) {
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
     // Always connected corked: the server asks for the first buffer at
-    // once, so a prepared stream is full when Play starts it.
-    const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE);
-    if (pa_stream_connect_playback(stream_.get(), nullptr, &attr, flags, nullptr, nullptr) < 0) {
+    // once, so a prepared stream is full when Play starts it. Never moved:
+    // when its output goes, the server would carry the message on to
+    // another one (the speakers) while the transmitter sends dead air; a
+    // stream it cannot move is ended, and so is the transmission.
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
+                                       PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
+    const char* device = device_.empty() ? nullptr : device_.c_str();
+    if (pa_stream_connect_playback(stream_.get(), device, &attr, flags, nullptr, nullptr) < 0) {
         *error = pa_strerror(connection_.Errno());
         Fail(*error);
         return false;
@@ -116,7 +123,10 @@ void TPulsePlayback::OnStreamState(pa_stream* stream, void* userdata) {
             const int err = pa_context_errno(pa_stream_get_context(stream));
             std::string why = pa_strerror(err);
             if (err == PA_ERR_NOENTITY)
-                why = "no sound output device (" + why + ")";
+                why = self->device_.empty() ? "no sound output device (" + why + ")"
+                                            : "no sound output " + self->device_ + " (" + why + ")";
+            else if (err == PA_ERR_KILLED)
+                why = "the sound output went away (" + why + ")";
             self->Fail(why);
             break;
         }

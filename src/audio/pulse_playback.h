@@ -33,10 +33,12 @@ void ReportCannotPlay(const std::string& path, const std::string& why);
 class TPulsePlayback {
 public:
     // Opens `path`; null, with the reason in `error`, when it cannot be played.
-    static std::shared_ptr<TPulsePlayback> Open(const std::string& path,
+    // `device` names the sink; empty for the server's default.
+    static std::shared_ptr<TPulsePlayback> Open(const std::string& path, const std::string& device,
                                                 TPulseConnection& connection, int bufferMs,
                                                 std::string* error);
-    TPulsePlayback(std::string path, TSoundFile sound, TPulseConnection& connection, int bufferMs);
+    TPulsePlayback(std::string path, std::string device, TSoundFile sound,
+                   TPulseConnection& connection, int bufferMs);
     TPulsePlayback(const TPulsePlayback&) = delete;
     TPulsePlayback& operator=(const TPulsePlayback&) = delete;
 
@@ -54,6 +56,7 @@ public:
     void ReportLaterFailures() { reportFailure_ = true; }
 
     const std::string& Path() const { return path_; }
+    const std::string& Device() const { return device_; }
     TPlayState State() const { return state_; }
     const std::string& Error() const { return error_; }
     bool IsEmpty() const { return sound_.info.frames == 0; }
@@ -84,6 +87,7 @@ private:
     TPulseConnection& connection_;
     int bufferMs_;
     std::string path_;
+    std::string device_;
     // Given back in the reverse order: operation, tail timer, stream, file.
     TSoundFile sound_;
     TStreamPtr stream_;

@@ -33,6 +33,11 @@ public:
     // Ends the capture and frees the input; harmless when none runs.
     // Returns promptly, also when the server hangs.
     virtual void Stop() = 0;
+
+    // The input later captures use, by the name the platform gives it;
+    // empty for the system's default. A named input that is not there
+    // fails Start rather than recording another.
+    virtual void SetInputDevice(const std::string& name) { (void)name; }
 };
 
 }  // namespace ziv

@@ -107,8 +107,12 @@ bool TPulseSoundCapture::OpenStream(std::string* error) {
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(
         pa_usec_to_bytes(static_cast<pa_usec_t>(kFragmentMs) * PA_USEC_PER_MSEC, &format));
-    // The default source, whichever the operator has chosen.
-    if (pa_stream_connect_record(stream_.get(), nullptr, &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
+    // The chosen source, or the default; never moved to another one: a
+    // recording of some other microphone is no recording of the message.
+    const char* device = input_.empty() ? nullptr : input_.c_str();
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    if (pa_stream_connect_record(stream_.get(), device, &attr, flags) < 0) {
         *error = ContextError();
         return false;
     }
@@ -123,6 +127,8 @@ bool TPulseSoundCapture::OpenStream(std::string* error) {
     }
     if (pa_stream_get_state(stream_.get()) != PA_STREAM_READY) {
         *error = ContextError();
+        if (!input_.empty() && pa_context_errno(context_.get()) == PA_ERR_NOENTITY)
+            *error = "no sound input " + input_ + " (" + *error + ")";
         return false;
     }
     return true;

@@ -41,6 +41,7 @@ public:
     int SampleRate() const override { return kRate; }
     bool Take(std::vector<std::int16_t>* samples, std::string* error) override;
     void Stop() override;
+    void SetInputDevice(const std::string& name) override { input_ = name; }
 
 private:
     // Disconnects and frees the connection and ends the sound thread.
@@ -67,6 +68,8 @@ private:
     pulse::TStreamPtr stream_;
     pulse::TTimeEventPtr deadline_;
     bool deadlinePassed_ = false;
+
+    std::string input_;  // empty: the server's default source
 
     // Shared by the sound thread and the caller of Take.
     std::mutex mutex_;

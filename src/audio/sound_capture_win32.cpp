@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "audio/wav_file_win32.h"
+#include "audio/wave_devices_win32.h"
 
 #include "base/windows_api.h"
 // Needs windows.h first; WIN32_LEAN_AND_MEAN leaves it out.
@@ -65,6 +66,7 @@ struct TSession {
 
     // --- the capture thread's alone ---
     HWAVEIN in = nullptr;
+    std::string device;  // empty: the system's default input
     WAVEHDR headers[kBuffers] = {};
     bool prepared[kBuffers] = {};
     std::vector<std::int16_t> memory[kBuffers];
@@ -115,6 +117,15 @@ struct TSession {
             Fail("no sound input device");
             return false;
         }
+        UINT id = WAVE_MAPPER;
+        if (!device.empty()) {
+            const std::optional<unsigned> found = win32::WaveInId(device);
+            if (!found) {
+                Fail("no sound input " + device);
+                return false;
+            }
+            id = *found;
+        }
         WAVEFORMATEX format{};
         format.wFormatTag = WAVE_FORMAT_PCM;
         format.nChannels = 1;
@@ -122,8 +133,9 @@ struct TSession {
         format.wBitsPerSample = 16;
         format.nBlockAlign = 2;
         format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
-        MMRESULT result = waveInOpen(&in, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(data),
-                                     0, CALLBACK_EVENT);
+        const DWORD mapped = id == WAVE_MAPPER ? 0 : WAVE_MAPPED;
+        MMRESULT result = waveInOpen(&in, id, &format, reinterpret_cast<DWORD_PTR>(data), 0,
+                                     CALLBACK_EVENT | mapped);
         if (result != MMSYSERR_NOERROR) {
             in = nullptr;
             if (result == MMSYSERR_NODRIVER || result == MMSYSERR_BADDEVICEID)
@@ -271,6 +283,7 @@ struct TWin32SoundCapture::Impl {
     bool Start(std::string* error) {
         Stop();
         auto fresh = std::make_shared<TSession>();
+        fresh->device = device;
         try {
             thread = std::thread([fresh] { fresh->Run(); });
         } catch (const std::system_error& failure) {
@@ -317,6 +330,7 @@ struct TWin32SoundCapture::Impl {
     std::shared_ptr<TSession> session;
     std::thread thread;
     std::thread warmer;
+    std::string device;  // empty: the system's default input
 };
 
 TWin32SoundCapture::TWin32SoundCapture() : impl_(std::make_unique<Impl>()) {}
@@ -337,6 +351,10 @@ bool TWin32SoundCapture::Take(std::vector<std::int16_t>* samples, std::string* e
 
 void TWin32SoundCapture::Stop() {
     impl_->Stop();
+}
+
+void TWin32SoundCapture::SetInputDevice(const std::string& name) {
+    impl_->device = name;
 }
 
 }  // namespace ziv

@@ -30,6 +30,7 @@ public:
     int SampleRate() const override;
     bool Take(std::vector<std::int16_t>* samples, std::string* error) override;
     void Stop() override;
+    void SetInputDevice(const std::string& name) override;
 
 private:
     struct Impl;

@@ -42,6 +42,11 @@ public:
         (void)sound;
         return true;
     }
+
+    // The output later plays go to, by the name the platform gives it;
+    // empty for the system's default. A named output that is not there
+    // fails the play (and PrepareSound) rather than sounding elsewhere.
+    virtual void SetOutputDevice(const std::string& name) { (void)name; }
 };
 
 }  // namespace ziv

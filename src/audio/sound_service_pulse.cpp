@@ -37,7 +37,7 @@ struct TPulseSoundService::Impl final : pulse::TPulseConnection::TListener {
 
     PlaybackPtr Open(const std::string& path) {
         std::string why;
-        PlaybackPtr pb = TPulsePlayback::Open(path, connection, options.bufferMs, &why);
+        PlaybackPtr pb = TPulsePlayback::Open(path, output, connection, options.bufferMs, &why);
         if (!pb)
             pulse::ReportCannotPlay(path, why);
         return pb;
@@ -97,7 +97,7 @@ struct TPulseSoundService::Impl final : pulse::TPulseConnection::TListener {
     PlaybackPtr TakePrepared(const std::string& path) {
         PlaybackPtr pb = std::move(prepared);
         prepared.reset();
-        if (pb && (pb->Path() != path || pb->Finished())) {
+        if (pb && (pb->Path() != path || pb->Device() != output || pb->Finished())) {
             pb->Finish(TPlayState::Stopped);
             pb.reset();
         }
@@ -210,6 +210,7 @@ struct TPulseSoundService::Impl final : pulse::TPulseConnection::TListener {
     }
 
     TOptions options;
+    std::string output;  // empty: the server's default
     pulse::TPulseConnection connection;
     PlaybackPtr playing;
     PlaybackPtr prepared;
@@ -247,6 +248,15 @@ bool TPulseSoundService::PrepareSound(const std::string& sound) {
     }
     const auto lock = impl_->connection.Lock();
     return impl_->Prepare(sound);
+}
+
+void TPulseSoundService::SetOutputDevice(const std::string& name) {
+    if (!impl_->connection.Started()) {
+        impl_->output = name;
+        return;
+    }
+    const auto lock = impl_->connection.Lock();
+    impl_->output = name;
 }
 
 }  // namespace ziv

@@ -24,7 +24,8 @@ using OutputPtr = std::shared_ptr<TWaveOutput>;
 
 // Reads `path` and opens the output for it. Null with `why` set on
 // failure; null with `empty` set for a sound without samples.
-OutputPtr OpenSound(const std::string& path, bool* empty, std::string* why) {
+OutputPtr OpenSound(const std::string& path, const std::string& device, bool* empty,
+                    std::string* why) {
     TWaveFile wave;
     *empty = false;
     if (!win32::ReadWaveFile(path, wave, why))
@@ -34,7 +35,7 @@ OutputPtr OpenSound(const std::string& path, bool* empty, std::string* why) {
         *why = "it holds no samples";
         return nullptr;
     }
-    return TWaveOutput::Open(path, std::move(wave), why);
+    return TWaveOutput::Open(path, device, std::move(wave), why);
 }
 
 }  // namespace
@@ -88,7 +89,7 @@ struct TWin32SoundService::Impl {
             playing->Stop();
         playing.reset();
         OutputPtr out;
-        if (prepared && prepared->Path() == path)
+        if (prepared && prepared->Path() == path && preparedFor == output)
             out = std::move(prepared);
         prepared.reset();
         *stopsSeen = stops;
@@ -103,7 +104,7 @@ struct TWin32SoundService::Impl {
         std::string why;
         if (!out) {
             bool empty = false;
-            if (!(out = OpenSound(path, &empty, &why))) {
+            if (!(out = OpenSound(path, Output(), &empty, &why))) {
                 if (!empty)
                     ReportCannotPlay(path, why);
                 return empty;  // nothing to hear, and nothing wrong
@@ -151,13 +152,15 @@ struct TWin32SoundService::Impl {
         old.reset();  // closed outside the lock: Stop need not wait for it
         bool empty = false;
         std::string why;
-        OutputPtr out = OpenSound(path, &empty, &why);
+        const std::string device = Output();
+        OutputPtr out = OpenSound(path, device, &empty, &why);
         if (!out) {
             ReportCannotPlay(path, why);
             return false;
         }
         const std::lock_guard lock(state);
         prepared = std::move(out);
+        preparedFor = device;
         return true;
     }
 
@@ -176,7 +179,14 @@ struct TWin32SoundService::Impl {
         }
     }
 
+    std::string Output() const {
+        const std::lock_guard lock(state);
+        return output;
+    }
+
     TOptions options;
+    std::string output;       // empty: the system's default; under `state`
+    std::string preparedFor;  // the output `prepared` was opened on
     // One Play or Prepare sets up at a time; never held while a sound plays.
     std::mutex calls;
     // Guards what follows; never held while waiting for the device.
@@ -208,6 +218,11 @@ void TWin32SoundService::StopSound() {
 
 bool TWin32SoundService::PrepareSound(const std::string& sound) {
     return impl_->Prepare(sound);
+}
+
+void TWin32SoundService::SetOutputDevice(const std::string& name) {
+    const std::lock_guard lock(impl_->state);
+    impl_->output = name;
 }
 
 bool TWin32SoundService::IsPlaying() const {

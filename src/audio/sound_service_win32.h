@@ -42,6 +42,7 @@ public:
     // Reads the file and opens the output for it: opening takes well over
     // 100 ms on some systems, and is done here, before the keyer keys.
     bool PrepareSound(const std::string& sound) override;
+    void SetOutputDevice(const std::string& name) override;
 
     // Whether a sound is being played: from the play until its last sample
     // (for ever while looping), a stop or a failure.

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "audio/wave_devices_win32.h"
 #include "base/windows_api.h"
 // Needs windows.h first; not part of it under WIN32_LEAN_AND_MEAN.
 #include <mmsystem.h>
@@ -36,8 +37,8 @@ std::string WaveOutErrorText(MMRESULT code) {
 
 class TWaveOutputImpl final : public TWaveOutput {
 public:
-    TWaveOutputImpl(std::string path, TWaveFile wave)
-        : path_(std::move(path)), wave_(std::move(wave)) {}
+    TWaveOutputImpl(std::string path, TWaveFile wave, unsigned device)
+        : path_(std::move(path)), wave_(std::move(wave)), device_(device) {}
 
     ~TWaveOutputImpl() override {
         if (out_ != nullptr) {
@@ -141,11 +142,13 @@ public:
     }
 
 private:
-    // The mapper converts what the device does not take as it is.
+    // The mapper converts what the device does not take as it is, also
+    // for a device chosen by number.
     MMRESULT OpenAs(const std::vector<unsigned char>& format) {
         out_ = nullptr;
-        return waveOutOpen(&out_, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(format.data()),
-                           reinterpret_cast<DWORD_PTR>(done_), 0, CALLBACK_EVENT);
+        const DWORD mapped = device_ == WAVE_MAPPER ? 0 : WAVE_MAPPED;
+        return waveOutOpen(&out_, device_, reinterpret_cast<const WAVEFORMATEX*>(format.data()),
+                           reinterpret_cast<DWORD_PTR>(done_), 0, CALLBACK_EVENT | mapped);
     }
 
     // The output thread sets WHDR_DONE; the event may also have been set
@@ -164,6 +167,7 @@ private:
 
     std::string path_;
     TWaveFile wave_;
+    unsigned device_;
     HWAVEOUT out_ = nullptr;
     HANDLE done_ = nullptr;
     HANDLE stop_ = nullptr;
@@ -174,8 +178,19 @@ private:
 
 }  // namespace
 
-std::shared_ptr<TWaveOutput> TWaveOutput::Open(std::string path, TWaveFile wave, std::string* why) {
-    auto out = std::make_shared<TWaveOutputImpl>(std::move(path), std::move(wave));
+std::shared_ptr<TWaveOutput> TWaveOutput::Open(std::string path, const std::string& device,
+                                               TWaveFile wave, std::string* why) {
+    unsigned id = WAVE_MAPPER;
+    if (!device.empty()) {
+        // Never another output in its place: the radio would send nothing.
+        const std::optional<unsigned> found = WaveOutId(device);
+        if (!found) {
+            *why = "no sound output " + device;
+            return nullptr;
+        }
+        id = *found;
+    }
+    auto out = std::make_shared<TWaveOutputImpl>(std::move(path), std::move(wave), id);
     if (!out->OpenDevice(why))
         return nullptr;
     return out;

@@ -20,9 +20,11 @@ struct TStallRules {
 // close (when the last reference goes).
 class TWaveOutput {
 public:
-    // Opens the output for `wave`, which holds samples; null, with `why`
-    // set, when the output refuses.
-    static std::shared_ptr<TWaveOutput> Open(std::string path, TWaveFile wave, std::string* why);
+    // Opens the output named `device` (empty: the system's default) for
+    // `wave`, which holds samples; null, with `why` set, when the output
+    // is not there or refuses.
+    static std::shared_ptr<TWaveOutput> Open(std::string path, const std::string& device,
+                                             TWaveFile wave, std::string* why);
 
     virtual ~TWaveOutput() = default;
 

@@ -41,6 +41,9 @@ public:
     // cannot be played (the service says why).
     bool Prepare();
 
+    // The output plays go to, by name; empty for the system's default.
+    void SetOutputDevice(const std::string& name) { service_.SetOutputDevice(name); }
+
     // The flags Play passes for the present properties.
     std::uint32_t PlayFlags() const;
 

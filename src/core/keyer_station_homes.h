@@ -26,10 +26,16 @@ public:
     void SetNormChecked(bool value) override { homeKeyer_.rbNorm.SetChecked(value); }
     bool InvChecked() const override { return homeKeyer_.rbInv.Checked(); }
     void SetInvChecked(bool value) override { homeKeyer_.rbInv.SetChecked(value); }
+    std::string SoundOutput() const override { return soundOutput_; }
+    void SetSoundOutput(const std::string& value) override {
+        soundOutput_ = value;
+        homeKeyer_.WavePlayer.SetOutputDevice(value);
+    }
 
 private:
     TKeyer& homeKeyer_;
     TMessageSlots& homeSlots_;
+    std::string soundOutput_;
 };
 
 }  // namespace ziv

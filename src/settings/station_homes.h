@@ -45,6 +45,11 @@ public:
     virtual void SetNormChecked(bool value) = 0;
     virtual bool InvChecked() const = 0;
     virtual void SetInvChecked(bool value) = 0;
+
+    // The sound output the messages are played on, by the name the
+    // platform gives it; empty for the system's default.
+    virtual std::string SoundOutput() const { return {}; }
+    virtual void SetSoundOutput(const std::string& value) { (void)value; }
 };
 
 }  // namespace ziv

@@ -107,6 +107,7 @@ public:
     TWin32ResponsiveSound(TSoundService& inner, TWin32UiGate& gate) : inner_(inner), gate_(gate) {}
     bool PlaySound(const std::string& sound, std::uint32_t flags) override;
     void StopSound() override { inner_.StopSound(); }
+    void SetOutputDevice(const std::string& name) override { inner_.SetOutputDevice(name); }
     bool PrepareSound(const std::string& sound) override;
 
 private:

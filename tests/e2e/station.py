@@ -11,7 +11,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import desk  # noqa: E402
 from lines import Device, keyed_spans, level, transmissions  # noqa: E402
-from sound import PulseServer, Sink, wait_for, write_message  # noqa: E402
+from sound import Sink, sound_server, wait_for, write_message  # noqa: E402
 
 # Where the operator points in the main window (client coordinates).
 NARROW_WIDTH = 165
@@ -21,12 +21,14 @@ WIDEN = (150, 17)  # the small button that widens the window
 PORT_BOX, DTR, NORMAL, INVERTED = (227, 60), (161, 98), (210, 82), (210, 98)
 
 def settings_text(x=10, y=10, port="COM1", waves=("", "", ""), labels=("CQ", "QRZ", "TEST"),
-                  ptt=("RTS", False), ports=None):
+                  ptt=("RTS", False), ports=None, sound_output=None):
     rts, inverted = ptt[0] == "RTS", ptt[1]
     text = f"[ZIV SOUND]\nX={x}\nY={y}\nPort={port}\n"
     text += "".join(f"Wave File{n + 1}={w}\n" for n, w in enumerate(waves))
     text += "".join(f"Label{n + 1}={v}\n" for n, v in enumerate(labels))
     text += f"RTS={int(rts)}\nDTR={int(not rts)}\nNorm={int(not inverted)}\nInv={int(inverted)}\n"
+    if sound_output is not None:
+        text += f"Sound Output={sound_output}\n"
     if ports:
         text += "[Ports]\n" + "".join(f"{k}={v}\n" for k, v in ports.items())
     return text
@@ -134,9 +136,9 @@ class Run:
         self.dir = tempfile.mkdtemp(prefix="ziv-e2e-")
         self.log = os.path.join(self.dir, "lines.log")
         self.devices, self.stations, self.x, self.sink = [], [], None, None
-        self.pulse = PulseServer(self.dir)
+        self.pulse = sound_server(self.dir)
         self.x = desk.XServer(self.dir)
-        self.sink = Sink()
+        self.sink = Sink(render_ahead_ns=self.pulse.render_ahead_ns)
 
     def close(self):
         # Programs first: they are clients of both servers.

@@ -17,10 +17,6 @@ SINK = "ziv_e2e"
 START_HZ, BODY_HZ, END_HZ = 2000.0, 1000.0, 3000.0
 MARKER_S = 0.050
 AUDIBLE = 0.05
-# The null sink renders one block ahead of its clock (with the keep-alive's
-# 10 ms latency): a sample shows on the monitor that long before it counts
-# as played.
-RENDER_AHEAD_NS = 2_500_000
 
 
 def wait_for(condition, seconds, step=0.02):
@@ -44,15 +40,16 @@ class PulseServer:
     at the real-time priority a desktop's rtkit gives it where it may (root):
     a sink thread starved by a busy machine broke the streams under Wine up.
     The environment of this process points every client it starts there."""
+    # The null sink renders one block ahead of its clock (with the
+    # keep-alive's 10 ms latency): a sample shows on the monitor that long
+    # before it counts as played.
+    render_ahead_ns = 2_500_000
 
     def __init__(self, directory):
         d = self.dir = os.path.join(directory, "pulse")
         os.makedirs(d + "/run", mode=0o700)
         with open(d + "/server.pa", "w") as f:
-            f.write(f"load-module module-null-sink sink_name={SINK} rate={RATE} channels=1 "
-                    f"format=float32le norewinds=1\nset-default-sink {SINK}\n"
-                    f"set-default-source {SINK}.monitor\n"
-                    f"load-module module-native-protocol-unix auth-anonymous=1 socket={d}/native\n")
+            f.write(f"load-module module-native-protocol-unix auth-anonymous=1 socket={d}/native\n")
         with open(d + "/client.conf", "w") as f:
             f.write("autospawn = no\n")
         os.environ.update(PULSE_SERVER=f"unix:{d}/native", PULSE_CLIENTCONFIG=d + "/client.conf",
@@ -60,20 +57,37 @@ class PulseServer:
         for name in ("PULSE_SINK", "PULSE_SOURCE"):
             os.environ.pop(name, None)
         # Only the program and Wine need the serial double.
-        env = dict(quiet_env(), HOME=d, XDG_RUNTIME_DIR=d + "/run", XDG_CONFIG_HOME=d + "/config")
-        self.server = subprocess.Popen(
+        self.env = dict(quiet_env(), HOME=d, XDG_RUNTIME_DIR=d + "/run",
+                        XDG_CONFIG_HOME=d + "/config", XDG_STATE_HOME=d + "/state")
+        self.procs = [self.spawn(
             ["pulseaudio", "-n", "-F", d + "/server.pa", "--daemonize=no", "--exit-idle-time=-1",
              "--use-pid-file=no", "--system=false", f"--log-target=file:{d}/server.log",
-             "--realtime=yes", "--high-priority=yes"],
-            env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+             "--realtime=yes", "--high-priority=yes"])]
+        self.ready()
+
+    def spawn(self, argv, log=subprocess.DEVNULL):
+        return subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=log,
+                                stderr=log)
+
+    def ready(self):
+        """Once the server answers: the sink, the defaults, the keep-alive."""
         if not wait_for(lambda: self.pactl("info") is not None, 10, 0.1):
-            raise RuntimeError("pulseaudio did not start: " + open(d + "/server.log").read())
+            raise RuntimeError("the sound server did not start (logs in " + self.dir + ")")
+        self.add_sink(SINK)
+        self.pactl("set-default-sink", SINK)
+        self.pactl("set-default-source", SINK + ".monitor")
         with open("/dev/zero", "rb") as zero:
             self.keep_alive = subprocess.Popen(
                 ["pacat", "--playback", "--raw", "--latency-msec=10", "--client-name=keep-alive"],
                 stdin=zero, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=quiet_env())
+        self.procs.insert(0, self.keep_alive)
         if not wait_for(lambda: self.pactl("list", "short", "sink-inputs"), 10):
             raise RuntimeError("the keep-alive stream did not connect")
+
+    def add_sink(self, name):
+        """A null sink like the first; its module's number."""
+        return self.pactl("load-module", "module-null-sink", f"sink_name={name}", f"rate={RATE}",
+                          "channels=1", "format=float32le", "norewinds=1").strip()
 
     @staticmethod
     def pactl(*args):
@@ -82,19 +96,22 @@ class PulseServer:
 
     def pause(self):
         """A stalled sound server."""
-        self.server.send_signal(signal.SIGSTOP)
+        for p in self.procs[1:]:
+            p.send_signal(signal.SIGSTOP)
 
     def resume(self):
-        self.server.send_signal(signal.SIGCONT)
+        for p in self.procs[1:]:
+            p.send_signal(signal.SIGCONT)
 
     def kill(self):
-        for p in (self.server, self.keep_alive):
+        for p in self.procs:
             p.send_signal(signal.SIGCONT)
             p.kill()
             p.wait()
 
     def stop(self):
-        for p in (self.keep_alive, self.server):
+        """Ends every process of the server, by its process id."""
+        for p in self.procs:
             if p.poll() is None:
                 p.send_signal(signal.SIGCONT)
                 p.terminate()
@@ -103,6 +120,51 @@ class PulseServer:
                 except subprocess.TimeoutExpired:
                     p.kill()
                     p.wait()
+
+
+class PipeWireServer(PulseServer):
+    """PipeWire with WirePlumber and its PulseAudio service, headless with a
+    runtime folder and session bus of their own, the graph's cycle forced to
+    `quantum` frames. Its monitor hands over a whole cycle at the start of
+    the cycle that plays it: a sample shows there one cycle early."""
+
+    def __init__(self, directory, quantum=1024):
+        d = self.dir = os.path.join(directory, "pipewire")
+        os.makedirs(d + "/run", mode=0o700)
+        self.env = dict(quiet_env(), HOME=d, XDG_RUNTIME_DIR=d + "/run",
+                        XDG_CONFIG_HOME=d + "/config", XDG_STATE_HOME=d + "/state")
+        for name in ("PULSE_SINK", "PULSE_SOURCE", "PULSE_CLIENTCONFIG", "PULSE_RUNTIME_PATH",
+                     "PULSE_STATE_PATH"):
+            os.environ.pop(name, None)
+        os.environ["PULSE_SERVER"] = f"unix:{d}/run/pulse/native"
+        self.render_ahead_ns = round(quantum * 1e9 / RATE)
+        bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1",
+                              "--print-pid=1"], env=self.env, capture_output=True, text=True,
+                             check=True, timeout=10).stdout.split()
+        self.env["DBUS_SESSION_BUS_ADDRESS"], self.bus_pid = bus[0], int(bus[1])
+        log = open(d + "/server.log", "w")
+        self.procs = [self.spawn(["pipewire"], log)]
+        wait_for(lambda: os.path.exists(d + "/run/pipewire-0"), 10)
+        self.procs += [self.spawn(["wireplumber"], log), self.spawn(["pipewire-pulse"], log)]
+        self.ready()
+        subprocess.run(["pw-metadata", "-n", "settings", "0", "clock.force-quantum",
+                        str(quantum)], env=self.env, capture_output=True, timeout=10)
+
+    def stop(self):
+        super().stop()
+        try:
+            os.kill(self.bus_pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+
+
+def sound_server(directory):
+    """The server ZIV_E2E_SERVER names: "pulseaudio" (the default), or
+    "pipewire" with an optional cycle in frames ("pipewire:256")."""
+    kind, _, quantum = os.environ.get("ZIV_E2E_SERVER", "pulseaudio").partition(":")
+    if kind == "pipewire":
+        return PipeWireServer(directory, int(quantum or 1024))
+    return PulseServer(directory)
 
 
 class Sound:
@@ -137,9 +199,10 @@ class Sink:
     no earlier than the truth (a read comes after its samples), so the least
     of those in the following second holds (a busy reader only comes late)."""
 
-    def __init__(self):
+    def __init__(self, sink=SINK, render_ahead_ns=PulseServer.render_ahead_ns):
+        self.render_ahead_ns = render_ahead_ns
         self.proc = subprocess.Popen(
-            ["parec", "-d", SINK + ".monitor", "--raw", "--format=float32le", f"--rate={RATE}",
+            ["parec", "-d", sink + ".monitor", "--raw", "--format=float32le", f"--rate={RATE}",
              "--channels=1", "--latency-msec=5", "--client-name=recorder"],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=quiet_env())
         self.lock = threading.Lock()
@@ -184,7 +247,7 @@ class Sink:
 
         def time_of(i):
             k = min(np.searchsorted(counts, i, side="right"), len(best) - 1)
-            return int(best[k] + i * 1e9 / RATE) + RENDER_AHEAD_NS
+            return int(best[k] + i * 1e9 / RATE) + self.render_ahead_ns
 
         return [Sound(samples[first:last + 1], first, time_of(first), time_of(last + 1), gap)
                 for first, last, gap in runs(samples, since, split_s)]
