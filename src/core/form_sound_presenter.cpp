@@ -110,6 +110,11 @@ void TFormSoundPresenter::BitBtn1Click() {
         files_.ShowModal();
 }
 
+void TFormSoundPresenter::BtnSettingsClick() {
+    if (settings_)
+        settings_();
+}
+
 void TFormSoundPresenter::ComboBox1Change() {
     port_.Close();
     const std::string text = view_.PortBoxText();

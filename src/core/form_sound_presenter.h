@@ -87,6 +87,10 @@ public:
     // Narrow, with the settings group hidden (the files window's "close").
     void MakeNarrow();
     void BitBtn1Click();
+    // The settings window ("Nustatymai"), from its button and the window's
+    // context menu.
+    void BtnSettingsClick();
+    void SetSettingsWindow(std::function<void()> showModal) { settings_ = std::move(showModal); }
     void ComboBox1Change();
     // The operator typed in the port box.
     void PortTextEdited();
@@ -131,6 +135,7 @@ private:
     TLMDIniCtrl& ini_;
     std::string title_;
     TFilesLink files_;
+    std::function<void()> settings_;
     std::array<std::string, TMessageSlots::Count> labels_;
     bool settingsLoaded_ = false;
     int outerWidth_ = 0;

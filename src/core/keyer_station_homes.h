@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "core/keyer.h"
@@ -32,10 +33,20 @@ public:
         homeKeyer_.WavePlayer.SetOutputDevice(value);
     }
 
+    std::string SoundInput() const override { return soundInput_; }
+    void SetSoundInput(const std::string& value) override {
+        soundInput_ = value;
+        if (OnSoundInput)
+            OnSoundInput(value);
+    }
+    // The recorder's input follows the choice (the keyer has none).
+    std::function<void(const std::string&)> OnSoundInput;
+
 private:
     TKeyer& homeKeyer_;
     TMessageSlots& homeSlots_;
     std::string soundOutput_;
+    std::string soundInput_;
 };
 
 }  // namespace ziv

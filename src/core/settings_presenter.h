@@ -30,6 +30,17 @@ struct TSoundChoices {
     std::function<void()> Listen;
 };
 
+class TBeep;
+class TKeyer;
+class TKeyerStationHomes;
+class TSoundService;
+
+// The choices' homes in the station settings, and listening: the message
+// the keyer has chosen, played on `listening` (the default output, no
+// key), or the beep when none is chosen or it cannot be played.
+TSoundChoices StationSoundChoices(TKeyerStationHomes& homes, TKeyer& keyer,
+                                  TSoundService& listening, TBeep& beep);
+
 // The settings window's decisions, the same in every flavour: the lists
 // as the devices are now, a pick stored by the device's name.
 class TSettingsPresenter {

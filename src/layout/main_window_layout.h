@@ -38,6 +38,13 @@ inline constexpr TControlLayout kMainWindowLayout[] = {
     {"Label2", "Panel2", TControlKind::Label, {3, 42, 12, 14}, "10", ""},
     {"Label3", "Panel2", TControlKind::Label, {3, 3, 12, 14}, "20", ""},
     {"BitBtn1", "", TControlKind::PushButton, {218, 13, 58, 25}, "Failai", ""},
+    // Right of the narrow window's edge: seen only with the settings.
+    {"BtnSettings",
+     "",
+     TControlKind::PushButton,
+     {166, 13, 48, 25},
+     "Garsas",
+     "Nustatymai: garso išvestis ir įvestis"},
     {"GroupBox1", "", TControlKind::GroupBox, {143, 38, 134, 73}, "", ""},
     {"Label4", "GroupBox1", TControlKind::Label, {8, 16, 47, 13}, "Prievadas", ""},
     {"ComboBox1", "GroupBox1", TControlKind::ComboBox, {64, 12, 57, 21}, "COM3", ""},

@@ -50,6 +50,9 @@ public:
     // platform gives it; empty for the system's default.
     virtual std::string SoundOutput() const { return {}; }
     virtual void SetSoundOutput(const std::string& value) { (void)value; }
+    // The sound input messages are recorded from, the same way.
+    virtual std::string SoundInput() const { return {}; }
+    virtual void SetSoundInput(const std::string& value) { (void)value; }
 };
 
 }  // namespace ziv

@@ -10,6 +10,7 @@ namespace {
 const char* const kWaveFileKeys[] = {"Wave File1", "Wave File2", "Wave File3"};
 const char* const kLabelKeys[] = {"Label1", "Label2", "Label3"};
 const char* const kSoundOutputKey = "Sound Output";
+const char* const kSoundInputKey = "Sound Input";
 // "1 ĮRAŠAS".. as the file holds them, in Windows-1257.
 const char* const kDefaultLabels[] = {
     "1 \xC1RA\xD0"
@@ -63,7 +64,19 @@ void LoadStationSettings(TLMDIniCtrl& ini, TStationHomes& homes) {
     homes.SetNormChecked(ini.ReadBool(kStationSection, "Norm", true));
     homes.SetInvChecked(ini.ReadBool(kStationSection, "Inv", false));
     homes.SetSoundOutput(ini.ReadString(kStationSection, kSoundOutputKey, ""));
+    homes.SetSoundInput(ini.ReadString(kStationSection, kSoundInputKey, ""));
 }
+
+namespace {
+
+void WriteChosenDevice(TLMDIniCtrl& ini, TIniBatch& batch, const char* key,
+                       const std::string& name) {
+    // No value holds a line break: "\n" comes back only for a missing key.
+    if (!name.empty() || ini.ReadString(kStationSection, key, "\n") != "\n")
+        batch.WriteString(kStationSection, key, name);
+}
+
+}  // namespace
 
 void SaveStationSettings(TLMDIniCtrl& ini, const TStationHomes& homes) {
     TIniBatch batch;
@@ -80,12 +93,10 @@ void SaveStationSettings(TLMDIniCtrl& ini, const TStationHomes& homes) {
     batch.WriteBool(kStationSection, "DTR", homes.DTRChecked());
     batch.WriteBool(kStationSection, "Norm", homes.NormChecked());
     batch.WriteBool(kStationSection, "Inv", homes.InvChecked());
-    // Written once the operator has chosen an output: a file without it
+    // Written once the operator has chosen a device: a file without them
     // (a first run, an older program's) stays as it was.
-    const std::string output = homes.SoundOutput();
-    // (No value holds a line break: "\n" comes back only for a missing key.)
-    if (!output.empty() || ini.ReadString(kStationSection, kSoundOutputKey, "\n") != "\n")
-        batch.WriteString(kStationSection, kSoundOutputKey, output);
+    WriteChosenDevice(ini, batch, kSoundOutputKey, homes.SoundOutput());
+    WriteChosenDevice(ini, batch, kSoundInputKey, homes.SoundInput());
     // One replace: a save cut short by a full disk or a crash leaves the
     // settings of the previous run whole, never a mix of the two.
     ini.WriteBatch(batch);

@@ -6,12 +6,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QToolButton>
 
 #include "core/form_port.h"
 #include "layout/main_window_layout.h"
+#include "layout/settings_window_layout.h"
 #include "ui/control_builder.h"
 #include "ui/error_report.h"
 #include "ui/form_sound.h"
@@ -100,6 +102,16 @@ void TFormSound::CreateControls() {
             [this] { Guard([this] { presenter_.PortItemPicked(); }); });
     connect(btnEW2_, &QToolButton::clicked, this, [this] { Guard([this] { BtnEW2Click(); }); });
     connect(bitBtn1_, &QPushButton::clicked, this, [this] { Guard([this] { BitBtn1Click(); }); });
+    connect(BuiltControl<QPushButton>(this, "BtnSettings"), &QPushButton::clicked, this,
+            [this] { Guard([this] { presenter_.BtnSettingsClick(); }); });
+    // The settings also from the window's context menu, narrow or wide.
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        menu.addAction(QString::fromUtf8(kSettingsWindowCaption), this,
+                       [this] { Guard([this] { presenter_.BtnSettingsClick(); }); });
+        menu.exec(mapToGlobal(at));
+    });
 }
 
 void TFormSound::FindControls() {

@@ -7,6 +7,7 @@
 #include "serial/comm_thread.h"
 #include "settings/station_settings.h"
 #include "ui/files/form_failai.h"
+#include "ui/form_settings.h"
 #include "ui/form_sound.h"
 #include "ui/signal_watch.h"
 
@@ -50,6 +51,14 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
 
     recorder_ = std::make_unique<TStationRecorder>(Ini, FormSound->Presenter(), keyer_, capture_,
                                                    timers_, beep_);
+    FormSound->Presenter().OnSoundInput = [this](const std::string& name) {
+        capture_.SetInputDevice(name);
+    };
+    devices_ = CreateSoundDevices();
+    FormSettings = std::make_unique<TFormSettings>(
+        *devices_, StationSoundChoices(FormSound->Presenter(), keyer_, listening_, beep_),
+        FormSound.get());
+    FormSound->Presenter().SetSettingsWindow([this] { FormSettings->exec(); });
 
     signals_ = std::make_unique<TSignalWatch>(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP},
                                               [this](int) { OnSignal(); });
@@ -61,6 +70,7 @@ TProgram::~TProgram() {
     // Before everything it records for and shows on.
     recorder_.reset();
     signals_.reset();
+    FormSettings.reset();
     FormFailai.reset();
     FormSound.reset();
 }

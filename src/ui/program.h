@@ -5,12 +5,14 @@
 #include <string>
 
 #include "audio/sound_capture_pulse.h"
+#include "audio/sound_devices.h"
 #include "audio/sound_service_pulse.h"
 #include "audio/wave_player.h"
 #include "core/form_port.h"
 #include "core/keyer.h"
 #include "core/message_recorder.h"
 #include "core/message_slots.h"
+#include "core/settings_presenter.h"
 #include "core/station_recording_home.h"
 #include "serial/comm.h"
 #include "serial/comm_platform_posix.h"
@@ -26,6 +28,7 @@ namespace ziv {
 
 class TFormSound;
 class TFormFailai;
+class TFormSettings;
 class TSignalWatch;
 
 // The whole program, its parts created in dependency order: the settings
@@ -76,6 +79,11 @@ private:
     TPulseSoundCapture capture_;
     std::unique_ptr<TFormSound> FormSound;
     std::unique_ptr<TFormFailai> FormFailai;
+    // The operator listens to a message here, on the default output and
+    // without keying; its own service, so that a send is never disturbed.
+    TPulseSoundService listening_;
+    std::unique_ptr<TSoundDevices> devices_;
+    std::unique_ptr<TFormSettings> FormSettings;
     // Kept recordings go beside the settings file, into FormSound's homes.
     std::unique_ptr<TStationRecorder> recorder_;
     std::unique_ptr<TSignalWatch> signals_;

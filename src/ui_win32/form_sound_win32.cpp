@@ -1,5 +1,6 @@
 #include "ui_win32/form_sound_win32.h"
 
+#include "layout/settings_window_layout.h"
 #include "ui_win32/boxes_win32.h"
 #include "ui_win32/ui_gate_win32.h"
 #include "ui_win32/win32_text.h"
@@ -7,6 +8,7 @@
 #include "base/windows_api.h"
 // after windows.h, which it needs
 #include <commctrl.h>
+#include <windowsx.h>
 
 namespace ziv {
 
@@ -193,6 +195,26 @@ std::intptr_t __stdcall TFormSoundWin32::WindowProc(HWND window, unsigned messag
     return form->Handle(message, wParam, lParam);
 }
 
+void TFormSoundWin32::ContextMenu(std::intptr_t at) {
+    // The settings, narrow or wide; from the keyboard the menu opens at
+    // the window's corner.
+    POINT point{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    if (at == -1) {
+        point = {0, 0};
+        ClientToScreen(window_, &point);
+    }
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr)
+        return;
+    constexpr UINT kSettingsItem = 1;
+    AppendMenuW(menu, MF_STRING, kSettingsItem, WideFromUtf8(kSettingsWindowCaption).c_str());
+    const BOOL picked = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0,
+                                       window_, nullptr);
+    DestroyMenu(menu);
+    if (picked == kSettingsItem)
+        Guard([this] { presenter_.BtnSettingsClick(); });
+}
+
 std::intptr_t TFormSoundWin32::Handle(unsigned message, std::uintptr_t wParam,
                                       std::intptr_t lParam) {
     switch (message) {
@@ -209,6 +231,9 @@ std::intptr_t TFormSoundWin32::Handle(unsigned message, std::uintptr_t wParam,
             return 0;
         case WM_DPICHANGED:
             DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_CONTEXTMENU:
+            ContextMenu(lParam);
             return 0;
         case WM_CLOSE:
             CloseRequested();

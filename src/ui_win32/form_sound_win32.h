@@ -126,6 +126,7 @@ private:
     void StopMessage();
     bool CloseModals();
     void PortItemPicked(int index);
+    void ContextMenu(std::intptr_t at);
     void Guard(const std::function<void()>& handler);
 
     HINSTANCE instance_;

@@ -203,6 +203,10 @@ void TFormSoundWin32::CreateControls() {
         if (code == BN_CLICKED)
             Guard([this] { BitBtn1Click(); });
     };
+    commands_[Control("BtnSettings")] = [this](unsigned code) {
+        if (code == BN_CLICKED)
+            Guard([this] { presenter_.BtnSettingsClick(); });
+    };
 }
 
 void TFormSoundWin32::LayOut() {

@@ -1,8 +1,10 @@
 #include "ui_win32/program_win32.h"
 
+#include "core/settings_presenter.h"
 #include "serial/comm_thread.h"
 #include "settings/station_settings.h"
 #include "ui_win32/files/form_failai_win32.h"
+#include "ui_win32/form_settings_win32.h"
 #include "ui_win32/form_sound_win32.h"
 #include "ui_win32/win32_text.h"
 
@@ -43,6 +45,15 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
 
     recorder_ = std::make_unique<TStationRecorder>(Ini, FormSound->Presenter(), keyer_, capture_,
                                                    gate_, beep_);
+    FormSound->Presenter().OnSoundInput = [this](const std::string& name) {
+        capture_.SetInputDevice(name);
+    };
+    devices_ = CreateSoundDevices();
+    FormSettings = std::make_unique<TFormSettingsWin32>(
+        instance, *devices_,
+        StationSoundChoices(FormSound->Presenter(), keyer_, listening_, beep_));
+    FormSound->Presenter().SetSettingsWindow(
+        [this] { FormSettings->ShowModal(FormSound->Window()); });
 }
 
 TProgramWin32::~TProgramWin32() {
@@ -50,6 +61,7 @@ TProgramWin32::~TProgramWin32() {
     SetApplicationShuttingDown(true);
     // Before everything it records for and shows on.
     recorder_.reset();
+    FormSettings.reset();
     FormFailai.reset();
     FormSound.reset();
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "audio/sound_capture_win32.h"
+#include "audio/sound_devices.h"
 #include "audio/sound_service_win32.h"
 #include "audio/wave_player.h"
 #include "core/form_port.h"
@@ -22,6 +23,7 @@ namespace ziv {
 
 class TFormSoundWin32;
 class TFormFailaiWin32;
+class TFormSettingsWin32;
 
 // The whole Windows program, its parts created in the order of the Linux
 // program: the settings component, the serial port, the sound output
@@ -63,6 +65,11 @@ private:
     TWin32SoundCapture capture_;
     std::unique_ptr<TFormSoundWin32> FormSound;
     std::unique_ptr<TFormFailaiWin32> FormFailai;
+    // The operator listens to a message here, on the default output and
+    // without keying; its own service, so that a send is never disturbed.
+    TWin32SoundService listening_;
+    std::unique_ptr<TSoundDevices> devices_;
+    std::unique_ptr<TFormSettingsWin32> FormSettings;
     // Kept recordings go beside the settings file, into FormSound's homes.
     std::unique_ptr<TStationRecorder> recorder_;
 };

@@ -21,7 +21,7 @@ WIDEN = (150, 17)  # the small button that widens the window
 PORT_BOX, DTR, NORMAL, INVERTED = (227, 60), (161, 98), (210, 82), (210, 98)
 
 def settings_text(x=10, y=10, port="COM1", waves=("", "", ""), labels=("CQ", "QRZ", "TEST"),
-                  ptt=("RTS", False), ports=None, sound_output=None):
+                  ptt=("RTS", False), ports=None, sound_output=None, sound_input=None):
     rts, inverted = ptt[0] == "RTS", ptt[1]
     text = f"[ZIV SOUND]\nX={x}\nY={y}\nPort={port}\n"
     text += "".join(f"Wave File{n + 1}={w}\n" for n, w in enumerate(waves))
@@ -29,6 +29,8 @@ def settings_text(x=10, y=10, port="COM1", waves=("", "", ""), labels=("CQ", "QR
     text += f"RTS={int(rts)}\nDTR={int(not rts)}\nNorm={int(not inverted)}\nInv={int(inverted)}\n"
     if sound_output is not None:
         text += f"Sound Output={sound_output}\n"
+    if sound_input is not None:
+        text += f"Sound Input={sound_input}\n"
     if ports:
         text += "[Ports]\n" + "".join(f"{k}={v}\n" for k, v in ports.items())
     return text

@@ -340,7 +340,7 @@ def recorded_sound(path):
             (len(samples) - 1 - last) * 1000 / RATE)
 
 
-def play_into_sink(samples, lead_s, path):
+def play_into_sink(samples, lead_s, path, sink=SINK):
     """Starts playing the samples after lead_s of silence into the sink, as a
     microphone would hear them there (path keeps the raw sound); the process
     ends once they have been played. Its ample buffer keeps a busy machine
@@ -349,6 +349,6 @@ def play_into_sink(samples, lead_s, path):
     with open(path, "wb") as f:
         f.write(np.round(data * 32767).astype("<i2").tobytes())
     with open(path, "rb") as f:
-        return subprocess.Popen(["pacat", "--playback", "--raw", "-d", SINK, "--format=s16le",
+        return subprocess.Popen(["pacat", "--playback", "--raw", "-d", sink, "--format=s16le",
                                  f"--rate={RATE}", "--channels=1", "--latency-msec=200",
                                  "--client-name=microphone"], stdin=f)
