@@ -141,12 +141,12 @@ def on_com1(line, inverted):
                 Inv=int(inverted))
 
 
-def send_station(work, build, name, body_s, ptt=None, whole_file=True):
+def send_station(work, build, name, body_s, ptt=None, whole_file=True, extra=b""):
     st = Station(build, os.path.join(work, name))
     length = write_message(os.path.join(st.dir, "msg.wav"), body_s)
     text = settings(st, Wave_File1=st.wine_path("msg.wav"), **(on_com1(*ptt) if ptt else {}))
     # Without the labels, only a save at close brings them back (at the end).
-    open(st.ini, "wb").write(text if whole_file else LABELS.sub(b"", text))
+    open(st.ini, "wb").write((text if whole_file else LABELS.sub(b"", text)) + extra)
     expect(st.start(), "the main window did not appear")
     return st, length
 
@@ -363,6 +363,46 @@ RECORDING_TITLE = MAIN_TITLE.lstrip("=")
 TONE_HZ, TONE_S, TONE_LEAD_S = 700.0, 1.2, 0.5
 
 
+def check_sound_devices(work, build, sink):
+    """The settings window lists Wine's sound outputs (the sound server's
+    sinks by their descriptions); a send on the output chosen by its name is
+    heard whole, one on an output that is not there keys nothing."""
+    st = Station(build, os.path.join(work, "devices"))
+    try:
+        expect(st.start(), "the main window did not appear")
+        _, children = st.show()
+        st.click_child(child_at(children, 144, 11))  # wider: the settings button shows
+        _, children = st.show()
+        st.click_child(next(c for c in children if c["text"] == "Garsas"))
+        expect(st.inspect("wait", "=Nustatymai", "10000").returncode == 0, "no settings window")
+        _, rows = st.show("=Nustatymai")
+        outputs = child_at(rows, 100, 8)["items"].split("|")
+        expect(outputs[0] == "Numatytasis" and len(outputs) > 1, f"outputs listed: {outputs}")
+        st.inspect("close", "=Nustatymai")
+        expect(st.inspect("gone", "=Nustatymai", "5000").returncode == 0, "the window stays")
+        code, _ = close_and_wait(st)
+        expect(code == 0, f"exit code {code}")
+    finally:
+        st.kill()
+    heard = []
+    for name, output in (("chosen", outputs[-1]), ("missing", "nowhere")):
+        st, _ = send_station(work, build, "devices-" + name, 0.5,
+                             extra=f"Sound Output={output}\r\n".encode("cp1257"))
+        try:
+            st.key("F1")
+            time.sleep(0.3)
+            since = sink.mark()
+            st.key("ctrl+Return")
+            sounds = heard_send(sink, since, 10 if name == "chosen" else 3)
+            heard.append([(round(x.seconds, 3), x.whole) for x in sounds])
+            close_and_wait(st)
+        finally:
+            st.kill()
+    expect(len(heard[0]) == 1 and heard[0][0][1], f"sent on {outputs[-1]!r}: {heard[0]}")
+    expect(not heard[1], f"sent with its output missing: {heard[1]}")
+    return f"outputs {outputs}; sent whole on {outputs[-1]!r}, nothing with it missing"
+
+
 def ini_value(path, key):
     for line in open(path, "rb").read().decode("cp1257").split("\r\n"):
         if line.startswith(key + "="):
@@ -483,6 +523,7 @@ def main():
               ("CloseDuringMessage",
                lambda: check_close_during_message(args.work, args.build, sink, port)),
               ("RecordAndSend", lambda: check_record_and_send(args.work, args.build, sink)),
+              ("SoundDevices", lambda: check_sound_devices(args.work, args.build, sink)),
               ("QuietStarts", lambda: check_quiet_starts(args.work, args.build, sink,
                                                          int(os.environ.get("ZIV_E2E_STARTS", 3))))]
     passed = failed = 0

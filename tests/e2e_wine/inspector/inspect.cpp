@@ -124,6 +124,18 @@ LRESULT StateOf(HWND child) {
     return static_cast<LRESULT>(result);
 }
 
+// A drop-down list's items, "|" between them.
+std::string ItemsOf(HWND box) {
+    std::string items;
+    const auto count = SendMessageW(box, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring item(static_cast<size_t>(SendMessageW(box, CB_GETLBTEXTLEN, i, 0)) + 1, 0);
+        SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        items += (i ? "|" : "") + Field(item.c_str());
+    }
+    return items;
+}
+
 BOOL CALLBACK PrintChild(HWND child, LPARAM data) {
     const HWND top = reinterpret_cast<HWND>(data);
     RECT r{};
@@ -134,6 +146,8 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM data) {
                 static_cast<long>(GetDlgCtrlID(child)),
                 static_cast<unsigned long>(GetWindowLongW(child, GWL_STYLE)),
                 static_cast<long>(StateOf(child)), IsWindowVisible(child) ? 1 : 0);
+    if (_wcsicmp(ClassOf(child).c_str(), L"ComboBox") == 0)
+        std::printf("\titems=%s", ItemsOf(child).c_str());
     PrintRect(r);
     return TRUE;
 }
