@@ -191,6 +191,9 @@ std::intptr_t TFormSettingsWin32::Handle(unsigned message, std::uintptr_t wParam
                                          std::intptr_t lParam) {
     switch (message) {
         case WM_COMMAND: {
+            // Escape, through the dialog keys.
+            if (LOWORD(wParam) == IDCANCEL)
+                open_ = false;
             const int row = LOWORD(wParam) - kFirstId;
             if (row >= 0 && row < static_cast<int>(std::size(kSettingsWindowLayout)))
                 OnCommand(row, HIWORD(wParam));

@@ -363,7 +363,7 @@ RECORDING_TITLE = MAIN_TITLE.lstrip("=")
 TONE_HZ, TONE_S, TONE_LEAD_S = 700.0, 1.2, 0.5
 
 
-def check_sound_devices(work, build, sink):
+def check_sound_devices(work, build, sink, shots):
     """The settings window lists Wine's sound outputs (the sound server's
     sinks by their descriptions); a send on the output chosen by its name is
     heard whole, one on an output that is not there keys nothing."""
@@ -377,6 +377,8 @@ def check_sound_devices(work, build, sink):
         expect(st.inspect("wait", "=Nustatymai", "10000").returncode == 0, "no settings window")
         _, rows = st.show("=Nustatymai")
         outputs = child_at(rows, 100, 8)["items"].split("|")
+        hole = painted_shot(st, "=Nustatymai", shots or st.dir, "windows-settings.png")
+        expect(hole is None, f"the settings window is black at {hole}")
         expect(outputs[0] == "Numatytasis" and len(outputs) > 1, f"outputs listed: {outputs}")
         st.inspect("close", "=Nustatymai")
         expect(st.inspect("gone", "=Nustatymai", "5000").returncode == 0, "the window stays")
@@ -523,7 +525,7 @@ def main():
               ("CloseDuringMessage",
                lambda: check_close_during_message(args.work, args.build, sink, port)),
               ("RecordAndSend", lambda: check_record_and_send(args.work, args.build, sink)),
-              ("SoundDevices", lambda: check_sound_devices(args.work, args.build, sink)),
+              ("SoundDevices", lambda: check_sound_devices(args.work, args.build, sink, args.shots)),
               ("QuietStarts", lambda: check_quiet_starts(args.work, args.build, sink,
                                                          int(os.environ.get("ZIV_E2E_STARTS", 3))))]
     passed = failed = 0

@@ -38,6 +38,10 @@ TEST(FormSettingsWin32, ListsPicksListeningAndClose) {
                  reinterpret_cast<LPARAM>(listen));
     PostMessageW(form.Window(), WM_CLOSE, 0, 0);
     form.ShowModal(nullptr);
+    EXPECT_FALSE(IsWindowVisible(form.Window()));
+    // Escape closes it too.
+    PostMessageW(form.Window(), WM_COMMAND, IDCANCEL, 0);
+    form.ShowModal(nullptr);
 
     EXPECT_EQ(SendMessageW(outputs, CB_GETCOUNT, 0, 0), 3);
     EXPECT_EQ(Item(outputs, 0), L"Numatytasis");
