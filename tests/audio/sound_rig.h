@@ -162,10 +162,14 @@ struct THeard {
     double endPeak = 0;  // loudest sample of the last 40 ms
 };
 
+inline bool Audible(std::int16_t v) {
+    return std::abs(v) > 1600;
+}
+
 // The median period stands up to gaps a busy machine leaves in a tone.
 inline THeard Analyse(const Samples& s, int rate) {
     THeard heard;
-    const auto audible = [](std::int16_t v) { return std::abs(v) > 1600; };
+    const auto audible = Audible;
     const auto first = std::find_if(s.begin(), s.end(), audible);
     if (first == s.end())
         return heard;
@@ -202,31 +206,39 @@ inline THeard Analyse(const Samples& s, int rate) {
     return heard;
 }
 
-// Takes what comes in for `seconds`, ten times a second as the recorder
-// does; false with the reason when a take failed.
-inline bool TakeFor(TSoundCapture& capture, double seconds, Samples* samples, std::string* error) {
-    for (const auto start = Clock::now(); SecondsSince(start) < seconds;) {
-        std::this_thread::sleep_for(100ms);
+// Takes what comes in until `enough` holds for it, as the recorder takes
+// (often, never waiting); false with the reason when a take failed or 15 s
+// passed. A new null sink's monitor starts late and a busy machine delivers
+// late: the tests wait for what they measure, never for a time.
+template <typename F>
+bool TakeUntil(TSoundCapture& capture, Samples* samples, std::string* error, F enough) {
+    for (const auto start = Clock::now(); !enough(*samples); std::this_thread::sleep_for(50ms)) {
+        if (SecondsSince(start) > 15) {
+            *error = "not there after 15 s";
+            return false;
+        }
         if (!capture.Take(samples, error))
             return false;
     }
     return true;
 }
 
-// What a capture delivers trails the sink by up to this much, under Wine
-// on a busy machine.
-inline constexpr double kCaptureLag = 0.8;
-
-// Takes until the first samples come, for at most ten seconds: a new
-// monitor stream of a null sink gets them only a second or two late, more
-// on a busy machine; the tests measure after that.
 inline bool TakeFirstSamples(TSoundCapture& capture, Samples* samples, std::string* error) {
-    for (const auto start = Clock::now(); samples->empty() && SecondsSince(start) < 10;) {
-        std::this_thread::sleep_for(20ms);
-        if (!capture.Take(samples, error))
-            return false;
-    }
-    return !samples->empty();
+    return TakeUntil(capture, samples, error, [](const Samples& s) { return !s.empty(); });
+}
+
+inline bool TakeUntilHeard(TSoundCapture& capture, Samples* samples, std::string* error) {
+    return TakeUntil(capture, samples, error,
+                     [](const Samples& s) { return std::any_of(s.begin(), s.end(), Audible); });
+}
+
+// Until a sound has been heard and 0.3 s of silence has followed it.
+inline bool TakeUntilEnded(TSoundCapture& capture, Samples* samples, std::string* error) {
+    const auto quiet = static_cast<std::ptrdiff_t>(0.3 * capture.SampleRate());
+    return TakeUntil(capture, samples, error, [quiet](const Samples& s) {
+        const auto last = std::find_if(s.rbegin(), s.rend(), Audible);
+        return last != s.rend() && last - s.rbegin() > quiet;
+    });
 }
 
 // The sound server of one test, and a folder for its files.

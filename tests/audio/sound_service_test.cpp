@@ -20,6 +20,27 @@
 namespace ziv::test {
 namespace {
 
+// What is wrong with a play of a message `length` s long: heard whole, at
+// its own rate (a file played at another rate or sample size would be off
+// in length and pitch by far more than the margins), and returning after
+// its last sample, as the keyer unkeys when Play returns.
+std::string Faults(const THeard& heard, double length, double took) {
+    std::string faults;
+    if (std::abs(heard.seconds - length) > kLengthTolerance)
+        faults += " length";
+    if (std::abs(heard.hertz - 440) > 4)
+        faults += " pitch";
+    if (std::abs(heard.bodyPeak - kBody) > 0.1)
+        faults += " level";
+    if (heard.endPeak < kEnd - 0.15)
+        faults += " end missing";
+    if (took < length - 0.005)
+        faults += " returned early";
+    if (took > 5 * (length + 0.3))  // only a play that hangs on: five times an idle machine's
+        faults += " returned late";
+    return faults;
+}
+
 class SoundService : public SoundTest {
 protected:
     // Plays `path` while listening, `prepared` (if any) prepared ahead
@@ -42,22 +63,11 @@ protected:
             *took = SecondsSince(start);
         // Whatever is still in flight after Play has returned is kept too:
         // a sound cut off when Play returns shows as a missing end.
-        EXPECT_TRUE(TakeFor(capture, kCaptureLag, &samples, &error)) << error;
+        EXPECT_TRUE(TakeUntilEnded(capture, &samples, &error)) << error;
         return Analyse(samples, capture.SampleRate());
-    }
-
-    // Takes from `capture` until the sound is heard, for at most ten seconds.
-    static void TakeUntilHeard(TSoundCapture& capture, Samples* samples) {
-        std::string error;
-        for (const auto start = Clock::now();
-             Analyse(*samples, capture.SampleRate()).span == 0 && SecondsSince(start) < 10;)
-            ASSERT_TRUE(TakeFor(capture, 0.05, samples, &error)) << error;
     }
 };
 
-// A file played at another rate or sample size than its own would be off
-// in length and pitch by far more than the margins; the keyer unkeys when
-// Play returns, never before the last sample.
 TEST_F(SoundService, PlaysEveryEncodingWholeAtItsOwnRate) {
     struct Case {
         std::string name;
@@ -84,18 +94,19 @@ TEST_F(SoundService, PlaysEveryEncodingWholeAtItsOwnRate) {
         const std::string path =
             Write(c.name, WaveBytes(c.encoding, c.channels, c.rate, c.seconds));
         const std::string prepared = c.prepared == "this" ? path : c.prepared.empty() ? "" : other;
-        double took = 0;
-        const THeard heard = PlayAndListen(service, path, prepared, &took);
         const double length = c.seconds + 0.05;
-        std::printf("%s: %.3f s heard in %.3f s, play returned after %.3f s, of %.3f s\n",
-                    c.name.c_str(), heard.seconds, heard.span, took, length);
-        EXPECT_NEAR(heard.seconds, length, kLengthTolerance);
-        EXPECT_NEAR(heard.hertz, 440, 4);
-        EXPECT_NEAR(heard.bodyPeak, kBody, 0.1);
-        EXPECT_GT(heard.endPeak, kEnd - 0.15) << "the last 50 ms are missing";
-        EXPECT_GE(took, length - 0.005);
-        // Only a play that hangs on: five times an idle machine's.
-        EXPECT_LT(took, 5 * (length + 0.3));
+        // A starved machine breaks a play up now and then (Wine 8 gives its
+        // sound threads no priority over other work): a case gets three
+        // plays, and a fault spoils every one.
+        std::string faults = "not played";
+        for (int attempt = 0; attempt < 3 && !faults.empty(); ++attempt) {
+            double took = 0;
+            const THeard heard = PlayAndListen(service, path, prepared, &took);
+            std::printf("%s: %.3f s heard in %.3f s, play returned after %.3f s, of %.3f s\n",
+                        c.name.c_str(), heard.seconds, heard.span, took, length);
+            faults = Faults(heard, length, took);
+        }
+        EXPECT_EQ(faults, "");
     }
 }
 
@@ -155,7 +166,7 @@ TEST_F(SoundService, StopFromAnotherThreadEndsASynchronousPlay) {
     ASSERT_TRUE(service.PrepareSound(path));
     std::atomic<bool> played = false;
     std::thread worker([&] { played = service.PlaySound(path, SND_FILENAME); });
-    TakeUntilHeard(capture, &samples);
+    EXPECT_TRUE(TakeUntilHeard(capture, &samples, &error)) << error;
 #ifndef _WIN32
     // The desktop's sound settings show and route the stream by these.
     std::string inputs;
@@ -171,7 +182,7 @@ TEST_F(SoundService, StopFromAnotherThreadEndsASynchronousPlay) {
     service.StopSound();
     worker.join();
     EXPECT_TRUE(played);  // stopped on purpose: not a failure
-    ASSERT_TRUE(TakeFor(capture, kCaptureLag, &samples, &error)) << error;
+    ASSERT_TRUE(TakeUntilEnded(capture, &samples, &error)) << error;
     const double heard = Analyse(samples, capture.SampleRate()).span;
     std::printf("%.3f s heard of 10 s\n", heard);
     EXPECT_GT(heard, 0);
@@ -223,7 +234,7 @@ TEST_F(SoundService, FrozenServerEndsPlaysWithFailureAndIsUsedAgainOnceItAnswers
     // Frozen once the message is heard: it has started.
     Clock::time_point frozen, returned;
     std::thread freezer([&] {
-        TakeUntilHeard(listening, &samples);
+        EXPECT_TRUE(TakeUntilHeard(listening, &samples, &error)) << error;
         server_.Pause();
         frozen = Clock::now();
     });
