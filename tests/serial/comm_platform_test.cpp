@@ -31,6 +31,7 @@ constexpr TCommHandle kNoHandle = INVALID_HANDLE_VALUE;
 #include <cstdlib>
 
 #include "serial/comm_platform_posix.h"
+#include "serial/comm_termios.h"
 #endif
 
 // The serial platform, one contract for both systems: the POSIX calls on a
@@ -253,6 +254,49 @@ TEST(Win32Dcb, EveryFieldReachesItsPlaceAndComesBack) {
     EXPECT_EQ(FromSystemDcb(system), full);
 }
 #else
+// The records the component writes (the keyer's framing, each control
+// line off or held at its idle level) give their plans, and a plan written
+// over any earlier settings reads back as the record that made it; what
+// termios cannot do is refused.
+TEST(TermiosPlan, RecordsTranslateReadBackOrAreRefused) {
+    const auto record = [](std::uint32_t rate, std::uint32_t flags) {
+        TDCB dcb;
+        dcb.BaudRate = rate;
+        dcb.ByteSize = 8;
+        dcb.Flags = DCB_fBinary | flags;
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
+        return dcb;
+    };
+    constexpr std::uint32_t xon = DCB_fOutX | DCB_fInX;
+    constexpr std::uint32_t dtrOn = DTR_CONTROL_ENABLE << DCB_fDtrControlShift;
+    constexpr std::uint32_t rtsOn = RTS_CONTROL_ENABLE << DCB_fRtsControlShift;
+    const TTermiosPlan keyer{B1200, CS8, IXON | IXOFF, 0x11, 0x13, false, false};
+    TTermiosPlan dtrHigh = keyer, rtsHigh = keyer;
+    dtrHigh.dtrHigh = true;
+    rtsHigh.rtsHigh = true;
+    const std::pair<TDCB, std::optional<TTermiosPlan> > rows[] = {
+        {record(1200, xon), keyer},
+        {record(1200, xon | dtrOn), dtrHigh},
+        {record(1200, xon | rtsOn), rtsHigh},
+        {record(14400, 0), std::nullopt},
+        {record(1200, DCB_fOutxDsrFlow), std::nullopt},
+        {record(1200, RTS_CONTROL_TOGGLE << DCB_fRtsControlShift), std::nullopt},
+    };
+    termios busy{};
+    busy.c_iflag = busy.c_oflag = busy.c_cflag = busy.c_lflag = ~tcflag_t{0};
+    for (const auto& [dcb, expected] : rows) {
+        const std::optional<TTermiosPlan> plan = PlanTermios(dcb);
+        EXPECT_EQ(plan, expected) << std::hex << dcb.Flags;
+        // Only what termios does not hold is remembered.
+        TDCB remembered;
+        remembered.Flags = dcb.Flags & (DCB_fDtrControlMask | DCB_fRtsControlMask);
+        if (plan) {
+            EXPECT_EQ(DCBFromTermios(ApplyTermiosPlan(*plan, busy), remembered), dcb);
+        }
+    }
+}
+
 TEST(DefaultPortPath, BuiltInPortsCountFromZero) {
     EXPECT_EQ(DefaultPortPath("COM1"), "/dev/ttyS0");
     EXPECT_EQ(DefaultPortPath("COM12"), "/dev/ttyS11");
