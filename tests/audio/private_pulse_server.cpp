@@ -19,18 +19,22 @@
 namespace ziv::test {
 namespace {
 
-bool WaitExit(pid_t pid, int ms) {
-    for (int waited = 0; waited < ms; waited += 10) {
-        if (::waitpid(pid, nullptr, WNOHANG) == pid)
+void Sleep20ms() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+// Polls `done` for up to ten seconds.
+template <typename F>
+bool Within10s(F done) {
+    for (int waited = 0; waited < 10000; waited += 20, Sleep20ms())
+        if (done())
             return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
     return false;
 }
 
 }  // namespace
 
-TPrivatePulseServer::TPrivatePulseServer(TSinkOptions options) : options_(options) {
+TPrivatePulseServer::TPrivatePulseServer() {
     char pattern[] = "/tmp/ziv-pulse-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
         error_ = std::string("mkdtemp: ") + std::strerror(errno);
@@ -40,8 +44,8 @@ TPrivatePulseServer::TPrivatePulseServer(TSinkOptions options) : options_(option
     std::filesystem::create_directories(dir_ + "/run");
     std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
     std::ofstream(dir_ + "/server.pa")
-        << "load-module module-null-sink sink_name=" << kSink << " rate=" << options_.rate
-        << " channels=1 format=float32le" << (options_.noRewinds ? " norewinds=1" : "") << "\n"
+        << "load-module module-null-sink sink_name=" << kSink << " rate=" << kRate
+        << " channels=1 format=float32le\n"
         << "set-default-sink " << kSink << "\n"
         << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << dir_
         << "/native\n";
@@ -58,49 +62,36 @@ TPrivatePulseServer::TPrivatePulseServer(TSinkOptions options) : options_(option
 
 TPrivatePulseServer::~TPrivatePulseServer() {
     Stop();
-    if (!dir_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
+    if (!dir_.empty())
+        std::filesystem::remove_all(dir_);
 }
 
 pid_t TPrivatePulseServer::Spawn(const char* const argv[], bool stdinFromZero) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (stdinFromZero) {
-            const int zero = ::open("/dev/zero", O_RDONLY);
-            if (zero >= 0)
-                ::dup2(zero, 0);
-        }
+        if (stdinFromZero)
+            ::dup2(::open("/dev/zero", O_RDONLY), 0);
         const int null = ::open("/dev/null", O_WRONLY);
-        if (null >= 0) {
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-        }
+        ::dup2(null, 1);
+        ::dup2(null, 2);
         ::execvp(argv[0], const_cast<char* const*>(argv));
         ::_exit(127);
     }
     return pid;
 }
 
-bool TPrivatePulseServer::WaitForSocket(int ms) {
-    const std::string path = dir_ + "/native";
+bool TPrivatePulseServer::WaitForSocket() {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-    for (int waited = 0; waited < ms; waited += 20) {
+    std::strncpy(address.sun_path, (dir_ + "/native").c_str(), sizeof(address.sun_path) - 1);
+    const auto answers = [&] {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
         ::close(fd);
-        if (up)
-            return true;
-        if (::waitpid(server_, nullptr, WNOHANG) == server_) {
-            server_ = -1;
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+        return up;
+    };
+    const auto gone = [&] { return ::waitpid(server_, nullptr, WNOHANG) == server_; };
+    return Within10s([&] { return answers() || gone(); }) && ::kill(server_, 0) == 0;
 }
 
 bool TPrivatePulseServer::Start() {
@@ -108,22 +99,16 @@ bool TPrivatePulseServer::Start() {
         return false;
     const std::string config = dir_ + "/server.pa";
     const std::string log = "--log-target=file:" + dir_ + "/server.log";
-    const char* const server[] = {"pulseaudio",
-                                  "-n",
-                                  "-F",
-                                  config.c_str(),
-                                  "--daemonize=no",
-                                  "--exit-idle-time=-1",
-                                  "--use-pid-file=no",
-                                  "--system=false",
-                                  log.c_str(),
-                                  // As a desktop runs it (rtkit): a starved
-                                  // sink thread breaks every stream up.
-                                  "--realtime=yes",
-                                  "--high-priority=yes",
-                                  nullptr};
+    // At the priority a desktop runs it (rtkit): a starved sink thread
+    // breaks every stream up.
+    // clang-format off
+    const char* const server[] = {
+        "pulseaudio", "-n", "-F", config.c_str(), "--daemonize=no", "--exit-idle-time=-1",
+        "--use-pid-file=no", "--system=false", log.c_str(), "--realtime=yes",
+        "--high-priority=yes", nullptr};
+    // clang-format on
     server_ = Spawn(server, false);
-    if (server_ < 0 || !WaitForSocket(10000)) {
+    if (server_ < 0 || !WaitForSocket()) {
         std::ostringstream text;
         text << "pulseaudio did not start; its log:\n"
              << std::ifstream(dir_ + "/server.log").rdbuf();
@@ -135,25 +120,13 @@ bool TPrivatePulseServer::Start() {
         "pacat", "--playback", "--raw", "--latency-msec=10", "--client-name=keep-alive", nullptr};
     keepAlive_ = Spawn(keepAlive, true);
     // The sink runs smoothly only once the keep-alive stream is in.
-    for (int waited = 0; waited < 10000; waited += 20) {
-        if (SinkInputs() > 0)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    const auto streams = [] {
+        return std::system("pactl list short sink-inputs 2>/dev/null | grep -q .") == 0;
+    };
+    if (Within10s(streams))
+        return true;
     error_ = "the keep-alive stream did not connect";
     return false;
-}
-
-int TPrivatePulseServer::SinkInputs() {
-    FILE* pactl = ::popen("pactl list short sink-inputs 2>/dev/null", "r");
-    if (pactl == nullptr)
-        return 0;
-    int lines = 0;
-    for (int c = std::fgetc(pactl); c != EOF; c = std::fgetc(pactl))
-        if (c == '\n')
-            ++lines;
-    ::pclose(pactl);
-    return lines;
 }
 
 void TPrivatePulseServer::End(pid_t& pid, int signal) {
@@ -161,10 +134,10 @@ void TPrivatePulseServer::End(pid_t& pid, int signal) {
         return;
     ::kill(pid, SIGCONT);
     ::kill(pid, signal);
-    if (!WaitExit(pid, 5000)) {
-        ::kill(pid, SIGKILL);
+    for (int waited = 0; waited < 5000 && ::waitpid(pid, nullptr, WNOHANG) == 0; waited += 20)
+        Sleep20ms();
+    if (::kill(pid, SIGKILL) == 0)
         ::waitpid(pid, nullptr, 0);
-    }
     pid = -1;
 }
 

@@ -7,24 +7,14 @@
 namespace ziv::test {
 
 // A PulseAudio server of the test's own, in a temporary directory, with a
-// null sink "ziv_null" (mono float, 44.1 kHz unless told otherwise) as its
-// only and default output.
-// The process environment is pointed at it, so every client the test
-// creates (and the programs it starts) talks to this server only.
-//
-// A silent keep-alive stream is kept connected: without one the null sink
+// null sink "ziv_null" (mono float, 44.1 kHz) as its only and default
+// output. The process environment is pointed at it, so every client the
+// test creates (and the programs it starts) talks to this server only. A
+// silent keep-alive stream is kept connected: without one the null sink
 // stalls for up to a couple of seconds when the first stream appears.
-struct TSinkOptions {
-    int rate = 44100;
-    // Without rewinds the monitor keeps the first milliseconds of every new
-    // stream; with them the sink rewrites what it had rendered ahead and the
-    // monitor misses a little of it.
-    bool noRewinds = false;
-};
-
 class TPrivatePulseServer {
 public:
-    explicit TPrivatePulseServer(TSinkOptions options = {});
+    TPrivatePulseServer();
     ~TPrivatePulseServer();
     TPrivatePulseServer(const TPrivatePulseServer&) = delete;
     TPrivatePulseServer& operator=(const TPrivatePulseServer&) = delete;
@@ -41,7 +31,6 @@ public:
     void Resume();
 
     const std::string& Dir() const { return dir_; }
-    int Rate() const { return options_.rate; }
     const std::string& Error() const { return error_; }
     static constexpr const char* kSink = "ziv_null";
     static constexpr const char* kMonitor = "ziv_null.monitor";
@@ -49,11 +38,9 @@ public:
 
 private:
     pid_t Spawn(const char* const argv[], bool stdinFromZero);
-    bool WaitForSocket(int ms);
-    static int SinkInputs();
+    bool WaitForSocket();
     static void End(pid_t& pid, int signal);
 
-    TSinkOptions options_;
     std::string dir_;
     std::string error_;
     pid_t server_ = -1;

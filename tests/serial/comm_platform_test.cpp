@@ -2,11 +2,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstddef>
 #include <cstring>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "comm_test_support.h"
 #include "serial/comm_error.h"
@@ -26,26 +24,26 @@ constexpr TCommHandle kNoHandle = INVALID_HANDLE_VALUE;
 #undef CreateFile
 #else
 #include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 
 #include "serial/comm_platform_posix.h"
+#include "serial/comm_termios.h"
 #endif
 
 // The serial platform, one contract for both systems: the POSIX calls on a
 // pseudo-terminal of the test's own, and the Win32 calls under Wine on
-// COM13, a pseudo-terminal that pty_port.py holds and that answers every
-// byte written to it with one. A pty is a serial port without modem lines.
+// COM13, a pseudo-terminal that pty_port.py holds. A pty is a serial port
+// without modem lines.
 
 namespace ziv::test {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-constexpr int kMissingPort = 9;
 
 struct CommPlatform : ::testing::Test {
 #ifdef _WIN32
@@ -54,21 +52,6 @@ struct CommPlatform : ::testing::Test {
     // lets a pty be opened twice.
     static constexpr int kExclusivePort = 12;
     static constexpr int kNoModemLines = ERROR_NOT_SUPPORTED;
-
-    // Bytes that arrive from the far end: it answers these, written to the
-    // port (overlapped, as the handle is).
-    void FarEndSends(TCommHandle handle, const char* bytes, DWORD length) {
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        DWORD written = 0;
-        if (!::WriteFile(reinterpret_cast<HANDLE>(handle), bytes, length, nullptr, &overlapped)) {
-            EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-        }
-        EXPECT_TRUE(
-            ::GetOverlappedResult(reinterpret_cast<HANDLE>(handle), &overlapped, &written, TRUE));
-        EXPECT_EQ(written, length);
-        ::CloseHandle(overlapped.hEvent);
-    }
 
     std::vector<std::string> log;
     TWin32CommPlatform platform{[this](const std::string& line) { log.push_back(line); }};
@@ -90,9 +73,6 @@ struct CommPlatform : ::testing::Test {
         ::unlockpt(master);
         slavePath = ::ptsname(master);
     }
-    void FarEndSends(TCommHandle, const char* bytes, std::size_t length) {
-        ASSERT_EQ(::write(master, bytes, length), static_cast<ssize_t>(length));
-    }
 
     int master = -1;
     std::string slavePath;
@@ -108,29 +88,25 @@ struct CommPlatform : ::testing::Test {
     const std::string ptyName = "COM" + std::to_string(kPtyPort);
 
     // One wait of the event thread's kind, woken after wakeAfter unless it
-    // ended before.
-    struct Outcome {
-        int result = -1;
-        std::uint32_t mask = 0xFFFF;
-        Clock::duration took{};
-    };
-    static Outcome WaitOnce(TCommEventWait& wait, TVaSimpleEvent& wake,
-                            std::chrono::milliseconds wakeAfter) {
-        wake.ResetEvent();
+    // ended before; its result and how long it took.
+    static std::pair<int, Clock::duration> WaitOnce(TCommHandle device, TCommPlatform& platform,
+                                                    std::chrono::milliseconds wakeAfter) {
+        TVaSimpleEvent wake;
+        auto wait = platform.CreateEventWait(device);
         std::atomic<bool> over{false};
         std::thread waker([&] {
-            const auto until = Clock::now() + wakeAfter;
-            while (!over && Clock::now() < until)
+            for (const auto until = Clock::now() + wakeAfter; !over && Clock::now() < until;)
                 std::this_thread::sleep_for(5ms);
             wake.SetEvent();
         });
-        Outcome outcome;
+        std::uint32_t mask = 0xFFFF;
         const auto start = Clock::now();
-        outcome.result = wait.Wait(outcome.mask, wake.Handle());
-        outcome.took = Clock::now() - start;
+        const int result = wait->Wait(mask, wake.Handle());
+        const auto took = Clock::now() - start;
         over = true;
         waker.join();
-        return outcome;
+        EXPECT_EQ(mask, 0u);
+        return {result, took};
     }
 };
 
@@ -157,7 +133,7 @@ TEST_F(CommPlatform, OpenIsExclusiveAndAMissingPortIsNamed) {
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].rfind("COM9", 0), 0u) << log[0];
     TTestComm missing{platform};
-    missing.SetPortNum(kMissingPort);
+    missing.SetPortNum(9);
     EXPECT_EQ(CommErrorOf([&] { missing.Open(); }), "Invalid port number (COM9)");
     EXPECT_FALSE(missing.Active());
 #ifndef _WIN32
@@ -165,7 +141,10 @@ TEST_F(CommPlatform, OpenIsExclusiveAndAMissingPortIsNamed) {
 #endif
 }
 
-TEST_F(CommPlatform, LineSettingsAndQueuesReachTheDevice) {
+// What the component writes at open reaches the device and comes back; the
+// queues are purged at close; the keyer's port asks for no line events, and
+// its event thread's wait sleeps until it is woken.
+TEST_F(CommPlatform, LineSettingsReachTheDeviceAndTheEventWaitSleeps) {
     TCommHandle h = kNoHandle;
     ASSERT_EQ(platform.CreateFile(ptyName, h), 0);
     TDCB keyer;
@@ -184,73 +163,33 @@ TEST_F(CommPlatform, LineSettingsAndQueuesReachTheDevice) {
 #ifndef _WIN32
     // What termios does not hold comes back as written. Refused, and
     // nothing changes: what termios cannot express, and a framing the
-    // device did not take (a pty keeps eight data bits without parity),
-    // found by reading it back.
+    // device did not take (a pty keeps eight data bits without parity).
     EXPECT_EQ(back, keyer);
     TDCB bad = keyer;
     bad.Flags |= DCB_fOutxDsrFlow;
     EXPECT_EQ(platform.SetCommState(h, bad), EINVAL);
     bad = keyer;
-    bad.BaudRate = 1200;
     bad.ByteSize = 7;
     bad.Parity = 3;
     EXPECT_EQ(platform.SetCommState(h, bad), EINVAL);
     ASSERT_EQ(platform.GetCommState(h, back), 0);
     EXPECT_EQ(back, keyer);
-    // No line events here.
-    EXPECT_EQ(platform.SetCommMask(h, EV_RXCHAR), EINVAL);
+    EXPECT_EQ(platform.SetCommMask(h, EV_RXCHAR), EINVAL);  // no line events here
+    // HUPCL: whether the last close drops the lines. An Inverted line idles
+    // high and must stay there when the program ends.
+    for (const bool drop : {false, true, false}) {
+        ASSERT_EQ(platform.SetHangUpOnClose(h, drop), 0);
+        termios t{};
+        ASSERT_EQ(::tcgetattr(static_cast<int>(h), &t), 0);
+        EXPECT_EQ((t.c_cflag & HUPCL) != 0, drop);
+    }
 #endif
-    EXPECT_EQ(platform.SetCommMask(h, 0), 0);
-
-    // What the far end sent waits in the input queue until purged. (Under
-    // Wine the pty outlives a test: what an earlier one left goes first.)
-    ASSERT_EQ(platform.PurgeComm(h, PURGE_RXCLEAR), 0);
-    FarEndSends(h, "abc", 3);
-    std::uint32_t errors = 1;
-    TComStat stat;
-    const auto deadline = Clock::now() + 10s;
-    do {
-        ASSERT_EQ(platform.ClearCommError(h, errors, stat), 0);
-    } while (stat.cbInQue < 3 && Clock::now() < deadline &&
-             (std::this_thread::sleep_for(5ms), true));
-    EXPECT_EQ(stat.cbInQue, 3u);
-    EXPECT_EQ(errors, 0u);
-    ASSERT_EQ(platform.PurgeComm(h, PURGE_TXCLEAR | PURGE_RXCLEAR), 0);
-    ASSERT_EQ(platform.ClearCommError(h, errors, stat), 0);
-    EXPECT_EQ(stat.cbInQue, 0u);
-    EXPECT_EQ(platform.CloseHandle(h), 0);
-}
-
-// The keyer's port asks for no line events: its event thread's wait sleeps
-// until it is woken.
-TEST_F(CommPlatform, EventWaitWithoutEventsSleepsUntilWoken) {
-    TCommHandle h = kNoHandle;
-    ASSERT_EQ(platform.CreateFile(ptyName, h), 0);
     ASSERT_EQ(platform.SetCommMask(h, 0), 0);
-    TVaSimpleEvent wake;
-    auto wait = platform.CreateEventWait(h);
-    Outcome outcome = WaitOnce(*wait, wake, 100ms);
-    EXPECT_EQ(outcome.result, 0);
-    EXPECT_EQ(outcome.mask, 0u);
-    EXPECT_GE(outcome.took, 90ms);
-#ifdef _WIN32
-    // A pending WaitCommEvent: the wake cancels it. (Wine 8 aborts a
-    // pending wait on a pty by itself, so only "no event" is checked.)
-    ASSERT_EQ(platform.SetCommMask(h, EV_RXCHAR), 0);
-    outcome = WaitOnce(*wait, wake, 100ms);
-    EXPECT_TRUE(outcome.result == 0 || outcome.result == ERROR_OPERATION_ABORTED) << outcome.result;
-    EXPECT_EQ(outcome.mask, 0u);
-    // Received data ends the wait with its event; Wine may abort a wait on
-    // its own: a few tries.
-    FarEndSends(h, "x", 1);
-    const auto deadline = Clock::now() + 10s;
-    do {
-        outcome = WaitOnce(*wait, wake, 10s);
-    } while (outcome.result == ERROR_OPERATION_ABORTED && Clock::now() < deadline);
-    EXPECT_EQ(outcome.result, 0);
-    EXPECT_EQ(outcome.mask, static_cast<std::uint32_t>(EV_RXCHAR));
-    EXPECT_EQ(platform.PurgeComm(h, PURGE_RXCLEAR), 0);
-#endif
+    const auto [result, took] = WaitOnce(h, platform, 100ms);
+    EXPECT_EQ(result, 0);
+    EXPECT_GE(took, 90ms);
+    EXPECT_EQ(platform.PurgeComm(h, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR),
+              0);
     EXPECT_EQ(platform.CloseHandle(h), 0);
 }
 
@@ -288,15 +227,12 @@ TEST_F(CommPlatform, ComponentReportsARefusedLineAndErrorTextsAreLines) {
 TEST_F(CommPlatform, EventWaitOnANonSerialDeviceFails) {
     TCommHandle h = kNoHandle;
     ASSERT_EQ(platform.CreateFile("COM12", h), 0);
-    TVaSimpleEvent wake;
-    auto wait = platform.CreateEventWait(h);
-    const Outcome outcome = WaitOnce(*wait, wake, 10s);
-    EXPECT_NE(outcome.result, 0);
-    EXPECT_EQ(outcome.mask, 0u);
+    EXPECT_NE(WaitOnce(h, platform, 10s).first, 0);
     EXPECT_EQ(platform.CloseHandle(h), 0);
 }
 
-TEST(Win32Dcb, EveryFlagReachesItsOwnBitFieldAndComesBack) {
+// The line levels at open travel in these bit fields.
+TEST(Win32Dcb, EveryFieldReachesItsPlaceAndComesBack) {
     for (std::uint32_t bit = 1; bit <= DCB_fAbortOnError; bit <<= 1) {
         TDCB in;
         in.Flags = bit;
@@ -308,30 +244,59 @@ TEST(Win32Dcb, EveryFlagReachesItsOwnBitFieldAndComesBack) {
                     sizeof word);
         EXPECT_EQ(word, bit) << std::hex << bit;
     }
-
     // The other fields, with characters above 127 (DCB's are signed chars).
-    TDCB full;
-    full.BaudRate = 256000;
-    full.Flags = 0xFFFFFFFF;
-    full.wReserved = 7;
-    full.XonLim = 1024;
-    full.XoffLim = 512;
-    full.ByteSize = 7;
-    full.Parity = 4;
-    full.StopBits = 2;
-    full.XonChar = 0x11;
-    full.XoffChar = 0x13;
-    full.ErrorChar = 0xFF;
-    full.EofChar = 0x1A;
-    full.EvtChar = 0x80;
-    full.wReserved1 = 3;
+    // clang-format off
+    const TDCB full{sizeof(DCB), 256000, 0xFFFFFFFF, 7, 1024, 512, 7, 4, 2, 0x11, 0x13, 0xFF,
+                    0x1A, 0x80, 3};
+    // clang-format on
     const DCB system = ToSystemDcb<DCB>(full);
-    EXPECT_EQ(system.DCBlength, sizeof(DCB));
     EXPECT_EQ(static_cast<unsigned char>(system.EvtChar), 0x80);
-    full.DCBlength = sizeof(DCB);
     EXPECT_EQ(FromSystemDcb(system), full);
 }
 #else
+// The records the component writes (the keyer's framing, each control
+// line off or held at its idle level) give their plans, and a plan written
+// over any earlier settings reads back as the record that made it; what
+// termios cannot do is refused.
+TEST(TermiosPlan, RecordsTranslateReadBackOrAreRefused) {
+    const auto record = [](std::uint32_t rate, std::uint32_t flags) {
+        TDCB dcb;
+        dcb.BaudRate = rate;
+        dcb.ByteSize = 8;
+        dcb.Flags = DCB_fBinary | flags;
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
+        return dcb;
+    };
+    constexpr std::uint32_t xon = DCB_fOutX | DCB_fInX;
+    constexpr std::uint32_t dtrOn = DTR_CONTROL_ENABLE << DCB_fDtrControlShift;
+    constexpr std::uint32_t rtsOn = RTS_CONTROL_ENABLE << DCB_fRtsControlShift;
+    const TTermiosPlan keyer{B1200, CS8, IXON | IXOFF, 0x11, 0x13, false, false};
+    TTermiosPlan dtrHigh = keyer, rtsHigh = keyer;
+    dtrHigh.dtrHigh = true;
+    rtsHigh.rtsHigh = true;
+    const std::pair<TDCB, std::optional<TTermiosPlan> > rows[] = {
+        {record(1200, xon), keyer},
+        {record(1200, xon | dtrOn), dtrHigh},
+        {record(1200, xon | rtsOn), rtsHigh},
+        {record(14400, 0), std::nullopt},
+        {record(1200, DCB_fOutxDsrFlow), std::nullopt},
+        {record(1200, RTS_CONTROL_TOGGLE << DCB_fRtsControlShift), std::nullopt},
+    };
+    termios busy{};
+    busy.c_iflag = busy.c_oflag = busy.c_cflag = busy.c_lflag = ~tcflag_t{0};
+    for (const auto& [dcb, expected] : rows) {
+        const std::optional<TTermiosPlan> plan = PlanTermios(dcb);
+        EXPECT_EQ(plan, expected) << std::hex << dcb.Flags;
+        // Only what termios does not hold is remembered.
+        TDCB remembered;
+        remembered.Flags = dcb.Flags & (DCB_fDtrControlMask | DCB_fRtsControlMask);
+        if (plan) {
+            EXPECT_EQ(DCBFromTermios(ApplyTermiosPlan(*plan, busy), remembered), dcb);
+        }
+    }
+}
+
 TEST(DefaultPortPath, BuiltInPortsCountFromZero) {
     EXPECT_EQ(DefaultPortPath("COM1"), "/dev/ttyS0");
     EXPECT_EQ(DefaultPortPath("COM12"), "/dev/ttyS11");
