@@ -89,7 +89,7 @@ protected:
         const int shift = dtr ? DCB_fDtrControlShift : DCB_fRtsControlShift;
         for (const auto& c : platform.Calls) {
             if (c.name == "SetCommState")
-                out.push_back(((c.dcb.Flags >> shift) & 3) != 0);
+                out.push_back(((c.arg >> shift) & 3) != 0);
             else if (c.name == (dtr ? "SETDTR" : "SETRTS") || c.name == (dtr ? "CLRDTR" : "CLRRTS"))
                 out.push_back(c.name[0] == 'S');
         }
