@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     // As after the operator's first click: the browser linked, a file chosen.
     form.FileListBox1Click();
     if (form.FileListBox1()->count() > 0)
-        form.FileListBox1()->SelectFile(form.FileListBox1()->Names().front());
+        form.FileListBox1()->setCurrentRow(0);
     QTest::qWait(200);
     return form.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }

@@ -1,17 +1,10 @@
 #include "ui/files/directory_list_box.h"
 
-#include <QApplication>
-#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QStyle>
 
-#include "base/path_rules.h"
-#include "base/path_shortening.h"
-#include "ui/files/browser_rules.h"
-#include "ui/files/file_list_box.h"
 #include "ui/files/fixed_row_delegate.h"
 #include "ui/files/raw_names.h"
 
@@ -37,56 +30,34 @@ TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QTreeWidget(parent) {
     });
 }
 
-bool TDirectoryListBox::SetDirectory(const std::string& dir) {
-    const std::string wanted = NormalizeDirectory(dir);
-    if (wanted.empty() || wanted.front() != '/')
-        return false;
-    const TDirectoryEntries entries = ReadDirectory(wanted);
-    if (!entries.Ok)
-        return false;
-    const bool changed = wanted != directory_;
-    directory_ = wanted;
-    Fill(entries);
-    if (changed) {
-        if (fileList_ != nullptr)
-            fileList_->SetDirectory(directory_);
-        UpdateLabel();
-        if (OnChange)
-            OnChange();
+void TDirectoryListBox::Show(const std::vector<TDirectoryRow>& rows, std::size_t current) {
+    filling_ = true;
+    clear();
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    std::vector<QTreeWidgetItem*> items;
+    // The last item of each depth down to the row's: its parent is the last.
+    std::vector<QTreeWidgetItem*> path;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        path.resize(std::min(static_cast<std::size_t>(rows[i].Depth), path.size()));
+        auto* item = path.empty() ? new QTreeWidgetItem(this) : new QTreeWidgetItem(path.back());
+        item->setText(0, DisplayName(rows[i].Text));
+        item->setIcon(0, i <= current ? openIcon : closedIcon);
+        item->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<qulonglong>(i)));
+        path.push_back(item);
+        items.push_back(item);
     }
-    return true;
-}
-
-void TDirectoryListBox::Refresh() {
-    const TDirectoryEntries entries = ReadDirectory(directory_);
-    if (entries.Ok)
-        Fill(entries);
-}
-
-void TDirectoryListBox::SetFileList(TFileListBox* list) {
-    fileList_ = list;
-}
-
-void TDirectoryListBox::SetDirLabel(QLabel* label) {
-    dirLabel_ = label;
-    UpdateLabel();
-}
-
-std::vector<std::string> TDirectoryListBox::EntryPaths() const {
-    std::vector<std::string> paths;
-    for (QTreeWidgetItemIterator it(const_cast<TDirectoryListBox*>(this)); *it; ++it)
-        paths.push_back(RawOf((*it)->data(0, Qt::UserRole)));
-    return paths;
-}
-
-bool TDirectoryListBox::OpenEntry(const std::string& path) {
-    for (QTreeWidgetItemIterator it(this); *it; ++it) {
-        if (RawOf((*it)->data(0, Qt::UserRole)) == path) {
-            Open(*it);
-            return true;
-        }
+    expandAll();
+    if (current < items.size()) {
+        setCurrentItem(items[current]);
+        // The current directory at the top, so that its subdirectories show below it.
+        scrollToItem(items[current], QAbstractItemView::PositionAtTop);
     }
-    return false;
+    filling_ = false;
+}
+
+std::size_t TDirectoryListBox::RowOf(const QTreeWidgetItem* item) {
+    return static_cast<std::size_t>(item->data(0, Qt::UserRole).toULongLong());
 }
 
 void TDirectoryListBox::mouseReleaseEvent(QMouseEvent* event) {
@@ -98,7 +69,7 @@ void TDirectoryListBox::mouseReleaseEvent(QMouseEvent* event) {
 void TDirectoryListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     // Handled here rather than through the view's signals: opening rebuilds
     // the list, and the base class would go on using the clicked row.
-    QTreeWidgetItem* target = itemAt(event->position().toPoint());
+    const QTreeWidgetItem* target = itemAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && target != nullptr) {
         event->accept();
         Open(target);
@@ -117,53 +88,9 @@ void TDirectoryListBox::keyPressEvent(QKeyEvent* event) {
     QTreeWidget::keyPressEvent(event);
 }
 
-void TDirectoryListBox::Fill(const TDirectoryEntries& entries) {
-    filling_ = true;
-    clear();
-    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    QTreeWidgetItem* parent = nullptr;
-    for (const std::string& path : DirectoryChain(directory_)) {
-        const QString text = path == "/" ? QStringLiteral("/") : DisplayName(FileNamePart(path));
-        auto* row = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
-        row->setText(0, text);
-        row->setIcon(0, openIcon);
-        row->setData(0, Qt::UserRole, RawData(path));
-        parent = row;
-    }
-    for (const std::string& name : entries.Directories) {
-        auto* row = new QTreeWidgetItem(parent);
-        row->setText(0, DisplayName(name));
-        row->setIcon(0, closedIcon);
-        row->setData(0, Qt::UserRole, RawData(JoinPath(directory_, name)));
-    }
-    expandAll();
-    setCurrentItem(parent);
-    // The current directory at the top, so that its subdirectories show below it.
-    if (parent != nullptr)
-        scrollToItem(parent, QAbstractItemView::PositionAtTop);
-    filling_ = false;
-}
-
-void TDirectoryListBox::Open(QTreeWidgetItem* item) {
-    const std::string path = RawOf(item->data(0, Qt::UserRole));
-    if (path == directory_)
-        return;
-    if (!SetDirectory(path))
-        QApplication::beep();
-}
-
-void TDirectoryListBox::UpdateLabel() {
-    if (dirLabel_ == nullptr)
-        return;
-    const QString full = DisplayName(directory_);
-    const QFontMetrics metrics(dirLabel_->font());
-    const auto width = [&](const std::string& text) {
-        return metrics.horizontalAdvance(QString::fromStdString(text));
-    };
-    dirLabel_->setText(
-        QString::fromStdString(MinimizeName(full.toStdString(), width, dirLabel_->width())));
-    dirLabel_->setToolTip(full);
+void TDirectoryListBox::Open(const QTreeWidgetItem* item) {
+    if (OnOpen)
+        OnOpen(RowOf(item));
 }
 
 }  // namespace ziv

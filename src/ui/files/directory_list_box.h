@@ -1,46 +1,30 @@
 #pragma once
 
 #include <QTreeWidget>
+#include <cstddef>
 #include <functional>
-#include <string>
 #include <vector>
 
-#include "ui/files/directory_reader.h"
-
-class QLabel;
+#include "core/files/files_window_model.h"
 
 namespace ziv {
 
-class TFileListBox;
-
-// The directory list: the root, each directory down to the current one and
-// the current directory's subdirectories, indented. Double-click (or Enter)
-// on an entry makes it current.
+// The directory list: the model's rows, indented (the root, each directory
+// down to the current one, the current one's subdirectories).
 class TDirectoryListBox : public QTreeWidget {
 public:
     static constexpr int RowHeight = 16;
 
     explicit TDirectoryListBox(QWidget* parent = nullptr);
 
-    const std::string& Directory() const { return directory_; }
-    // Makes `dir` current and raises OnChange when it differs. A directory
-    // that cannot be read is refused: false, and the list stays where it
-    // was, so the operator never looks at a list that pretends to be empty.
-    bool SetDirectory(const std::string& dir);
-    // Reads the current directory again.
-    void Refresh();
+    // `current` selected and at the top.
+    void Show(const std::vector<TDirectoryRow>& rows, std::size_t current);
+    // The model's row of an item.
+    static std::size_t RowOf(const QTreeWidgetItem* item);
 
-    // The file list it drives and the label that shows its directory.
-    void SetFileList(TFileListBox* list);
-    void SetDirLabel(QLabel* label);
-    QLabel* DirLabel() const { return dirLabel_; }
-
-    // Full path of each listed entry, top to bottom.
-    std::vector<std::string> EntryPaths() const;
-    // Opens the entry with this full path as a double-click does.
-    bool OpenEntry(const std::string& path);
-
-    std::function<void()> OnChange;
+    // A double-click, or Enter, on a row.
+    std::function<void(std::size_t row)> OnOpen;
+    // A click, or a move of the current row.
     std::function<void()> OnClick;
 
 protected:
@@ -51,13 +35,8 @@ protected:
     void drawBranches(QPainter*, const QRect&, const QModelIndex&) const override {}
 
 private:
-    void Fill(const TDirectoryEntries& entries);
-    void Open(QTreeWidgetItem* item);
-    void UpdateLabel();
+    void Open(const QTreeWidgetItem* item);
 
-    std::string directory_;
-    TFileListBox* fileList_ = nullptr;
-    QLabel* dirLabel_ = nullptr;
     bool filling_ = false;
 };
 

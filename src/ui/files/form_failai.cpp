@@ -1,17 +1,18 @@
 #include "ui/files/form_failai.h"
 
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 #include <filesystem>
 #include <initializer_list>
 #include <string_view>
 #include <system_error>
 
+#include "core/files/browser_rules.h"
 #include "ui/control_builder.h"
-#include "ui/files/label_validator.h"
-#include "ui/files/volumes.h"
 
 namespace ziv {
 
@@ -42,6 +43,19 @@ void UseTooltipColours(QLineEdit* edit) {
     edit->setPalette(palette);
 }
 
+// Accepts only label texts that the settings file stores unchanged, so a
+// label typed here comes back the same at the next start.
+class TLabelValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& /*pos*/) const override {
+        for (const QChar ch : input)
+            if (!LabelCanHold(ch.unicode()))
+                return Invalid;
+        return Acceptable;
+    }
+};
+
 std::string WorkingDirectory() {
     std::error_code ec;
     const std::filesystem::path cwd = std::filesystem::current_path(ec);
@@ -53,9 +67,8 @@ std::string WorkingDirectory() {
 TFormFailai::TFormFailai(TMessageSlots& messageSlots, TKeyer& keyer,
                          std::function<void()> makeMainNarrow, QWidget* parent)
     : QDialog(parent),
-      slots_(messageSlots),
-      keyer_(keyer),
-      makeMainNarrow_(std::move(makeMainNarrow)) {
+      model_(messageSlots, keyer, std::move(makeMainNarrow), fileSystem_, *this,
+             kFilesWindowFilter) {
     SetUpWindow();
     BuildControls(this, kFilesWindowLayout, [this](const TControlLayout& row, QWidget* parent) {
         return MakeBrowserControl(row, parent);
@@ -63,7 +76,7 @@ TFormFailai::TFormFailai(TMessageSlots& messageSlots, TKeyer& keyer,
     FindControls();
     StyleControls();
     SetFocusOrder();
-    ConnectButtons();
+    ConnectControls();
     StartBrowser();
 }
 
@@ -88,11 +101,11 @@ QWidget* TFormFailai::MakeBrowserControl(const TControlLayout& row, QWidget* par
         return fileListBox1_ = new TFileListBox(parent);
     if (name == "DirectoryListBox1")
         return directoryListBox1_ = new TDirectoryListBox(parent);
+    // Drop-down lists, not editable.
     if (name == "FilterComboBox1")
-        return filterComboBox1_ =
-                   new TFilterComboBox(QString::fromUtf8(kFilesWindowFilter), parent);
+        return filterComboBox1_ = new QComboBox(parent);
     if (name == "DriveComboBox1")
-        return driveComboBox1_ = new TDriveComboBox(parent);
+        return driveComboBox1_ = new QComboBox(parent);
     // A dialog's own buttons: Enter presses the one with the focus.
     if (row.kind == TControlKind::PushButton)
         return new QPushButton(QString::fromUtf8(row.text), parent);
@@ -147,28 +160,29 @@ void TFormFailai::SetFocusOrder() {
         QWidget::setTabOrder(focusOrder[i - 1], focusOrder[i]);
 }
 
-void TFormFailai::ConnectButtons() {
+void TFormFailai::ConnectControls() {
     connect(btnEnter_[0], &QPushButton::clicked, this, [this] { btnEnter1Click(); });
     connect(btnEnter_[1], &QPushButton::clicked, this, [this] { btnEnter2Click(); });
     connect(btnEnter_[2], &QPushButton::clicked, this, [this] { btnEnter3Click(); });
     connect(bitBtn2_, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+    directoryListBox1_->OnOpen = [this](std::size_t row) { model_.DirectoryRowOpened(row); };
+    directoryListBox1_->OnClick = [this] { DirectoryListBox1Click(); };
+    fileListBox1_->OnSelect = [this](int row) { model_.FileSelected(row); };
+    fileListBox1_->OnClick = [this] { FileListBox1Click(); };
+    connect(filterComboBox1_, &QComboBox::activated, this,
+            [this](int index) { model_.FilterChosen(index); });
+    connect(driveComboBox1_, &QComboBox::activated, this,
+            [this](int index) { model_.DriveChosen(index); });
 }
 
 void TFormFailai::StartBrowser() {
+    for (const TFileFilter& filter : model_.Filters())
+        filterComboBox1_->addItem(QString::fromStdString(filter.Description));
+    std::vector<TVolume> volumes = BrowsableVolumes();
+    for (const TVolume& volume : volumes)
+        driveComboBox1_->addItem(QString::fromStdString(volume.Caption));
     // Both lists start in the working directory, unlinked.
-    if (!directoryListBox1_->SetDirectory(WorkingDirectory()))
-        directoryListBox1_->SetDirectory("/");
-    fileListBox1_->SetDirectory(directoryListBox1_->Directory());
-    driveComboBox1_->SetVolumes(BrowsableVolumes());
-    driveComboBox1_->ShowDriveOf(directoryListBox1_->Directory());
-
-    directoryListBox1_->OnChange = [this] {
-        DirectoryListBox1Change();
-        if (linked_)
-            driveComboBox1_->ShowDriveOf(directoryListBox1_->Directory());
-    };
-    directoryListBox1_->OnClick = [this] { DirectoryListBox1Click(); };
-    fileListBox1_->OnClick = [this] { FileListBox1Click(); };
+    model_.Start(WorkingDirectory(), std::move(volumes));
 }
 
 }  // namespace ziv

@@ -5,14 +5,15 @@
 #include <array>
 #include <functional>
 
+#include "core/files/files_window_model.h"
 #include "core/keyer.h"
 #include "core/message_slots.h"
 #include "layout/files_window_layout.h"
 #include "ui/files/directory_list_box.h"
-#include "ui/files/drive_combo_box.h"
+#include "ui/files/directory_reader.h"
 #include "ui/files/file_list_box.h"
-#include "ui/files/filter_combo_box.h"
 
+class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -20,15 +21,15 @@ class QPushButton;
 
 namespace ziv {
 
-// The message files window: a small file browser above, and one row per
-// message slot below with the slot's file name, an "Įvesti" button that
-// assigns the file chosen in the browser, and the slot's button label.
-//
-// The browser's controls start unlinked; the first click in the directory
-// list or the file list links all of them for the rest of the run. The
-// window is created once and only hidden between openings, so the browser
-// keeps its directory, selection and links within a run.
-class TFormFailai : public QDialog {
+// The message files window on Qt, built from kFilesWindowLayout: a small
+// file browser above, and one row per message slot below with the slot's
+// file name, an "Įvesti" button that assigns the file chosen in the
+// browser, and the slot's button label. What it decides is
+// TFilesWindowModel's; the window forwards its widgets' events there and
+// shows what the model tells it. It is created once and only hidden between
+// openings, so the browser keeps its directory, selection and links within
+// a run.
+class TFormFailai : public QDialog, private TFilesWindowView {
 public:
     static constexpr int ClientWidth = kFilesWindowClientWidth;
     static constexpr int ClientHeight = kFilesWindowClientHeight;
@@ -44,24 +45,23 @@ public:
     void SetLabelText(int n, const QString& text);
 
     // --- Handlers ---
-    void FormShow();
-    void btnEnter1Click() { EnterClick(1); }
-    void btnEnter2Click() { EnterClick(2); }
-    void btnEnter3Click() { EnterClick(3); }
-    void BitBtn2Click();
-    void DirectoryListBox1Click() { Link(); }
-    void FileListBox1Click() { Link(); }
-    void DirectoryListBox1Change();
+    void FormShow() { model_.FormShow(); }
+    void btnEnter1Click() { model_.EnterClick(1); }
+    void btnEnter2Click() { model_.EnterClick(2); }
+    void btnEnter3Click() { model_.EnterClick(3); }
+    void BitBtn2Click() { model_.BitBtn2Click(); }
+    void DirectoryListBox1Click() { model_.Link(); }
+    void FileListBox1Click() { model_.Link(); }
 
-    // --- Controls, for the main window and for tests ---
-    bool Linked() const { return linked_; }
+    // --- The model and the controls, for the main window and for tests ---
+    const TFilesWindowModel& Model() const { return model_; }
     QFrame* Panel4() const { return panel4_; }
     QLabel* Label1() const { return label1_; }
     QLineEdit* Edit1() const { return edit1_; }
     TFileListBox* FileListBox1() const { return fileListBox1_; }
     TDirectoryListBox* DirectoryListBox1() const { return directoryListBox1_; }
-    TFilterComboBox* FilterComboBox1() const { return filterComboBox1_; }
-    TDriveComboBox* DriveComboBox1() const { return driveComboBox1_; }
+    QComboBox* FilterComboBox1() const { return filterComboBox1_; }
+    QComboBox* DriveComboBox1() const { return driveComboBox1_; }
     QLineEdit* edFile(int n) const { return edFile_.at(Index(n)); }
     QLineEdit* edLab(int n) const { return edLab_.at(Index(n)); }
     QPushButton* btnEnter(int n) const { return btnEnter_.at(Index(n)); }
@@ -79,25 +79,33 @@ private:
     void FindControls();
     void StyleControls();
     void SetFocusOrder();
-    void ConnectButtons();
+    void ConnectControls();
     void StartBrowser();
 
-    void EnterClick(int n);
-    void Link();
     void CentreOnScreen();
 
-    TMessageSlots& slots_;
-    TKeyer& keyer_;
-    std::function<void()> makeMainNarrow_;
-    bool linked_ = false;
+    // --- TFilesWindowView ---
+    void ShowDirectoryRows(const std::vector<TDirectoryRow>& rows, std::size_t current) override;
+    void ShowFiles(const std::vector<std::string>& names, int selected) override;
+    void ShowFileEdit(const std::string& text) override;
+    void ShowDirectory(const std::string& dir) override;
+    void ShowDrive(int index) override;
+    void ShowSlotFile(int n, const std::string& name) override;
+    void ShowLabel(int n, const std::string& text) override;
+    std::string LabelEditText(int n) const override;
+    void Hide() override;
+    void Refuse() override;
+
+    TDirectoryReader fileSystem_;
+    TFilesWindowModel model_;
 
     QLineEdit* edit1_ = nullptr;
     QFrame* panel4_ = nullptr;
     QLabel* label1_ = nullptr;
     TFileListBox* fileListBox1_ = nullptr;
     TDirectoryListBox* directoryListBox1_ = nullptr;
-    TFilterComboBox* filterComboBox1_ = nullptr;
-    TDriveComboBox* driveComboBox1_ = nullptr;
+    QComboBox* filterComboBox1_ = nullptr;
+    QComboBox* driveComboBox1_ = nullptr;
     std::array<QLineEdit*, TMessageSlots::Count> edFile_{};
     std::array<QPushButton*, TMessageSlots::Count> btnEnter_{};
     std::array<QLineEdit*, TMessageSlots::Count> edLab_{};

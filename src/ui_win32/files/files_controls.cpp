@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "layout/files_window_layout.h"
-#include "ui_win32/files/browser_rules.h"
 #include "ui_win32/files/files_controls.h"
+#include "ui_win32/win32_text.h"
 
 #include <commctrl.h>
 
@@ -143,7 +143,7 @@ HWND CreateLayoutControl(const TControlLayout& row, HWND parent, int id, int dpi
     const TControlClass cls = ControlClassOf(row);
     const RECT r = PlacedRect(row, dpi);
     HWND control = CreateWindowExW(
-        cls.ExStyle, cls.ClassName, Utf8ToWide(row.text).c_str(), cls.Style, r.left, r.top,
+        cls.ExStyle, cls.ClassName, WideFromUtf8(row.text).c_str(), cls.Style, r.left, r.top,
         r.right - r.left, r.bottom - r.top, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
@@ -160,7 +160,7 @@ void PlaceLayoutControl(const TControlLayout& row, HWND control, int dpi, HFONT 
     if (row.kind == TControlKind::Label) {
         const TControlLayout* parent = FindControl(kFilesWindowLayout, row.parent);
         FitLabel(
-            control, Utf8ToWide(row.text),
+            control, WideFromUtf8(row.text),
             ScaleForDpi(parent != nullptr ? parent->rect.width : kFilesWindowClientWidth, dpi));
     }
     // An owner-drawn list's rows are as high as its font, with room for the folder.

@@ -1,25 +1,38 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-// What the browser lists: one folder's entries and the logical drives.
+#include "core/files/files_window_model.h"
+
+// What the browser reads on Windows: folders through FindFirstFileExW, the
+// drives from GetLogicalDriveStringsW. No <windows.h> here.
 
 namespace ziv::files_win32 {
 
-// One folder's visible entries (not "." and "..", nor hidden or system
-// entries), each sorted by name ignoring case. Ok is false when the
-// folder cannot be read.
-struct TFolderEntries {
-    bool Ok = false;
-    std::vector<std::wstring> Folders;
-    std::vector<std::wstring> Files;
-};
-TFolderEntries ReadFolder(const std::wstring& dir);
+// A wide path as the model keeps it: UTF-8 with "/" between its parts
+// ("C:/Įrašai"). A lone surrogate, which a Windows name may hold, keeps
+// three bytes of its own (WTF-8), so every name comes back as it was.
+std::string PathFromWide(std::wstring_view wide);
+// And back, with "\" between the parts.
+std::wstring WideFromPath(std::string_view path);
 
-// The logical drives, "C:\", "D:\", ..., as the system lists them.
-std::vector<std::wstring> LogicalDrives();
-// "c:" and, for a fixed drive, its volume label in brackets: "c: [SYSTEM]".
-std::wstring DriveCaption(const std::wstring& root);
+class TFolderReader : public TBrowsedFileSystem {
+public:
+    // The visible entries (not "." and "..", nor hidden or system ones),
+    // each sorted by name ignoring case.
+    TDirectoryEntries Read(const std::string& dir) override;
+    // Upper case as the file system compares names, not only A..Z.
+    std::u32string Folded(const std::string& name) const override;
+    TPathStyle PathStyle() const override { return TPathStyle::Windows; }
+    // The ANSI path (ToAnsiPath), with "/" between its parts.
+    std::optional<std::string> SlotPath(const std::string& path) const override;
+};
+
+// The logical drives as the system lists them, "C:/", "D:/", ..., each
+// shown as "c:" and, for a fixed drive, its volume label: "c: [SYSTEM]".
+std::vector<TVolume> LogicalDrives();
 
 }  // namespace ziv::files_win32

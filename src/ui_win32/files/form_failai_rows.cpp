@@ -1,15 +1,14 @@
-#include <optional>
+#include <algorithm>
 
-#include "base/path_rules.h"
+#include "core/files/browser_rules.h"
 #include "settings/ansi_path_win32.h"
-#include "ui_win32/files/browser_rules.h"
-#include "ui_win32/files/files_browser.h"
+#include "ui_win32/dpi_win32.h"
 #include "ui_win32/files/form_failai_win32.h"
+#include "ui_win32/win32_text.h"
 
 #include "base/windows_api.h"
 
-// The rows below the browser: the slots' file names, "Įvesti" and the
-// button labels, and closing the window.
+// The model's changes into the controls, and the label edits.
 
 namespace ziv {
 
@@ -28,52 +27,69 @@ std::wstring TextOf(HWND control) {
 }  // namespace
 
 std::string TFormFailaiWin32::LabelText(int n) const {
-    return WideToUtf8(TextOf(Row("edLab", n)));
+    return Utf8FromWide(TextOf(Row("edLab", n)));
 }
 
 void TFormFailaiWin32::SetLabelText(int n, const std::string& text) {
-    SetWindowTextW(Row("edLab", n), Utf8ToWide(text).c_str());
+    SetWindowTextW(Row("edLab", n), WideFromUtf8(text).c_str());
 }
 
-void TFormFailaiWin32::FormShow() {
-    for (int n = 1; n <= TMessageSlots::Count; ++n) {
-        // The slot holds an ANSI path; only its name part is shown.
-        const std::wstring name = ToWidePath(ziv::FileNamePart(slots_.Path(n)));
-        SetWindowTextW(Row("edFile", n), name.c_str());
+std::wstring TFormFailaiWin32::ShortCaption(const std::string& dir) const {
+    HWND label = Control("Label1");
+    const auto width = [label](const std::string& text) {
+        return TextSize(label, WideFromPath(text)).width;
+    };
+    RECT client{};
+    GetClientRect(label, &client);
+    return WideFromPath(MinimizeName(dir, width, client.right));
+}
+
+void TFormFailaiWin32::ShowDirectoryRows(const std::vector<TDirectoryRow>& rows,
+                                         std::size_t current) {
+    HWND list = Control("DirectoryListBox1");
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    // Each row's depth, its indentation, is its item data (DrawFolderRow).
+    for (const TDirectoryRow& row : rows) {
+        const LRESULT at = SendMessageW(list, LB_ADDSTRING, 0,
+                                        reinterpret_cast<LPARAM>(WideFromPath(row.Text).c_str()));
+        SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(at), row.Depth);
     }
-    for (int n = 1; n <= TMessageSlots::Count; ++n)
-        SetLabelText(n, keyer_.PlayButton(n).Caption());
+    SendMessageW(list, LB_SETCURSEL, current, 0);
+    // The current directory at the top, so that its subdirectories show below it.
+    SendMessageW(list, LB_SETTOPINDEX, current, 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
 }
 
-void TFormFailaiWin32::EnterClick(int n) {
-    // Row 3 hands its label over at once, whether or not a file follows.
-    if (n == 3)
-        keyer_.BtnPlay3.SetCaption(LabelText(3));
-
-    // The hidden edit holds the selected file's name, the mask when no
-    // file is selected (a Windows name never holds "*" or "?"), or nothing
-    // while the browser is unlinked.
-    const std::wstring name = FileNamePart(TextOf(Control("Edit1")));
-    if (name.empty() || name.find_first_of(L"*?") != std::wstring::npos)
-        return;
-    const std::optional<std::string> ansi = ToAnsiPath(JoinPath(Browser().Directory(), name));
-    if (!ansi) {
-        // No ANSI spelling and no short name: the sound output could not
-        // open it.
-        MessageBeep(MB_ICONHAND);
-        return;
-    }
-    const std::string path = WithForwardSlashes(*ansi);
-    slots_.SetPath(n, path);
-    SetWindowTextW(Row("edFile", n), ToWidePath(ziv::FileNamePart(path)).c_str());
+void TFormFailaiWin32::ShowFiles(const std::vector<std::string>& names, int selected) {
+    HWND list = Control("FileListBox1");
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const std::string& name : names)
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromPath(name).c_str()));
+    if (selected >= 0)
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
 }
 
-void TFormFailaiWin32::BitBtn2Click() {
-    for (int n = 1; n <= TMessageSlots::Count; ++n)
-        keyer_.PlayButton(n).SetCaption(LabelText(n));
-    Close();
-    if (makeMainNarrow_)
-        makeMainNarrow_();
+void TFormFailaiWin32::ShowFileEdit(const std::string& text) {
+    SetWindowTextW(Control("Edit1"), WideFromPath(text).c_str());
+}
+
+void TFormFailaiWin32::ShowDirectory(const std::string& dir) {
+    SetWindowTextW(Control("Label1"), ShortCaption(dir).c_str());
+}
+
+void TFormFailaiWin32::ShowDrive(int index) {
+    SendMessageW(Control("DriveComboBox1"), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TFormFailaiWin32::ShowSlotFile(int n, const std::string& name) {
+    // The slot holds an ANSI path.
+    SetWindowTextW(Row("edFile", n), ToWidePath(name).c_str());
+}
+
+void TFormFailaiWin32::Refuse() {
+    MessageBeep(MB_ICONHAND);
 }
 
 void TFormFailaiWin32::LabelChanged(int n) {
@@ -82,7 +98,7 @@ void TFormFailaiWin32::LabelChanged(int n) {
     HWND edit = Row("edLab", n);
     const std::wstring text = TextOf(edit);
     auto& valid = validLabels_.at(static_cast<std::size_t>(n - 1));
-    if (LabelCanHold(text)) {
+    if (std::all_of(text.begin(), text.end(), [](wchar_t ch) { return LabelCanHold(ch); })) {
         valid = text;
         return;
     }

@@ -6,9 +6,8 @@
 #include "base/diagnostics.h"
 #include "layout/files_window_layout.h"
 #include "settings/ansi_path_win32.h"
-#include "ui_win32/files/browser_rules.h"
-#include "ui_win32/files/files_browser.h"
 #include "ui_win32/files/files_controls.h"
+#include "ui_win32/win32_text.h"
 
 #include "base/windows_api.h"
 
@@ -37,7 +36,7 @@ std::wstring CurrentFolder() {
 
 TFormFailaiWin32::TFormFailaiWin32(HINSTANCE instance, TMessageSlots& slots, TKeyer& keyer,
                                    std::function<void()> makeMainNarrow)
-    : slots_(slots), keyer_(keyer), makeMainNarrow_(std::move(makeMainNarrow)) {
+    : model_(slots, keyer, std::move(makeMainNarrow), fileSystem_, *this, kFilesWindowFilter) {
     CreateWindowAndControls(instance);
     SetFocusOrder();
     StartBrowser();
@@ -63,7 +62,7 @@ void TFormFailaiWin32::CreateWindowAndControls(HINSTANCE instance) {
     windowClass.lpszClassName = kWindowClass;
     RegisterClassExW(&windowClass);  // fails harmlessly for a second window
 
-    const std::wstring caption = Utf8ToWide(kFilesWindowCaption);
+    const std::wstring caption = WideFromUtf8(kFilesWindowCaption);
     window_ = CreateWindowExW(kWindowExStyle, kWindowClass, caption.c_str(), kWindowStyle,
                               CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this);
     if (window_ == nullptr)
@@ -87,7 +86,8 @@ void TFormFailaiWin32::DpiChanged(int dpi, const RECT& suggested) {
         PlaceLayoutControl(kFilesWindowLayout[i], controls_[i], dpi_, static_cast<HFONT>(font_));
     DeleteObject(static_cast<HFONT>(oldFont));
     // The directory's caption is shortened to the label's new width and font.
-    browser_->Relabel();
+    if (model_.Linked())
+        ShowDirectory(model_.Directory());
     SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -126,12 +126,16 @@ void TFormFailaiWin32::SetFocusOrder() {
 }
 
 void TFormFailaiWin32::StartBrowser() {
-    const TFilesBrowser::TControls controls{Control("FileListBox1"),   Control("DirectoryListBox1"),
-                                            Control("Label1"),         Control("FilterComboBox1"),
-                                            Control("DriveComboBox1"), Control("Edit1")};
-    browser_ = std::make_unique<TFilesBrowser>(controls, kFilesWindowFilter);
+    for (const TFileFilter& filter : model_.Filters())
+        SendMessageW(Control("FilterComboBox1"), CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(WideFromUtf8(filter.Description).c_str()));
+    SendMessageW(Control("FilterComboBox1"), CB_SETCURSEL, 0, 0);
+    std::vector<TVolume> drives = LogicalDrives();
+    for (const TVolume& drive : drives)
+        SendMessageW(Control("DriveComboBox1"), CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(WideFromUtf8(drive.Caption).c_str()));
     // Both lists start in the working directory, unlinked.
-    browser_->Start(CurrentFolder());
+    model_.Start(PathFromWide(CurrentFolder()), std::move(drives));
 }
 
 HWND TFormFailaiWin32::Control(const char* name) const {
@@ -151,8 +155,7 @@ void TFormFailaiWin32::ShowModal(HWND owner) {
     open_ = true;
     SetWindowLongPtrW(window_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
     Centre(owner);
-    // Files recorded since the last opening show up; the selection stays.
-    browser_->Refresh();
+    model_.Refresh();
     FormShow();
     const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
     if (owner != nullptr)
@@ -255,6 +258,11 @@ bool TFormFailaiWin32::Command(int id, int code) {
     if (index < 0 || index >= static_cast<int>(std::size(kFilesWindowLayout)))
         return false;
     const std::string_view name = kFilesWindowLayout[index].name;
+    // The list's or the drop-down's chosen row, -1 for none.
+    const auto chosen = [this, index](UINT message) {
+        return static_cast<int>(
+            SendMessageW(controls_[static_cast<std::size_t>(index)], message, 0, 0));
+    };
     if (name == "BitBtn2" && code == BN_CLICKED)
         BitBtn2Click();
     else if (name.starts_with("btnEnter") && code == BN_CLICKED)
@@ -262,19 +270,16 @@ bool TFormFailaiWin32::Command(int id, int code) {
     else if (name.starts_with("edLab") && code == EN_CHANGE)
         LabelChanged(name.back() - '0');
     else if (name == "FileListBox1" && code == LBN_SELCHANGE)
-        browser_->FileListSelectionChanged();
-    else if (name == "FileListBox1" && code == kListClicked)
-        browser_->ListClicked();
-    else if (name == "DirectoryListBox1" && code == LBN_SELCHANGE)
-        browser_->DirListSelectionChanged();
-    else if (name == "DirectoryListBox1" && code == kListClicked)
-        browser_->ListClicked();
-    else if (name == "DirectoryListBox1" && code == LBN_DBLCLK)
-        browser_->DirListDoubleClicked();
+        model_.FileSelected(chosen(LB_GETCURSEL));
+    else if ((name == "FileListBox1" || name == "DirectoryListBox1") &&
+             (code == kListClicked || code == LBN_SELCHANGE))
+        model_.Link();
+    else if (name == "DirectoryListBox1" && code == LBN_DBLCLK && chosen(LB_GETCURSEL) >= 0)
+        model_.DirectoryRowOpened(static_cast<std::size_t>(chosen(LB_GETCURSEL)));
     else if (name == "FilterComboBox1" && code == CBN_SELCHANGE)
-        browser_->FilterChosen();
+        model_.FilterChosen(chosen(CB_GETCURSEL));
     else if (name == "DriveComboBox1" && code == CBN_SELCHANGE)
-        browser_->DriveChosen();
+        model_.DriveChosen(chosen(CB_GETCURSEL));
     else
         return false;
     return true;

@@ -2,11 +2,12 @@
 
 #include <array>
 #include <functional>
-#include <memory>
 #include <string>
 
+#include "core/files/files_window_model.h"
 #include "core/keyer.h"
 #include "core/message_slots.h"
+#include "ui_win32/files/folder_reader.h"
 
 // HINSTANCE and HWND without <windows.h>: with STRICT (MinGW's and the
 // SDK's default) they are exactly these pointer types, so includers pass
@@ -17,20 +18,15 @@ struct tagRECT;
 
 namespace ziv {
 
-namespace files_win32 {
-class TFilesBrowser;
-}
-
 // The message files window on the Win32 API, built from kFilesWindowLayout:
 // a small file browser above, and one row per message slot below with the
 // slot's file name, an "Įvesti" button that assigns the file chosen in the
-// browser, and the slot's button label.
-//
-// The browser's controls start unlinked; the first click in the directory
-// list or the file list links all of them for the rest of the run. The
-// window is created once (hidden) and only hidden between openings, so
-// the browser keeps its directory, selection and links within a run.
-class TFormFailaiWin32 {
+// browser, and the slot's button label. What it decides is
+// TFilesWindowModel's; the window forwards its controls' notifications
+// there and shows what the model tells it. It is created once (hidden) and
+// only hidden between openings, so the browser keeps its directory,
+// selection and links within a run.
+class TFormFailaiWin32 final : private TFilesWindowView {
 public:
     // makeMainNarrow sets the main window to its narrow width and hides its
     // settings panel.
@@ -49,16 +45,18 @@ public:
     void SetLabelText(int n, const std::string& text);
 
     // --- Handlers ---
-    void FormShow();
-    void EnterClick(int n);
-    void BitBtn2Click();
+    void FormShow() { model_.FormShow(); }
+    void EnterClick(int n) { model_.EnterClick(n); }
+    void BitBtn2Click() { model_.BitBtn2Click(); }
 
     // --- For the main window and for tests ---
     HWND__* Window() const { return window_; }
     // The control of the layout row `name`, or nullptr.
     HWND__* Control(const char* name) const;
-    files_win32::TFilesBrowser& Browser() { return *browser_; }
+    const TFilesWindowModel& Model() const { return model_; }
     int Dpi() const { return dpi_; }
+    // The caption the directory label shows for `dir` in its width.
+    std::wstring ShortCaption(const std::string& dir) const;
 
     static constexpr int FirstControlId = 100;
 
@@ -78,9 +76,20 @@ private:
     void Centre(HWND__* owner);
     HWND__* Row(const char* prefix, int n) const;
 
-    TMessageSlots& slots_;
-    TKeyer& keyer_;
-    std::function<void()> makeMainNarrow_;
+    // --- TFilesWindowView ---
+    void ShowDirectoryRows(const std::vector<TDirectoryRow>& rows, std::size_t current) override;
+    void ShowFiles(const std::vector<std::string>& names, int selected) override;
+    void ShowFileEdit(const std::string& text) override;
+    void ShowDirectory(const std::string& dir) override;
+    void ShowDrive(int index) override;
+    void ShowSlotFile(int n, const std::string& name) override;
+    void ShowLabel(int n, const std::string& text) override { SetLabelText(n, text); }
+    std::string LabelEditText(int n) const override { return LabelText(n); }
+    void Hide() override { Close(); }
+    void Refuse() override;
+
+    files_win32::TFolderReader fileSystem_;
+    TFilesWindowModel model_;
     HWND__* window_ = nullptr;
     void* font_ = nullptr;
     int dpi_ = 96;
@@ -88,7 +97,6 @@ private:
     std::array<std::wstring, TMessageSlots::Count> validLabels_;
     bool restoringLabel_ = false;
     bool open_ = false;
-    std::unique_ptr<files_win32::TFilesBrowser> browser_;
 };
 
 }  // namespace ziv
