@@ -77,6 +77,9 @@ public:
         DWORD lastPosition = Position();
         Clock::time_point lastMove = Clock::now();
         bool moved = false;
+        // Set once the device moves: by then the whole buffer is played
+        // within its length and the stall allowance.
+        Clock::time_point latestEnd = Clock::time_point::max();
         for (;;) {
             const DWORD woke = WaitForMultipleObjects(2, events, FALSE, kPollMs);
             if (woke == WAIT_OBJECT_0 || stopped_)
@@ -86,6 +89,8 @@ public:
                     return TEnd::Done;
                 if (!Start(why))
                     return TEnd::Failed;
+                latestEnd = Clock::time_point::max();
+                moved = false;
                 continue;
             }
             if (woke == WAIT_FAILED) {
@@ -94,7 +99,16 @@ public:
             }
             const DWORD position = Position();
             const Clock::time_point now = Clock::now();
+            // The position may go on moving while the buffer is never handed
+            // back (a starved sound thread under Wine held a transmitter
+            // keyed 18 s past the message's end): the length bounds it.
+            if (now > latestEnd) {
+                *why = "the sound device did not end the message in its time";
+                return TEnd::Failed;
+            }
             if (position != lastPosition) {
+                if (!moved)
+                    latestEnd = now + Length() + std::chrono::milliseconds(options.stallMs);
                 lastPosition = position;
                 lastMove = now;
                 moved = true;
@@ -149,6 +163,16 @@ private:
         const DWORD mapped = device_ == WAVE_MAPPER ? 0 : WAVE_MAPPED;
         return waveOutOpen(&out_, device_, reinterpret_cast<const WAVEFORMATEX*>(format.data()),
                            reinterpret_cast<DWORD_PTR>(done_), 0, CALLBACK_EVENT | mapped);
+    }
+
+    // How long the buffer plays, at the format's bytes a second.
+    Clock::duration Length() const {
+        const auto* format = reinterpret_cast<const WAVEFORMATEX*>(wave_.format.data());
+        const double seconds = format->nAvgBytesPerSec == 0
+                                   ? 0.0
+                                   : static_cast<double>(wave_.samples.size()) /
+                                         static_cast<double>(format->nAvgBytesPerSec);
+        return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     }
 
     // The output thread sets WHDR_DONE; the event may also have been set

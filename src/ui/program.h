@@ -21,7 +21,7 @@
 #include "ui/qt_beep.h"
 #include "ui/qt_timer.h"
 #include "ui/qt_ui_invoker.h"
-#include "ui/responsive_sound_service.h"
+#include "audio/responsive_sound_service.h"
 #include "ui/ui_gate.h"
 
 namespace ziv {

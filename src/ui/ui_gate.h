@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "base/blocking_runner.h"
 #include "base/held_work.h"
 
 namespace ziv {
@@ -23,7 +24,7 @@ class TErrorReport;
 // pass of the event loop, so that the handler that started the job (a
 // timer tick inside which Play runs) finishes first. Until the queue is
 // empty, new work queues behind it.
-class TUiGate : public QObject {
+class TUiGate : public QObject, public TBlockingRunner {
 public:
     // Installs the gate's event filter on the application (which must exist).
     explicit TUiGate(QObject* parent = nullptr);
@@ -43,7 +44,7 @@ public:
     // the window system until it ends. Rethrows what the job threw. Runs
     // the job directly when called off this thread, while already busy, or
     // when no worker thread can be started.
-    void RunBlocking(const std::function<void()>& job);
+    void RunBlocking(const std::function<void()>& job) override;
 
     // Queues work for after the held work (user-interface thread only).
     void Hold(std::function<void()> work) { held_.Hold(std::move(work)); }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "audio/responsive_sound_service.h"
 #include "audio/sound_capture_win32.h"
 #include "audio/sound_devices.h"
 #include "audio/sound_service_win32.h"
@@ -57,7 +58,7 @@ private:
     TVaComm COM;
     TCommPort<TVaComm> port_;
     TWin32SoundService output_;
-    TWin32ResponsiveSound sound_;
+    TResponsiveSoundService sound_;
     TSRWavePlayer WavePlayer;
     TWin32Beep beep_;
     TMessageSlots slots_;

@@ -276,18 +276,4 @@ void TWin32UiGate::RunBlocking(const std::function<void()>& job) {
         std::rethrow_exception(error);
 }
 
-bool TWin32ResponsiveSound::PlaySound(const std::string& sound, std::uint32_t flags) {
-    if ((flags & SND_ASYNC) != 0)
-        return inner_.PlaySound(sound, flags);
-    bool played = false;
-    gate_.RunBlocking([&] { played = inner_.PlaySound(sound, flags); });
-    return played;
-}
-
-bool TWin32ResponsiveSound::PrepareSound(const std::string& sound) {
-    bool ready = false;
-    gate_.RunBlocking([&] { ready = inner_.PrepareSound(sound); });
-    return ready;
-}
-
 }  // namespace ziv

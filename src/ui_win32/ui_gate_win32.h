@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "audio/sound_service.h"
+#include "base/blocking_runner.h"
 #include "base/held_work.h"
 #include "base/timer.h"
 #include "base/ui_invoker.h"
@@ -28,7 +28,7 @@ class TWin32Timer;
 // keeps painting and answering the system, and holds clicks, keys, closes,
 // timer ticks and handed-over calls until the job has ended; then they are
 // delivered in the order they came.
-class TWin32UiGate : public TUiInvoker, public TTimerFactory {
+class TWin32UiGate : public TUiInvoker, public TTimerFactory, public TBlockingRunner {
 public:
     explicit TWin32UiGate(HINSTANCE instance);
     ~TWin32UiGate() override;
@@ -55,7 +55,7 @@ public:
     // Runs `job` on a worker thread while this thread paints; rethrows what
     // it threw. Runs it directly when already busy, when called off this
     // thread, or when no thread can be started.
-    void RunBlocking(const std::function<void()>& job);
+    void RunBlocking(const std::function<void()>& job) override;
 
     void Hold(std::function<void()> work) { held_.Hold(std::move(work)); }
     void HoldFirst(std::function<void()> work) { held_.HoldFirst(std::move(work)); }
@@ -97,22 +97,6 @@ private:
     std::map<std::uintptr_t, TWin32Timer*> timers_;
     std::uintptr_t nextTimerId_ = 1;
     unsigned long threadId_ = 0;
-};
-
-// Keeps the window alive during a synchronous play: the play runs in the
-// gate, the keyer still sees a synchronous Play. Preparations too (they may
-// open the output device); asynchronous plays and stops pass through.
-class TWin32ResponsiveSound : public TSoundService {
-public:
-    TWin32ResponsiveSound(TSoundService& inner, TWin32UiGate& gate) : inner_(inner), gate_(gate) {}
-    bool PlaySound(const std::string& sound, std::uint32_t flags) override;
-    void StopSound() override { inner_.StopSound(); }
-    void SetOutputDevice(const std::string& name) override { inner_.SetOutputDevice(name); }
-    bool PrepareSound(const std::string& sound) override;
-
-private:
-    TSoundService& inner_;
-    TWin32UiGate& gate_;
 };
 
 }  // namespace ziv

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/responsive_sound_service.h"
 #include "audio/wave_player.h"
 #include "core/form_port.h"
 #include "mock/counting_beep.h"
@@ -142,7 +143,7 @@ struct TWin32FormRig {
     TVaComm com{platform, gate, errors};
     TCommPort<TVaComm> port{com};
     TBlockingSound sound;
-    TWin32ResponsiveSound responsive{sound, gate};
+    TResponsiveSoundService responsive{sound, gate};
     TSRWavePlayer player{responsive};
     TCountingBeep beep;
     TMessageSlots slots;

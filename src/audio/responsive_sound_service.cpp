@@ -1,6 +1,4 @@
-#include "ui/responsive_sound_service.h"
-
-#include "ui/ui_gate.h"
+#include "audio/responsive_sound_service.h"
 
 namespace ziv {
 

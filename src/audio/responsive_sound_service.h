@@ -1,10 +1,9 @@
 #pragma once
 
 #include "audio/sound_service.h"
+#include "base/blocking_runner.h"
 
 namespace ziv {
-
-class TUiGate;
 
 // Keeps the window alive during a synchronous play. The keyer's Play is
 // synchronous and the keyer unkeys right after it returns; that stays so.
@@ -15,7 +14,8 @@ class TUiGate;
 // the same way; asynchronous plays and stops pass straight through.
 class TResponsiveSoundService : public TSoundService {
 public:
-    TResponsiveSoundService(TSoundService& inner, TUiGate& gate) : inner_(inner), gate_(gate) {}
+    TResponsiveSoundService(TSoundService& inner, TBlockingRunner& gate)
+        : inner_(inner), gate_(gate) {}
 
     bool PlaySound(const std::string& sound, std::uint32_t flags) override;
     void StopSound() override { inner_.StopSound(); }
@@ -25,7 +25,7 @@ public:
 
 private:
     TSoundService& inner_;
-    TUiGate& gate_;
+    TBlockingRunner& gate_;
 };
 
 }  // namespace ziv
