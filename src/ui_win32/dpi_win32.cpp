@@ -53,4 +53,19 @@ void FitLabel(HWND label, std::wstring_view text, int room, int lead) {
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+HFONT CreateWindowFont(int dpi) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    LOGFONTW font{};
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        // Given at the system's DPI; the window may be on a monitor of another.
+        font = metrics.lfMessageFont;
+        font.lfHeight = MulDiv(font.lfHeight, dpi, WindowDpi(nullptr));
+    } else {
+        font.lfHeight = -ScaleForDpi(11, dpi);
+        wcscpy(font.lfFaceName, L"MS Shell Dlg 2");
+    }
+    return CreateFontIndirectW(&font);
+}
+
 }  // namespace ziv

@@ -13,6 +13,8 @@ namespace ziv {
 // The window's dots per inch: its monitor's where the system tells it
 // (Windows 10), the system's otherwise.
 int WindowDpi(HWND window);
+// The system's message font at `dpi`; the caller deletes it.
+HFONT CreateWindowFont(int dpi);
 // A length laid out at 96 dots per inch, at `dpi`.
 int ScaleForDpi(int pixelsAt96, int dpi);
 

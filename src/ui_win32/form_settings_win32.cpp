@@ -20,19 +20,6 @@ constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 2000;
 static_assert(std::size(kSettingsWindowLayout) == 6, "controls_ holds one slot a row");
 
-HFONT MessageFont(int dpi) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    LOGFONTW font{};
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        font = metrics.lfMessageFont;
-        font.lfHeight = MulDiv(font.lfHeight, dpi, WindowDpi(nullptr));
-    } else {
-        font.lfHeight = -ScaleForDpi(11, dpi);
-    }
-    return CreateFontIndirectW(&font);
-}
-
 // Class and style of a row: only what this window has.
 const wchar_t* ClassOf(const TControlLayout& row, DWORD* style) {
     switch (row.kind) {
@@ -73,7 +60,7 @@ TFormSettingsWin32::TFormSettingsWin32(HINSTANCE instance, TSoundDevices& device
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
     SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    font_ = MessageFont(dpi_);
+    font_ = CreateWindowFont(dpi_);
     CreateControls();
 }
 

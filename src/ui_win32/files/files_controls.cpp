@@ -87,21 +87,6 @@ void DrawFolder(HDC dc, int left, int top, int size) {
 
 }  // namespace
 
-HFONT CreateWindowFont(int dpi) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    LOGFONTW font{};
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        // Given at the system's DPI; the window may be on a monitor of another.
-        font = metrics.lfMessageFont;
-        font.lfHeight = MulDiv(font.lfHeight, dpi, WindowDpi(nullptr));
-    } else {
-        font.lfHeight = -ScaleForDpi(11, dpi);
-        wcscpy(font.lfFaceName, L"MS Shell Dlg 2");
-    }
-    return CreateFontIndirectW(&font);
-}
-
 TControlClass ControlClassOf(const TControlLayout& row) {
     constexpr DWORD child = WS_CHILD | WS_VISIBLE;
     switch (row.kind) {

@@ -17,9 +17,6 @@ namespace ziv::files_win32 {
 // click, also one that changes no selection (below the last row).
 constexpr int kListClicked = 0x7F01;
 
-// The system's message font at `dpi`; the caller deletes it.
-HFONT CreateWindowFont(int dpi);
-
 // The class, styles and text of a layout row's control.
 struct TControlClass {
     const wchar_t* ClassName;
