@@ -66,6 +66,7 @@ public:
 protected:
     // Opens the device; called only by Open.
     virtual void CreateHandle();
+    void DropLinesIdlingLow();
 
     // --- Properties (published by TVaComm) ---
     std::int32_t PortNum() const { return FPortNum; }
