@@ -198,7 +198,6 @@ std::intptr_t TFormSettingsWin32::Handle(unsigned message, std::uintptr_t wParam
         default:
             return DefWindowProcW(window_, message, wParam, lParam);
     }
-    (void)lParam;
 }
 
 }  // namespace ziv
