@@ -12,7 +12,7 @@ import time
 import numpy as np
 
 from wine_station import FILES_TITLE, MAIN_TITLE, Station, black_square, screenshot
-from lines import Device, expect_whole_send, keyed_spans, now_ns, transmissions
+from lines import BROKE_OFF, Device, expect_whole_send, keyed_spans, now_ns, transmissions
 from sound import (RATE, PulseServer, Sink, marked_tone, play_into_sink, recorded_sound,
                    wait_for, write_message)
 
@@ -207,7 +207,8 @@ def check_send(work, build, sink, port, ptt):
             out = watch.communicate()[0]
             changes = [tuple(map(int, line.split())) for line in out.splitlines() if line]
             heard = [(round(x.seconds, 3), x.whole) for x in sounds]
-            expect(len(sounds) == 1, f"{heard} (seconds, whole) heard for one send")
+            assert len(sounds) <= 1, f"{BROKE_OFF}: {heard} (seconds, whole) for one send"
+            expect(sounds, "nothing heard for a send")
             sent = transmissions(port.events(), ptt, OPENING_S)
             expect(len(sent) == n + 1, f"keyed spans {sent} after {n + 1} sends")
             lead, tail = expect_whole_send(sent[-1], sounds, length)
@@ -504,6 +505,20 @@ def check_record_and_send(work, build, sink):
         st.kill()
 
 
+def run_check(name, check):
+    """A check, once more if Wine's sound broke up: the program hands a
+    message to the device in one buffer, but Wine 8 keeps only 30 ms of it in
+    the sound server and feeds the rest from a thread of its own that a busy
+    machine can starve. Any other failure, or the same one again, stands."""
+    try:
+        return check()
+    except AssertionError as e:
+        if not str(e).startswith(BROKE_OFF):
+            raise
+        print(f"AGAIN {name}: {e} (Wine's sound thread starved)", flush=True)
+        return check()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
@@ -534,7 +549,7 @@ def main():
             if args.only and args.only not in name:
                 continue
             try:
-                print(f"PASS {name}: {check()}", flush=True)
+                print(f"PASS {name}: {run_check(name, check)}", flush=True)
                 passed += 1
             except Exception as e:  # one check's error must not end the run
                 failed += 1

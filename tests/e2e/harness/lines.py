@@ -98,6 +98,9 @@ EARLIEST_MS, LATEST_MS = 105, 600
 LONGEST_TAIL_MS = 250
 
 
+BROKE_OFF = "the sound broke off inside the message"
+
+
 def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 0),
                       tolerance_s=0.003):
     """The message heard whole at its own rate inside the keyed window: its
@@ -113,9 +116,9 @@ def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 
     assert EARLIEST_MS <= lead - silence_ms[0] <= LATEST_MS, "key-up delay"
     assert tail_floor_ms <= tail - silence_ms[1] <= LONGEST_TAIL_MS, "unkeyed over the end, or late"
     assert s.whole, "the message was clipped (a marker is missing)"
+    assert s.longest_gap_ms < 1.0, BROKE_OFF
     # A message played at another rate would be longer or shorter.
     assert abs(s.seconds - seconds) <= tolerance_s, "heard for another length"
-    assert s.longest_gap_ms < 1.0, "the sound broke off inside the message"
     return lead, tail
 
 
