@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git python3 python3-numpy python3-pytest
+  build-essential cmake pkg-config git ccache python3 python3-numpy python3-pytest
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsndfile1-dev libpulse-dev
   libgtest-dev libgmock-dev

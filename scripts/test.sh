@@ -8,6 +8,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
+# The sanitizer, fuzzer, package and Windows builds compile the same sources
+# again, and so does every later run: through ccache, each is compiled once.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  CCACHE_BASEDIR=$(pwd)
+  export CCACHE_BASEDIR CCACHE_NOHASHDIR=1
+  # A build folder of a fixed name: one in a new temporary folder each time
+  # would miss the cache.
+  export ZIV_PACKAGE_BUILD_DIR=${ZIV_PACKAGE_BUILD_DIR:-$CCACHE_BASEDIR/build-package}
+fi
+
 jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIV_WERROR=ON >/dev/null
@@ -16,7 +27,7 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 
 # The settings reader under libFuzzer for a
 # bounded time (ZIV_FUZZ_SECONDS per target; 0 skips).
-fuzz_seconds=${ZIV_FUZZ_SECONDS:-60}
+fuzz_seconds=${ZIV_FUZZ_SECONDS:-30}
 if [ "$fuzz_seconds" -gt 0 ]; then
   bash scripts/fuzz.sh "$fuzz_seconds"
 fi

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <exception>
 #include <functional>
+#include <system_error>
+#include <thread>
 
 namespace ziv {
 
@@ -15,5 +18,38 @@ public:
 protected:
     ~TBlockingRunner() = default;
 };
+
+// The part of RunBlocking that is the same in every flavour: the job on a
+// thread of its own, whose end it reports through `finished`, while `wait`
+// runs the flavour's local event loop here until then. Without a thread to
+// spare the job runs here instead: the window waits, but whoever shut the
+// gate for it still opens it again. Rethrows what the job threw.
+inline void RunOnWorkerThread(const std::function<void()>& job,
+                              const std::function<void()>& finished,
+                              const std::function<void()>& wait) {
+    std::exception_ptr error;
+    const auto guarded = [&] {
+        try {
+            job();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    };
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            guarded();
+            finished();
+        });
+    } catch (const std::system_error&) {
+        guarded();
+    }
+    if (worker.joinable()) {
+        wait();
+        worker.join();
+    }
+    if (error)
+        std::rethrow_exception(error);
+}
 
 }  // namespace ziv

@@ -8,9 +8,8 @@
 #include <QThread>
 #include <QWidget>
 #include <QWindow>
-#include <system_error>
-#include <thread>
 
+#include "base/blocking_runner.h"
 #include "base/diagnostics.h"
 #include "ui/error_report.h"
 
@@ -33,40 +32,22 @@ void TUiGate::RunBlocking(const std::function<void()>& job) {
         return;
     }
     held_.SetBusy(true);
-    std::exception_ptr error;
-    {
+    try {
         QEventLoop loop;
-        std::thread worker;
-        try {
-            worker = std::thread([&] {
-                try {
-                    job();
-                } catch (...) {
-                    error = std::current_exception();
-                }
-                // Posted, so it is seen by the loop even if the job ended
-                // before the loop started.
+        RunOnWorkerThread(
+            job,
+            // Posted, so it is seen by the loop even if the job ended
+            // before the loop started.
+            [&loop] {
                 QMetaObject::invokeMethod(
                     &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-            });
-        } catch (const std::system_error&) {
-            // No thread to spare: the job still runs, here, and the window
-            // waits for it. Leaving the gate shut would hold every later
-            // input and tick for good.
-            try {
-                job();
-            } catch (...) {
-                error = std::current_exception();
-            }
-        }
-        if (worker.joinable()) {
-            loop.exec();
-            worker.join();
-        }
+            },
+            [&loop] { loop.exec(); });
+    } catch (...) {
+        held_.SetBusy(false);
+        throw;
     }
     held_.SetBusy(false);
-    if (error)
-        std::rethrow_exception(error);
 }
 
 void TUiGate::Post(std::function<void()> work) {

@@ -1,9 +1,5 @@
 #include "ui_win32/ui_gate_win32.h"
 
-#include <exception>
-#include <system_error>
-#include <thread>
-
 #include "base/windows_api.h"
 
 namespace ziv {
@@ -241,39 +237,25 @@ void TWin32UiGate::RunBlocking(const std::function<void()>& job) {
         job();
         return;
     }
+    // Without an event to wait on, the job runs here: the window waits.
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::exception_ptr error;
-    std::thread worker;
-    if (done) {
-        try {
-            worker = std::thread([&] {
-                try {
-                    job();
-                } catch (...) {
-                    error = std::current_exception();
-                }
-                SetEvent(done);
-            });
-        } catch (const std::system_error&) {
-            // No thread to spare: the job runs here, the window waits.
-        }
-    }
     held_.SetBusy(true);
-    if (worker.joinable()) {
-        LocalLoop(done);
-        worker.join();
-    } else {
-        try {
+    const auto reopen = [&] {
+        if (done)
+            CloseHandle(done);
+        held_.SetBusy(false);
+    };
+    try {
+        if (done)
+            RunOnWorkerThread(
+                job, [done] { SetEvent(done); }, [this, done] { LocalLoop(done); });
+        else
             job();
-        } catch (...) {
-            error = std::current_exception();
-        }
+    } catch (...) {
+        reopen();
+        throw;
     }
-    if (done)
-        CloseHandle(done);
-    held_.SetBusy(false);
-    if (error)
-        std::rethrow_exception(error);
+    reopen();
 }
 
 }  // namespace ziv
