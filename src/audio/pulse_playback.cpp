@@ -1,5 +1,6 @@
 #include "audio/pulse_playback.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/diagnostics.h"
@@ -97,9 +98,11 @@ bool TPulsePlayback::ConnectStream(std::string* error) {
     // when its output goes, the server would carry the message on to
     // another one (the speakers) while the transmitter sends dead air; a
     // stream it cannot move is ended, and so is the transmission.
-    const auto flags =
-        static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
-                                       PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
+    // Interpolated timing: a cued play places its first sample by the
+    // latency of the moment, not of the last timing update.
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
+        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_DONT_MOVE);
     const char* device = device_.empty() ? nullptr : device_.c_str();
     if (pa_stream_connect_playback(stream_.get(), device, &attr, flags, nullptr, nullptr) < 0) {
         *error = pa_strerror(connection_.Errno());
@@ -151,12 +154,36 @@ void TPulsePlayback::Start(bool looping) {
     Pump();
 }
 
-void TPulsePlayback::OnWrite(pa_stream*, size_t, void* userdata) {
+void TPulsePlayback::Cue(Clock::time_point due) {
+    if (state_ != TPlayState::Ready)
+        return;
+    // What was written when the stream was made ready goes: the silence
+    // comes first.
+    LetRun(pa_stream_flush(stream_.get(), nullptr, nullptr));
+    if (sf_seek(sound_.handle.get(), 0, SEEK_SET) != 0) {
+        Fail("the sound file cannot be read from its start");
+        return;
+    }
+    endOfFile_ = false;
+    loop_ = false;
+    cued_ = leading_ = true;
+    due_ = due;
+    state_ = TPlayState::Playing;
+    progressAt_ = Clock::now();
+    LetRun(pa_stream_cork(stream_.get(), 0, nullptr, nullptr));
+    LetRun(pa_stream_update_timing_info(stream_.get(), nullptr, nullptr));
+    Pump();
+}
+
+void TPulsePlayback::OnWrite(pa_stream* stream, size_t, void* userdata) {
     auto* self = static_cast<TPulsePlayback*>(userdata);
     // Asked for more while playing: the device took what it had.
     if (self->state_ == TPlayState::Playing)
         self->flowing_ = true;
     self->progressAt_ = Clock::now();
+    // The first sample's place is reckoned from fresh timing.
+    if (self->leading_)
+        LetRun(pa_stream_update_timing_info(stream, nullptr, nullptr));
     self->Pump();
 }
 
@@ -172,6 +199,8 @@ void TPulsePlayback::OnLatencyUpdate(pa_stream* stream, void* userdata) {
         self->readIndex_ = ti->read_index;
         self->progressAt_ = Clock::now();
     }
+    if (self->leading_)
+        self->Pump();
 }
 
 // Writes as much of the file as the server asks for; reads only that much,
@@ -180,6 +209,8 @@ void TPulsePlayback::Pump() {
     if (state_ != TPlayState::Ready && state_ != TPlayState::Playing)
         return;
     const size_t frameBytes = pa_frame_size(&sound_.spec);
+    if (leading_ && !WriteLead(frameBytes))
+        return;
     while (!endOfFile_) {
         const size_t writable = pa_stream_writable_size(stream_.get());
         if (writable == static_cast<size_t>(-1) || writable < frameBytes)
@@ -201,6 +232,44 @@ void TPulsePlayback::Pump() {
     }
     if (endOfFile_ && state_ == TPlayState::Playing)
         StartDrain();
+}
+
+// The frames of silence still to write before the file's first sample;
+// -1 while the stream's latency is not known yet.
+sf_count_t TPulsePlayback::LeadFrames() const {
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(stream_.get(), &latency, &negative) < 0)
+        return -1;
+    // The next frame written is heard after the latency, or at once.
+    const auto heard = Clock::now() + std::chrono::microseconds(negative ? 0 : latency);
+    if (heard >= due_)
+        return 0;
+    const auto until = std::chrono::duration_cast<std::chrono::microseconds>(due_ - heard);
+    return static_cast<sf_count_t>(until.count()) * sound_.spec.rate / 1000000;
+}
+
+// Writes silence until the file's first sample is due; true once it is.
+bool TPulsePlayback::WriteLead(size_t frameBytes) {
+    for (;;) {
+        const sf_count_t lead = LeadFrames();
+        if (lead == 0) {
+            leading_ = false;
+            return true;
+        }
+        const size_t writable = pa_stream_writable_size(stream_.get());
+        if (lead < 0 || writable == static_cast<size_t>(-1) || writable < frameBytes)
+            return false;  // again with the next request or timing update
+        void* data = nullptr;
+        size_t bytes = std::min(writable, static_cast<size_t>(lead) * frameBytes);
+        if (pa_stream_begin_write(stream_.get(), &data, &bytes) < 0 || data == nullptr) {
+            Fail(pa_strerror(connection_.Errno()));
+            return false;
+        }
+        bytes = std::min(bytes, static_cast<size_t>(lead) * frameBytes) / frameBytes * frameBytes;
+        std::fill_n(static_cast<char*>(data), bytes, 0);  // float zeros
+        pa_stream_write(stream_.get(), data, bytes, nullptr, 0, PA_SEEK_RELATIVE);
+    }
 }
 
 // Reads up to `frames` frames, from the start again when looping; marks the

@@ -47,6 +47,12 @@ public:
     bool StartStream(std::string* error);
     // Uncorks a Ready stream and writes what the server asks for.
     void Start(bool looping);
+    // Starts a Ready stream at once, with silence before the file, so that
+    // the file's first sample is heard at `due` and never earlier: a
+    // stream started only when the play is asked for is heard a server's
+    // latency late (a whole graph cycle or two on PipeWire). Played once.
+    void Cue(Clock::time_point due);
+    bool Cued() const { return cued_; }
     // Ends the play in `state`, giving back everything it holds; no effect
     // once it has ended.
     void Finish(TPlayState state);
@@ -72,6 +78,8 @@ private:
     bool CreateStream(std::string* error);
     bool ConnectStream(std::string* error);
     void Pump();
+    bool WriteLead(size_t frameBytes);
+    sf_count_t LeadFrames() const;
     sf_count_t Read(float* out, sf_count_t frames);
     void StartDrain();
     void StartTail(bool timingValid);
@@ -97,6 +105,10 @@ private:
     bool loop_ = false;
     bool endOfFile_ = false;
     bool reportFailure_ = false;
+    // Cued: silence is written until the file's first sample is due.
+    bool cued_ = false;
+    bool leading_ = false;
+    Clock::time_point due_;
     std::string error_;
     Clock::time_point progressAt_;
     std::int64_t readIndex_ = -1;

@@ -19,6 +19,7 @@ public:
 
     bool PlaySound(const std::string& sound, std::uint32_t flags) override;
     void StopSound() override { inner_.StopSound(); }
+    void CueSound(int startInMs) override { inner_.CueSound(startInMs); }
     void SetOutputDevice(const std::string& name) override { inner_.SetOutputDevice(name); }
     // Preparing may wait for the sound server to answer.
     bool PrepareSound(const std::string& sound) override;

@@ -43,6 +43,14 @@ public:
         return true;
     }
 
+    // The prepared sound is to be heard `startInMs` from now: the keyer has
+    // keyed the transmitter and asks for the play when its key-up delay has
+    // run. An output that starts a sound late may start it now, placing its
+    // first sample at that moment and never earlier; the play then waits
+    // for its end. A stop, another preparation or a play of something else
+    // drops it.
+    virtual void CueSound(int startInMs) { (void)startInMs; }
+
     // The output later plays go to, by the name the platform gives it;
     // empty for the system's default. A named output that is not there
     // fails the play (and PrepareSound) rather than sounding elsewhere.

@@ -97,7 +97,9 @@ struct TPulseSoundService::Impl final : pulse::TPulseConnection::TListener {
     PlaybackPtr TakePrepared(const std::string& path) {
         PlaybackPtr pb = std::move(prepared);
         prepared.reset();
-        if (pb && (pb->Path() != path || pb->Device() != output || pb->Finished())) {
+        // A cued sound may have been played whole before it is asked for.
+        if (pb &&
+            (pb->Path() != path || pb->Device() != output || (pb->Finished() && !pb->Cued()))) {
             pb->Finish(TPlayState::Stopped);
             pb.reset();
         }
@@ -137,6 +139,16 @@ struct TPulseSoundService::Impl final : pulse::TPulseConnection::TListener {
         PlaybackPtr pb = TakePrepared(path);
         Finish(playing, TPlayState::Stopped);
         playing.reset();
+        if (pb && pb->Cued()) {
+            // Already under way; only a single synchronous play was cued.
+            if (async || looping) {
+                pb->Finish(TPlayState::Stopped);
+                pb.reset();
+            } else {
+                playing = pb;
+                return WaitForEnd(pb);
+            }
+        }
         if (!pb && !(pb = Open(path)))
             return false;
         if (pb->IsEmpty()) {  // nothing to hear, and nothing wrong
@@ -155,10 +167,21 @@ struct TPulseSoundService::Impl final : pulse::TPulseConnection::TListener {
             pb->ReportLaterFailures();
             return true;
         }
+        return WaitForEnd(pb);
+    }
+
+    bool WaitForEnd(const PlaybackPtr& pb) {
         connection.WaitFor([&pb] { return pb->Finished(); }, std::nullopt);
         if (playing == pb)
             playing.reset();
         return Succeeded(pb);
+    }
+
+    void Cue(std::chrono::milliseconds startIn) {
+        if (prepared && prepared->State() == TPlayState::Ready) {
+            prepared->Cue(Clock::now() + startIn);
+            connection.ArmTicker();
+        }
     }
 
     bool Prepare(const std::string& path) {
@@ -248,6 +271,13 @@ bool TPulseSoundService::PrepareSound(const std::string& sound) {
     }
     const auto lock = impl_->connection.Lock();
     return impl_->Prepare(sound);
+}
+
+void TPulseSoundService::CueSound(int startInMs) {
+    if (!impl_->connection.Started())
+        return;
+    const auto lock = impl_->connection.Lock();
+    impl_->Cue(std::chrono::milliseconds(startInMs));
 }
 
 void TPulseSoundService::SetOutputDevice(const std::string& name) {

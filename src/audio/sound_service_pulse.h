@@ -47,6 +47,7 @@ public:
     bool PlaySound(const std::string& sound, std::uint32_t flags) override;
     void StopSound() override;
     bool PrepareSound(const std::string& sound) override;
+    void CueSound(int startInMs) override;
     void SetOutputDevice(const std::string& name) override;
 
 private:

@@ -63,4 +63,9 @@ bool TSRWavePlayer::Prepare() {
     return !waveName_.empty() && service_.PrepareSound(waveName_);
 }
 
+void TSRWavePlayer::Cue(int startInMs) {
+    if (location_ == wlFile && !waveName_.empty())
+        service_.CueSound(startInMs);
+}
+
 }  // namespace ziv

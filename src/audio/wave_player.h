@@ -40,6 +40,9 @@ public:
     // is keyed). Has no effect on what Play does. False when WaveName
     // cannot be played (the service says why).
     bool Prepare();
+    // The prepared WaveName is to be heard `startInMs` from now, when Play
+    // is asked for it (the service may start it early enough to be on time).
+    void Cue(int startInMs);
 
     // The output plays go to, by name; empty for the system's default.
     void SetOutputDevice(const std::string& name) { service_.SetOutputDevice(name); }

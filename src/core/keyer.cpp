@@ -87,8 +87,11 @@ void TKeyer::TXOn() {
     }
     WritePttLine(true);
     // A key-up delay already running goes on with its count and period.
-    if (!WavePlayer.WaveName().empty())
+    if (!WavePlayer.WaveName().empty() && !Timer2->Enabled()) {
+        // The second tick asks for the play; the message is due then.
+        WavePlayer.Cue(2 * KeyUpInterval);
         Timer2->SetEnabled(true);
+    }
 }
 
 void TKeyer::TXOff() {
