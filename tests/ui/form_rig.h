@@ -2,10 +2,8 @@
 
 #include <QTemporaryDir>
 #include <atomic>
-#include <chrono>
 #include <fstream>
 #include <sstream>
-#include <string>
 #include <thread>
 
 #include "audio/wave_player.h"
@@ -21,24 +19,21 @@
 namespace ziv::test {
 
 // Answers every box at once and keeps "caption: text", an error's after "!".
-class TRecordingBoxes : public TMessageBoxes {
-public:
+struct TRecordingBoxes : TMessageBoxes {
     void ShowMessage(const QString& caption, const QString& text) override {
         Shown.push_back((caption + ": " + text).toStdString());
     }
     void ShowError(const QString& caption, const QString& text) override {
-        Shown.push_back(("!" + caption + ": " + text).toStdString());
+        ShowMessage("!" + caption, text);
     }
     std::vector<std::string> Shown;
 };
 
-// A sound service whose synchronous play takes a given real time. While
-// it plays, `During` runs on the playing thread (to inject events).
-class TSlowSoundService : public TSoundService {
-public:
+// A synchronous play that takes `ms` of real time, running `During` on the
+// playing thread first (to inject events).
+struct TSlowSoundService : TSoundService {
     explicit TSlowSoundService(int ms) : ms_(ms) {}
-    bool PlaySound(const std::string& sound, std::uint32_t) override {
-        Sounds.push_back(sound);
+    bool PlaySound(const std::string&, std::uint32_t) override {
         PlayThread = std::this_thread::get_id();
         Playing = true;
         if (During)
@@ -47,15 +42,10 @@ public:
         Playing = false;
         return true;
     }
-    void StopSound() override { ++Stops; }
-
+    void StopSound() override {}
     std::function<void()> During;
     std::atomic<bool> Playing{false};
     std::thread::id PlayThread;
-    std::vector<std::string> Sounds;
-    int Stops = 0;
-
-private:
     int ms_;
 };
 
@@ -71,13 +61,9 @@ struct TFormRig {
     }
     ~TFormRig() { form.hide(); }
 
+    std::string Settings() const { return dir.filePath("ZIVSound.ini").toStdString(); }
     void WriteSettings(const std::string& entries) const {
-        std::ofstream(dir.filePath("ZIVSound.ini").toStdString()) << "[ZIV SOUND]\n" << entries;
-    }
-    std::string ReadSettings() const {
-        std::stringstream s;
-        s << std::ifstream(dir.filePath("ZIVSound.ini").toStdString()).rdbuf();
-        return s.str();
+        std::ofstream(Settings()) << "[ZIV SOUND]\n" << entries;
     }
 
     QTemporaryDir dir;

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
@@ -10,23 +9,21 @@
 #include <QWidget>
 #include <stdexcept>
 
-#include "audio/wave_player.h"
-#include "ui/form_rig.h"
-#include "ui/qt_timer.h"
-#include "ui/qt_ui_invoker.h"
 #include "audio/responsive_sound_service.h"
-#include "ui/ui_gate.h"
+#include "ui/form_rig.h"
+#include "ui/qt_ui_invoker.h"
 
 namespace ziv::test {
 namespace {
 
 using Strings = std::vector<std::string>;
 
-// A window that records its paints, key presses and close.
+// A window that records its paints, key presses (after OnKey) and close.
 class Probe : public QWidget {
 public:
     explicit Probe(Strings& log) : log_(log) { resize(100, 60); }
     std::function<bool()> PaintingDuringPlay;
+    std::function<void()> OnKey = [] {};
     int PaintsDuringPlay = 0;
 
 protected:
@@ -35,7 +32,10 @@ protected:
         if (PaintingDuringPlay && PaintingDuringPlay())
             ++PaintsDuringPlay;
     }
-    void keyPressEvent(QKeyEvent* e) override { log_.push_back("key " + e->text().toStdString()); }
+    void keyPressEvent(QKeyEvent* e) override {
+        OnKey();
+        log_.push_back("key " + e->text().toStdString());
+    }
     void closeEvent(QCloseEvent* e) override {
         log_.push_back("close");
         e->accept();
@@ -126,21 +126,10 @@ TEST_F(GateTest, HeldTickOfATimerStoppedByEarlierHeldInputIsDropped) {
 
     // An Escape-like key before the tick stops the timer when it is
     // delivered; the tick that fell due later must not come after it.
-    class Stopper : public QObject {
-    public:
-        Stopper(TTimer& t, Strings& l) : t_(t), l_(l) {}
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::KeyPress) {
-                t_.SetEnabled(false);
-                l_.push_back("stop");
-            }
-            return false;
-        }
-        TTimer& t_;
-        Strings& l_;
-    } stopper(*timer, log);
-    probe.installEventFilter(&stopper);
-
+    probe.OnKey = [&] {
+        timer->SetEnabled(false);
+        log.push_back("stop");
+    };
     auto* escape = new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     slow.During = [&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -153,15 +142,13 @@ TEST_F(GateTest, HeldTickOfATimerStoppedByEarlierHeldInputIsDropped) {
 }
 
 TEST_F(GateTest, AnErrorOfTheWorkerComesBackToTheCaller) {
-    bool caught = false;
+    bool done = false;
     QTimer::singleShot(0, [&] {
-        try {
-            gate.RunBlocking([] { throw std::runtime_error("no sound"); });
-        } catch (const std::runtime_error& e) {
-            caught = std::string(e.what()) == "no sound";
-        }
+        EXPECT_THROW(gate.RunBlocking([] { throw std::runtime_error("no sound"); }),
+                     std::runtime_error);
+        done = true;
     });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return caught; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 2000));
     EXPECT_FALSE(gate.Busy());
 }
 

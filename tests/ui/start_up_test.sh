@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The real program before its window: the command line and the display.
-#   start_up_test.sh <program> <version> command-line
-#   start_up_test.sh <program> <version> display
+# The real program from its command line to its close:
+#   start_up_test.sh <program> <version> command-line|display
 # A copy of the executable runs from a fresh directory, with a HOME of its
 # own, so that a settings file written where none should be is seen.
 set -uo pipefail
@@ -15,8 +14,7 @@ work=$(cd "$work" && pwd -P)
 mkdir -m 700 "$work/bin" "$work/home" "$work/run"
 cp "$exe" "$work/bin/ZIVSound"
 fail=0
-# shellcheck source=tests/ui/xvfb.sh
-source "$(dirname "$0")/xvfb.sh"
+usage="Usage: ./ZIVSound [options]"
 
 # Runs the copy with the given environment settings (for env) and
 # arguments; sets code, out and err.
@@ -51,45 +49,27 @@ nothing_written() {
 }
 
 command_line() {
-  for option in --help -h; do
+  local option arguments
+  for option in --help -h --version -v; do
     run -- "$option"
-    if [ "$code" != 0 ] || [ -n "$err" ] || [[ "$out" != "Usage: ./ZIVSound [options]"* ]] ||
-      [[ "$out" != *"-h, --help"* ]] || [[ "$out" != *"-v, --version"* ]]; then
-      problem "$option: expected exit 0, the usage on standard output and nothing else"
-    fi
-    nothing_written "$option"
-  done
-  for option in --version -v; do
-    run -- "$option"
-    if [ "$code" != 0 ] || [ -n "$err" ] || [ "$out" != "ZIVSound $version" ]; then
-      problem "$option: expected exit 0 and \"ZIVSound $version\" on standard output alone"
-    fi
+    # shellcheck disable=SC2015 # problem() only reports
+    case $option in
+      *v*) [ "$out" = "ZIVSound $version" ] ;;
+      *) [[ "$out" == "$usage"*"-h, --help"*"-v, --version"* ]] ;;
+    esac && [ "$code" = 0 ] && [ -z "$err" ] ||
+      problem "$option: expected exit 0 and the usage or the version alone on standard output"
     nothing_written "$option"
   done
   # A mistake wins over help: the command line is not what its user meant.
   for arguments in "--bogus" "-x" "stray" "--help stray" "--version=2" "-- -h"; do
     # shellcheck disable=SC2086
     run -- $arguments
-    if [ "$code" != 2 ] || [ -n "$out" ] || [[ "$err" != "ZIVSound: "* ]] ||
-      [[ "$err" != *"Usage: ./ZIVSound [options]"* ]]; then
+    # shellcheck disable=SC2015
+    [ "$code" = 2 ] && [ -z "$out" ] && [[ "$err" == "ZIVSound: "*"$usage"* ]] ||
       problem "$arguments: expected exit 2 with the mistake and the usage on standard error"
-    fi
+    [ "$arguments" != --bogus ] || [[ "$err" == "ZIVSound: Unknown option 'bogus'."* ]] ||
+      problem "--bogus: the mistake is not named first"
     nothing_written "$arguments"
-  done
-  run -- --bogus
-  if [[ "$err" != "ZIVSound: Unknown option 'bogus'."* ]]; then
-    problem "--bogus: the mistake is not named first"
-  fi
-}
-
-# A display number nobody serves: neither its socket nor its lock is there.
-free_display() {
-  local n
-  for n in $(seq 97 199); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      echo ":$n"
-      return
-    fi
   done
 }
 
@@ -101,8 +81,11 @@ display() {
   fi
   nothing_written "no display"
 
-  local nobody
-  nobody=$(free_display)
+  # A display number nobody serves: neither its socket nor its lock is there.
+  local n nobody="" settings
+  for n in $(seq 97 199); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { nobody=":$n" && break; }
+  done
   run DISPLAY="$nobody" --
   if [ "$code" != 1 ] || [ -n "$out" ] ||
     [ "$err" != "ZIVSound: cannot connect to display $nobody: set DISPLAY (or WAYLAND_DISPLAY) to a running desktop session" ]; then
@@ -122,21 +105,47 @@ display() {
     nothing_written "$settings"
   done
 
+  # An X server of this run's own. -displayfd tells its number only once it
+  # accepts clients; -noreset keeps it from resetting, and refusing the
+  # program meanwhile, whenever its last client (xwininfo) leaves.
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null \
+    2>"$work/xvfb.log" &
+  xvfb=$!
+  local program shown=0
+  trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
+  for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+  local x_display
+  x_display=":$(tr -d '[:space:]' <"$work/display")"
   # Under Wayland with XWayland the program uses the X server, where its
   # window can stay on top: Qt never tries Wayland, even in a session that
-  # says it is one.
-  if ! start_xvfb; then
-    fail=1
-    return
-  fi
+  # says it is one. It needs no sound server and no serial device: a first
+  # run opens no port and plays nothing. SIGTERM ends it with 0 and the
+  # first-run settings saved beside it.
   (cd "$work/bin" && exec env -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME HOME="$work/home" \
     XDG_RUNTIME_DIR="$work/run" PULSE_SERVER="unix:$work/no-sound-server" DISPLAY="$x_display" \
     WAYLAND_DISPLAY="ziv-nobody-$$" XDG_SESSION_TYPE=wayland ./ZIVSound 2>"$work/err") &
-  end_when_shown $!
+  program=$!
+  for _ in $(seq 100); do
+    DISPLAY="$x_display" xwininfo -root -tree 2>/dev/null | grep -q '"Zivsound"' && shown=1 && break
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+  done
+  sleep 0.3
+  kill -TERM "$program" 2>/dev/null
+  code=0
+  wait "$program" || code=$?
   out=""
   err=$(cat "$work/err")
   if [ "$shown" != 1 ] || [ "$code" != 0 ] || grep -qi wayland "$work/err"; then
+    cat "$work/xvfb.log" >&2
     problem "DISPLAY and WAYLAND_DISPLAY: expected the window on the X server, no try of Wayland"
+  fi
+  # Windows-1257: "Į" is 0xC1, "Š" 0xD0.
+  printf '[ZIV SOUND]\nMain=%s/bin/ZIVSound\nX=100\nY=100\nPort=0\nWave File1=\nWave File2=\nWave File3=\nLabel1=1 \xc1RA\xd0AS\nLabel2=2 \xc1RA\xd0AS\nLabel3=3 \xc1RA\xd0AS\nRTS=0\nDTR=0\nNorm=1\nInv=0\n' \
+    "$work" >"$work/expected.ini"
+  if ! cmp -s "$work/expected.ini" "$work/bin/ZIVSound.ini"; then
+    diff <(od -c "$work/expected.ini") <(od -c "$work/bin/ZIVSound.ini") >&2
+    problem "the settings file differs from the first-run settings"
   fi
 }
 

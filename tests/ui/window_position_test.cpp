@@ -2,20 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-#include <QScreen>
-#include <QTest>
 #include <climits>
-#include <regex>
-
-#include "ui/form_rig.h"
 
 // Failures name the point, not its bytes.
 static void PrintTo(const QPoint& p, std::ostream* out) {
     *out << "(" << p.x() << ", " << p.y() << ")";
 }
 
-namespace ziv::test {
+namespace ziv {
 namespace {
 
 const QSize kFrame(165, 138);
@@ -50,34 +44,5 @@ TEST(PlaceWindowFrame, AnyStoredIntGivesAFrameWhollyOnThePrimary) {
                     << x << "," << y;
 }
 
-int Saved(const std::string& text, const std::string& key) {
-    std::smatch m;
-    EXPECT_TRUE(std::regex_search(text, m, std::regex("\n" + key + "=(-?\\d+)\n"))) << text;
-    return m.empty() ? 0 : std::stoi(m[1]);
-}
-
-// The window shows where it was and saves the frame's corner, so that it
-// does not move at each start; a place on no screen comes on the primary.
-TEST(FormSoundPosition, TheFrameShowsWhereStoredOrOnThePrimaryAndSavesWhereItIs) {
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    const std::pair<int, int> stored[] = {
-        {300, 200}, {INT_MAX, 10}, {INT_MIN, INT_MIN}, {-1200, -30}, {area.right() + 1, 40}};
-    for (const auto& [x, y] : stored) {
-        SCOPED_TRACE(testing::Message() << "X=" << x << " Y=" << y);
-        TFormRig rig;
-        rig.WriteSettings("X=" + std::to_string(x) + "\nY=" + std::to_string(y) + "\n");
-        rig.form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form));
-        const QRect shown = rig.form.frameGeometry();
-        EXPECT_TRUE(area.contains(shown)) << shown.x() << "," << shown.y();
-        if (x == 300) {  // the platform may shift the frame by its border
-            EXPECT_LE(std::abs(shown.x() - 300) + std::abs(shown.y() - 200), 4);
-        }
-        rig.form.close();
-        EXPECT_EQ(Saved(rig.ReadSettings(), "X"), shown.x());
-        EXPECT_EQ(Saved(rig.ReadSettings(), "Y"), shown.y());
-    }
-}
-
 }  // namespace
-}  // namespace ziv::test
+}  // namespace ziv

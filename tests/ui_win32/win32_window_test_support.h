@@ -1,16 +1,14 @@
 #pragma once
 
-// What the Win32 window tests share: a message-box double that keeps the
-// texts shown, a window's text, and the main window over the fake port and
-// a sound that plays in real time.
+// What the Win32 window tests share: a message-box double, a window's
+// text, and the main window over the fake port and a sound of the test's.
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/responsive_sound_service.h"
@@ -30,8 +28,7 @@
 namespace ziv::test {
 
 // Keeps "caption: text" of each box.
-class TRecordingBoxes : public TWin32Boxes {
-public:
+struct TRecordingBoxes : TWin32Boxes {
     void ShowMessage(const std::string& caption, const std::string& text) override {
         Shown.push_back(caption + ": " + text);
     }
@@ -64,39 +61,18 @@ inline bool WholeOnOneLine(HWND label) {
            size.cx <= client.right && size.cy <= client.bottom;
 }
 
-// A message that plays in real time: at once, or, once held, until the
-// test releases it (the test's thread waits for WaitPlaying meanwhile).
-class TBlockingSound : public TSoundService {
-public:
+// A message whose play runs `During` (once) on the playing thread, while
+// the window's thread waits for the play in the gate.
+struct TBlockingSound : TSoundService {
     bool PlaySound(const std::string&, std::uint32_t) override {
-        std::unique_lock lock(mutex_);
-        playing_ = true;
-        changed_.notify_all();
-        changed_.wait_for(lock, std::chrono::seconds(5), [this] { return !held_; });
+        if (auto during = std::exchange(During, nullptr))
+            during();
         return true;
     }
     void StopSound() override { ++Stops; }
     bool PrepareSound(const std::string&) override { return true; }
-    void Hold() {
-        const std::lock_guard lock(mutex_);
-        held_ = true;
-    }
-    bool WaitPlaying() {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(3), [this] { return playing_; });
-    }
-    void Release() {
-        const std::lock_guard lock(mutex_);
-        held_ = false;
-        changed_.notify_all();
-    }
+    std::function<void()> During;
     std::atomic<int> Stops{0};
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool playing_ = false;
-    bool held_ = false;
 };
 
 // The main window over the fake port and the sound above, its settings in

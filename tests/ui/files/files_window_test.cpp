@@ -160,12 +160,3 @@ TEST_F(FilesWindowTest, OpeningReadsAnewAndLabelsGoToTheButtonsOnClose) {
 
 }  // namespace
 }  // namespace ziv::test
-
-int main(int argc, char** argv) {
-    // Never a real display: the offscreen platform unless the caller chose one.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}
