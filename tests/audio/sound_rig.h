@@ -113,19 +113,19 @@ inline constexpr double kEnd = 0.9;   // amplitude of its last 50 ms
 // tail; a LIST chunk before the samples, as sound editors write it.
 inline std::string WaveBytes(TEncoding e, int channels, int rate, double seconds,
                              bool loudEnd = true, double body = kBody) {
-    const int block = channels * e.bits / 8;
+    const auto block = static_cast<std::uint32_t>(channels * e.bits / 8);
+    const auto bits = static_cast<std::uint32_t>(e.bits);
     std::string fmt;
     Put(fmt, e.tag, 2);
     Put(fmt, static_cast<std::uint32_t>(channels), 2);
     Put(fmt, static_cast<std::uint32_t>(rate), 4);
-    Put(fmt, static_cast<std::uint32_t>(rate * block), 4);
-    Put(fmt, static_cast<std::uint32_t>(block), 2);
-    Put(fmt, static_cast<std::uint32_t>(e.bits), 2);
-    if (e.tag == 0xFFFE) {
+    Put(fmt, static_cast<std::uint32_t>(rate) * block, 4);
+    Put(fmt, block, 2);
+    Put(fmt, bits, 2);
+    if (e.tag == 0xFFFE) {  // cbSize, valid bits, channel mask, KSDATAFORMAT_SUBTYPE_PCM
         Put(fmt, 22, 2);
-        Put(fmt, static_cast<std::uint32_t>(e.bits), 2);
+        Put(fmt, bits, 2);
         Put(fmt, channels == 1 ? 0x4 : 0x3, 4);
-        // KSDATAFORMAT_SUBTYPE_PCM
         fmt += std::string("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 16);
     } else if (e.tag != 1) {
         Put(fmt, 0, 2);  // cbSize
@@ -133,9 +133,8 @@ inline std::string WaveBytes(TEncoding e, int channels, int rate, double seconds
     std::string data;
     const auto frames = static_cast<long>(seconds * rate);
     for (long i = 0; i < frames + (seconds > 0 && loudEnd ? rate / 20 : 0); ++i) {
-        const double t = static_cast<double>(i) / rate;
-        const double v = i < frames ? body * std::sin(2 * std::numbers::pi * 440 * t)
-                                    : kEnd * std::sin(2 * std::numbers::pi * 1000 * t);
+        const double t = 2 * std::numbers::pi * i / rate;
+        const double v = i < frames ? body * std::sin(440 * t) : kEnd * std::sin(1000 * t);
         for (int c = 0; c < channels; ++c)
             PutSample(data, e, v);
     }
