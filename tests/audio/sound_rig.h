@@ -1,12 +1,10 @@
 #pragma once
 
 // What the sound contract tests share: the platform's service and capture
-// on a sound server only the tests use, the monitor of its null sink as the
-// default input (so what a test records is what was played); test files
-// written byte by byte; and what a recording holds.
-//
-// Linux: a PulseAudio server of each test's own (private_pulse_server.h).
-// Windows: under Wine, the server that scripts/test-windows.sh starts.
+// on a sound server only the tests use (Linux: one of each test's own;
+// Wine: the one scripts/test-windows.sh starts), the monitor of its null
+// sink as the default input, so what a test records is what was played;
+// test files written byte by byte; and what a recording holds.
 
 #include <gtest/gtest.h>
 
@@ -168,19 +166,18 @@ inline bool Audible(std::int16_t v) {
 // The median period stands up to gaps a busy machine leaves in a tone.
 inline THeard Analyse(const Samples& s, int rate) {
     THeard heard;
-    const auto audible = Audible;
-    const auto first = std::find_if(s.begin(), s.end(), audible);
+    const auto first = std::find_if(s.begin(), s.end(), Audible);
     if (first == s.end())
         return heard;
     const auto begin = static_cast<std::size_t>(first - s.begin());
     const auto end = s.size() - static_cast<std::size_t>(
-                                    std::find_if(s.rbegin(), s.rend(), audible) - s.rbegin());
+                                    std::find_if(s.rbegin(), s.rend(), Audible) - s.rbegin());
     heard.span = static_cast<double>(end - begin) / rate;
     // A tone is quiet for a fraction of a millisecond around each zero.
     const auto gapMin = static_cast<std::size_t>(rate / 2000);
     std::size_t gaps = 0;
     for (std::size_t i = begin, quiet = 0; i < end; ++i) {
-        quiet = audible(s[i]) ? 0 : quiet + 1;
+        quiet = Audible(s[i]) ? 0 : quiet + 1;
         gaps += quiet == gapMin ? gapMin : quiet > gapMin ? 1 : 0;
     }
     heard.seconds = static_cast<double>(end - begin - gaps) / rate;
@@ -258,10 +255,9 @@ protected:
         ASSERT_TRUE(Pactl(std::string("set-default-source ") + TPrivatePulseServer::kMonitor));
         dir_ = server_.Dir();
 #endif
-        // A process's first sound loads the system's audio drivers (a
-        // second or two under Wine), which a first recording would not wait
-        // for: some silence is played first, as the keyer plays messages
-        // long before it records one.
+        // A process's first sound loads the audio drivers (a second or two
+        // under Wine), which a first recording would not wait for: silence
+        // is played first, as the keyer plays long before it records.
         ASSERT_TRUE(service.PlaySound(
             Write("silence.wav", WaveBytes({1, 16}, 1, 48000, 0.1, false, 0)), SND_FILENAME));
         // The first stream ever to record a new null sink's monitor gets
