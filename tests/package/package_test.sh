@@ -36,7 +36,7 @@ cleanup() {
   [ -n "$keyer" ] && kill -KILL "$keyer" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
   [ "$installed" = 1 ] && dpkg -P zivsound >/dev/null 2>&1
-  [ -n "$user" ] && userdel -r "$user" 2>/dev/null
+  [ -n "$user" ] && userdel -f -r "$user" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
