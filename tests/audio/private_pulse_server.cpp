@@ -2,13 +2,10 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -19,17 +16,30 @@
 namespace ziv::test {
 namespace {
 
-void Sleep20ms() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-}
-
-// Polls `done` for up to ten seconds.
+// Polls `done` every 20 ms for up to ten seconds.
 template <typename F>
 bool Within10s(F done) {
-    for (int waited = 0; waited < 10000; waited += 20, Sleep20ms())
+    for (int waited = 0; waited < 10000; waited += 20) {
         if (done())
             return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     return false;
+}
+
+// A program with its output dropped, reading /dev/zero if asked.
+pid_t Spawn(const char* const argv[], bool readsZeros = false) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (readsZeros)
+            ::dup2(::open("/dev/zero", O_RDONLY), 0);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execvp(argv[0], const_cast<char* const*>(argv));
+        ::_exit(127);
+    }
+    return pid;
 }
 
 }  // namespace
@@ -44,9 +54,8 @@ TPrivatePulseServer::TPrivatePulseServer() {
     std::filesystem::create_directories(dir_ + "/run");
     std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
     std::ofstream(dir_ + "/server.pa")
-        << "load-module module-null-sink sink_name=" << kSink << " rate=" << kRate
-        << " channels=1 format=float32le\n"
-        << "set-default-sink " << kSink << "\n"
+        << "load-module module-null-sink sink_name=ziv_null rate=" << kRate
+        << " channels=1 format=float32le\nset-default-sink ziv_null\n"
         << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << dir_
         << "/native\n";
     // Everything that could lead a client or the server to the machine's
@@ -61,44 +70,17 @@ TPrivatePulseServer::TPrivatePulseServer() {
 }
 
 TPrivatePulseServer::~TPrivatePulseServer() {
-    Stop();
+    End(keepAlive_, SIGTERM);
+    End(server_, SIGTERM);
     if (!dir_.empty())
         std::filesystem::remove_all(dir_);
-}
-
-pid_t TPrivatePulseServer::Spawn(const char* const argv[], bool stdinFromZero) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (stdinFromZero)
-            ::dup2(::open("/dev/zero", O_RDONLY), 0);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execvp(argv[0], const_cast<char* const*>(argv));
-        ::_exit(127);
-    }
-    return pid;
-}
-
-bool TPrivatePulseServer::WaitForSocket() {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, (dir_ + "/native").c_str(), sizeof(address.sun_path) - 1);
-    const auto answers = [&] {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        ::close(fd);
-        return up;
-    };
-    const auto gone = [&] { return ::waitpid(server_, nullptr, WNOHANG) == server_; };
-    return Within10s([&] { return answers() || gone(); }) && ::kill(server_, 0) == 0;
 }
 
 bool TPrivatePulseServer::Start() {
     if (dir_.empty())
         return false;
-    const std::string config = dir_ + "/server.pa";
-    const std::string log = "--log-target=file:" + dir_ + "/server.log";
+    const std::string config = dir_ + "/server.pa",
+                      log = "--log-target=file:" + dir_ + "/server.log";
     // At the priority a desktop runs it (rtkit): a starved sink thread
     // breaks every stream up.
     // clang-format off
@@ -107,8 +89,11 @@ bool TPrivatePulseServer::Start() {
         "--use-pid-file=no", "--system=false", log.c_str(), "--realtime=yes",
         "--high-priority=yes", nullptr};
     // clang-format on
-    server_ = Spawn(server, false);
-    if (server_ < 0 || !WaitForSocket()) {
+    server_ = Spawn(server);
+    // PULSE_SERVER names the one server, so pactl starts none of its own.
+    const auto answers = [] { return std::system("pactl info >/dev/null 2>&1") == 0; };
+    const auto gone = [this] { return ::waitpid(server_, nullptr, WNOHANG) == server_; };
+    if (!Within10s([&] { return gone() || answers(); }) || ::kill(server_, 0) != 0) {
         std::ostringstream text;
         text << "pulseaudio did not start; its log:\n"
              << std::ifstream(dir_ + "/server.log").rdbuf();
@@ -120,10 +105,9 @@ bool TPrivatePulseServer::Start() {
         "pacat", "--playback", "--raw", "--latency-msec=10", "--client-name=keep-alive", nullptr};
     keepAlive_ = Spawn(keepAlive, true);
     // The sink runs smoothly only once the keep-alive stream is in.
-    const auto streams = [] {
-        return std::system("pactl list short sink-inputs 2>/dev/null | grep -q .") == 0;
-    };
-    if (Within10s(streams))
+    if (Within10s([] {
+            return std::system("pactl list short sink-inputs 2>/dev/null | grep -q .") == 0;
+        }))
         return true;
     error_ = "the keep-alive stream did not connect";
     return false;
@@ -134,16 +118,10 @@ void TPrivatePulseServer::End(pid_t& pid, int signal) {
         return;
     ::kill(pid, SIGCONT);
     ::kill(pid, signal);
-    for (int waited = 0; waited < 5000 && ::waitpid(pid, nullptr, WNOHANG) == 0; waited += 20)
-        Sleep20ms();
+    Within10s([pid] { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
     if (::kill(pid, SIGKILL) == 0)
         ::waitpid(pid, nullptr, 0);
     pid = -1;
-}
-
-void TPrivatePulseServer::Stop() {
-    End(keepAlive_, SIGTERM);
-    End(server_, SIGTERM);
 }
 
 void TPrivatePulseServer::Kill() {

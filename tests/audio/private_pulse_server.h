@@ -19,32 +19,24 @@ public:
     TPrivatePulseServer(const TPrivatePulseServer&) = delete;
     TPrivatePulseServer& operator=(const TPrivatePulseServer&) = delete;
 
-    // Starts the server and waits until it takes connections; false (with
-    // the reason in Error()) when it does not come up.
+    // Starts the server (again after Kill) and waits until it takes
+    // connections; false, with the reason in Error(), when it does not.
     bool Start();
-    // Ends the server in an orderly way.
-    void Stop();
-    // Ends the server abruptly, as a crash would.
-    void Kill();
+    void Kill();  // abruptly, as a crash would
     // Freezes and thaws the server: a stalled sound server.
     void Pause();
     void Resume();
 
     const std::string& Dir() const { return dir_; }
     const std::string& Error() const { return error_; }
-    static constexpr const char* kSink = "ziv_null";
     static constexpr const char* kMonitor = "ziv_null.monitor";
     static constexpr int kRate = 44100;
 
 private:
-    pid_t Spawn(const char* const argv[], bool stdinFromZero);
-    bool WaitForSocket();
     static void End(pid_t& pid, int signal);
 
-    std::string dir_;
-    std::string error_;
-    pid_t server_ = -1;
-    pid_t keepAlive_ = -1;
+    std::string dir_, error_;
+    pid_t server_ = -1, keepAlive_ = -1;
 };
 
 }  // namespace ziv::test

@@ -1,12 +1,10 @@
 #pragma once
 
 // What the sound contract tests share: the platform's service and capture
-// on a sound server only the tests use, the monitor of its null sink as the
-// default input (so what a test records is what was played); test files
-// written byte by byte; and what a recording holds.
-//
-// Linux: a PulseAudio server of each test's own (private_pulse_server.h).
-// Windows: under Wine, the server that scripts/test-windows.sh starts.
+// on a sound server only the tests use (Linux: one of each test's own;
+// Wine: the one scripts/test-windows.sh starts), the monitor of its null
+// sink as the default input, so what a test records is what was played;
+// test files written byte by byte; and what a recording holds.
 
 #include <gtest/gtest.h>
 
@@ -113,19 +111,19 @@ inline constexpr double kEnd = 0.9;   // amplitude of its last 50 ms
 // tail; a LIST chunk before the samples, as sound editors write it.
 inline std::string WaveBytes(TEncoding e, int channels, int rate, double seconds,
                              bool loudEnd = true, double body = kBody) {
-    const int block = channels * e.bits / 8;
+    const auto block = static_cast<std::uint32_t>(channels * e.bits / 8);
+    const auto bits = static_cast<std::uint32_t>(e.bits);
     std::string fmt;
     Put(fmt, e.tag, 2);
     Put(fmt, static_cast<std::uint32_t>(channels), 2);
     Put(fmt, static_cast<std::uint32_t>(rate), 4);
-    Put(fmt, static_cast<std::uint32_t>(rate * block), 4);
-    Put(fmt, static_cast<std::uint32_t>(block), 2);
-    Put(fmt, static_cast<std::uint32_t>(e.bits), 2);
-    if (e.tag == 0xFFFE) {
+    Put(fmt, static_cast<std::uint32_t>(rate) * block, 4);
+    Put(fmt, block, 2);
+    Put(fmt, bits, 2);
+    if (e.tag == 0xFFFE) {  // cbSize, valid bits, channel mask, KSDATAFORMAT_SUBTYPE_PCM
         Put(fmt, 22, 2);
-        Put(fmt, static_cast<std::uint32_t>(e.bits), 2);
+        Put(fmt, bits, 2);
         Put(fmt, channels == 1 ? 0x4 : 0x3, 4);
-        // KSDATAFORMAT_SUBTYPE_PCM
         fmt += std::string("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 16);
     } else if (e.tag != 1) {
         Put(fmt, 0, 2);  // cbSize
@@ -133,9 +131,8 @@ inline std::string WaveBytes(TEncoding e, int channels, int rate, double seconds
     std::string data;
     const auto frames = static_cast<long>(seconds * rate);
     for (long i = 0; i < frames + (seconds > 0 && loudEnd ? rate / 20 : 0); ++i) {
-        const double t = static_cast<double>(i) / rate;
-        const double v = i < frames ? body * std::sin(2 * std::numbers::pi * 440 * t)
-                                    : kEnd * std::sin(2 * std::numbers::pi * 1000 * t);
+        const double t = 2 * std::numbers::pi * i / rate;
+        const double v = i < frames ? body * std::sin(440 * t) : kEnd * std::sin(1000 * t);
         for (int c = 0; c < channels; ++c)
             PutSample(data, e, v);
     }
@@ -169,19 +166,18 @@ inline bool Audible(std::int16_t v) {
 // The median period stands up to gaps a busy machine leaves in a tone.
 inline THeard Analyse(const Samples& s, int rate) {
     THeard heard;
-    const auto audible = Audible;
-    const auto first = std::find_if(s.begin(), s.end(), audible);
+    const auto first = std::find_if(s.begin(), s.end(), Audible);
     if (first == s.end())
         return heard;
     const auto begin = static_cast<std::size_t>(first - s.begin());
     const auto end = s.size() - static_cast<std::size_t>(
-                                    std::find_if(s.rbegin(), s.rend(), audible) - s.rbegin());
+                                    std::find_if(s.rbegin(), s.rend(), Audible) - s.rbegin());
     heard.span = static_cast<double>(end - begin) / rate;
     // A tone is quiet for a fraction of a millisecond around each zero.
     const auto gapMin = static_cast<std::size_t>(rate / 2000);
     std::size_t gaps = 0;
     for (std::size_t i = begin, quiet = 0; i < end; ++i) {
-        quiet = audible(s[i]) ? 0 : quiet + 1;
+        quiet = Audible(s[i]) ? 0 : quiet + 1;
         gaps += quiet == gapMin ? gapMin : quiet > gapMin ? 1 : 0;
     }
     heard.seconds = static_cast<double>(end - begin - gaps) / rate;
@@ -259,10 +255,9 @@ protected:
         ASSERT_TRUE(Pactl(std::string("set-default-source ") + TPrivatePulseServer::kMonitor));
         dir_ = server_.Dir();
 #endif
-        // A process's first sound loads the system's audio drivers (a
-        // second or two under Wine), which a first recording would not wait
-        // for: some silence is played first, as the keyer plays messages
-        // long before it records one.
+        // A process's first sound loads the audio drivers (a second or two
+        // under Wine), which a first recording would not wait for: silence
+        // is played first, as the keyer plays long before it records.
         ASSERT_TRUE(service.PlaySound(
             Write("silence.wav", WaveBytes({1, 16}, 1, 48000, 0.1, false, 0)), SND_FILENAME));
         // The first stream ever to record a new null sink's monitor gets

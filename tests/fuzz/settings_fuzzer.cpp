@@ -14,7 +14,6 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <type_traits>
 
 #include "../settings/fake_station_homes.h"
 #include "settings/cp1257.h"
@@ -42,19 +41,14 @@ std::string Printable(std::string_view bytes) {
     __builtin_trap();
 }
 
+std::string Printable(long long number) {
+    return std::to_string(number);
+}
+
 std::string Describe(const test::FakeStationHomes& homes) {
     std::string out;
-    std::apply(
-        [&](const auto&... value) {
-            const auto text = [](const auto& v) {
-                if constexpr (std::is_convertible_v<decltype(v), std::string_view>)
-                    return Printable(v);
-                else
-                    return std::to_string(v);
-            };
-            ((out += text(value) + " "), ...);
-        },
-        homes.Stored());
+    std::apply([&](const auto&... value) { ((out += Printable(value) + " "), ...); },
+               homes.Stored());
     return out;
 }
 

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <thread>
 
 #include "comm_test_support.h"
+#include "serial/comm_thread.h"
 
 namespace ziv::test {
 namespace {
 
+using namespace std::chrono_literals;
 using Names = std::vector<std::string>;
 
 // A port component on the fake platform, set up as the program sets up its
@@ -80,21 +84,16 @@ TEST_F(CommComponent, LineAskedHighOfAClosedPortOpensHigh) {
     }
 }
 
-// Whether the lines drop at close is set at every open, and at once on an
-// open port: an Inverted line must stay at its idle level after the end.
-TEST_F(CommComponent, HangUpOnCloseFollowsTheSettingOpenOrClosed) {
-    com.SetHangUpOnClose(false);
-    EXPECT_TRUE(TakeCalls().empty());
+// Whether the lines drop at close is set at every open (above), and at
+// once on an open port, or an Inverted line drops (keys) at the end.
+TEST_F(CommComponent, HangUpOnCloseOfAnOpenPortIsSetAtOnce) {
     com.Open();
-    EXPECT_EQ(platform.CallsNamed("SetHangUpOnClose").at(0).arg, 0u);
     platform.Calls.clear();
     com.SetHangUpOnClose(false);
-    EXPECT_TRUE(TakeCalls().empty());
-    com.SetHangUpOnClose(true);
-    ASSERT_EQ(platform.Calls.size(), 1u);
-    EXPECT_EQ(platform.Calls[0].arg, 1u);
+    EXPECT_EQ(platform.CallNames(), Names{"SetHangUpOnClose"});
+    EXPECT_EQ(platform.Calls.at(0).arg, 0u);
     platform.FailWith["SetHangUpOnClose"] = 5;
-    EXPECT_THROW(com.SetHangUpOnClose(false), EVaCommError);
+    EXPECT_THROW(com.SetHangUpOnClose(true), EVaCommError);
 }
 
 // A device that opens but refuses its settings stays open, with no event
@@ -151,18 +150,49 @@ TEST_F(CommComponent, FailedCloseKeepsTheDeviceAndTheDestructorLetsGo) {
 }
 
 // A refused line switch says why, and leaves the lock it took.
-TEST(LineSwitching, RefusalCarriesCodeAndTrimmedTextAndReleasesTheLock) {
-    TFakeCommPlatform platform;
-    TTestComm com{platform};
+TEST_F(CommComponent, RefusedLineSwitchCarriesCodeAndTrimmedTextAndReleasesTheLock) {
     com.AttachHandle(7);
     platform.FailWith["SETDTR"] = 5;
-    platform.Texts[5] = "Access is denied.\r\n";
     EXPECT_EQ(CommErrorOf([&] { com.SetDTR(true); }),
               "Error calling comm function (5), Access is denied");
     std::thread([&] {
         com.Lock();
         com.Unlock();
     }).join();
+}
+
+// The event thread of an open port. The keyer's port asks for no line
+// events, so the thread only waits until the port closes; it must end by
+// itself a moment after it is stopped, before the objects it points to and
+// the process are gone (a thread running at exit can crash it). A device in
+// trouble (an unplugged adapter) fails every wait at once: the thread
+// pauses 100 ms after each rather than spin.
+TEST(EventThread, WaitsWithoutSpinningAndEndsSoonAfterItsStop) {
+    for (const bool failing : {false, true}) {
+        TFakeCommPlatform platform;
+        TDroppingInvoker invoker;
+        TRecordingErrorReport report;
+        TFakeLineEvents& events = *platform.Events;
+        auto thread = TVaCommThread::Create(platform, 100, tpNormal, invoker, report);
+        const std::weak_ptr<TVaCommThread> watch = thread;
+        const auto eventually = [](auto condition) {  // within ten seconds
+            for (int i = 0; i < 2000 && !condition(); ++i)
+                std::this_thread::sleep_for(5ms);
+            return condition();
+        };
+        ASSERT_TRUE(eventually([&] { return events.Waits == 1; }));
+        if (failing) {
+            events.FailAtOnce = 5;
+            events.Push(0);  // ends the wait under way
+            ASSERT_TRUE(eventually([&] { return events.Waits >= 2; }));
+            const int before = events.Waits;
+            std::this_thread::sleep_for(500ms);
+            EXPECT_LT(events.Waits - before, 11);
+        }
+        thread->Stop();
+        thread.reset();
+        EXPECT_TRUE(eventually([&] { return watch.expired(); })) << "the thread outlived its stop";
+    }
 }
 
 }  // namespace

@@ -1,28 +1,34 @@
 #!/usr/bin/env python3
 """A pseudo-terminal that stands in for a serial port of the Windows tests.
 
-    pty_port.py start LINK   opens a pty, links LINK to its slave and leaves
-                             a process holding the master (pid in LINK.pid)
+    pty_port.py start LINK   links LINK to a pty's slave and leaves a process
+                             holding the master (its pid in LINK.pid)
     pty_port.py stop LINK    ends that process and removes LINK
 """
+import contextlib
 import os
 import pty
 import signal
 import sys
 import tty
 
-
-def start(link):
-    stop(link)
+if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop"):
+    sys.exit(__doc__)
+link = sys.argv[2]
+with contextlib.suppress(OSError, ValueError), open(link + ".pid") as pid_file:
+    os.kill(int(pid_file.read()), signal.SIGTERM)
+for path in (link, link + ".pid"):
+    with contextlib.suppress(OSError):
+        os.unlink(path)
+if sys.argv[1] == "start":
     master, slave = pty.openpty()
     tty.setraw(slave)
     os.symlink(os.ttyname(slave), link)
     os.close(slave)
-    child = os.fork()
-    if child != 0:
+    if child := os.fork():
         with open(link + ".pid", "w") as pid_file:
             pid_file.write(str(child))
-        return
+        sys.exit()
     os.setsid()
     # Nothing of the caller's but the master: ctest waits for its pipes.
     null = os.open(os.devnull, os.O_RDWR)
@@ -32,22 +38,3 @@ def start(link):
     os.closerange(master + 1, 4096)
     while True:
         signal.pause()
-
-
-def stop(link):
-    try:
-        with open(link + ".pid") as pid_file:
-            os.kill(int(pid_file.read()), signal.SIGTERM)
-    except (OSError, ValueError):
-        pass
-    for path in (link, link + ".pid"):
-        try:
-            os.unlink(path)
-        except OSError:
-            pass
-
-
-if __name__ == "__main__":
-    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop"):
-        sys.exit(__doc__)
-    (start if sys.argv[1] == "start" else stop)(sys.argv[2])
