@@ -1,5 +1,7 @@
 #include "audio/pulse_connection.h"
 
+#include <string_view>
+
 namespace ziv::pulse {
 namespace {
 
@@ -96,8 +98,20 @@ void TPulseConnection::Close() {
 
 void TPulseConnection::OnState(pa_context* context, void* userdata) {
     auto* self = static_cast<TPulseConnection*>(userdata);
+    if (pa_context_get_state(context) == PA_CONTEXT_READY) {
+        self->onPipeWire_ = false;
+        LetRun(pa_context_get_server_info(context, &TPulseConnection::OnServerInfo, self));
+    }
     self->listener_.OnConnectionState(context);
     self->Signal();
+}
+
+void TPulseConnection::OnServerInfo(pa_context* context, const pa_server_info* info,
+                                    void* userdata) {
+    auto* self = static_cast<TPulseConnection*>(userdata);
+    if (info != nullptr && context == self->context_.get() && info->server_name != nullptr)
+        self->onPipeWire_ =
+            std::string_view(info->server_name).find("PipeWire") != std::string_view::npos;
 }
 
 void TPulseConnection::ArmTicker() {

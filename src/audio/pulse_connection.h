@@ -53,6 +53,11 @@ public:
     // Something stalled: the next Connect starts on a fresh connection.
     void MarkSuspect() { suspect_ = true; }
 
+    // The server is PipeWire's PulseAudio service, which reports neither
+    // its graph's cycle nor its output's latency (known once the server has
+    // answered, a few milliseconds after the connection stands).
+    bool OnPipeWire() const { return onPipeWire_; }
+
     pa_context* Context() const { return context_.get(); }
     pa_mainloop_api* Api() const { return api_; }
     int Errno() const { return pa_context_errno(context_.get()); }
@@ -70,6 +75,7 @@ private:
     bool WaitConnected(std::string* error);
     void Drop();
     static void OnState(pa_context* context, void* userdata);
+    static void OnServerInfo(pa_context* context, const pa_server_info* info, void* userdata);
     static void OnTickEvent(pa_mainloop_api*, pa_time_event*, const timeval*, void* userdata);
 
     TListener& listener_;
@@ -78,6 +84,7 @@ private:
     pa_mainloop_api* api_ = nullptr;
     TContextPtr context_;
     bool suspect_ = false;
+    bool onPipeWire_ = false;
     Clock::time_point connectStarted_;
     TTimeEventPtr ticker_;
     bool tickerArmed_ = false;

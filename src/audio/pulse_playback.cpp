@@ -172,7 +172,42 @@ void TPulsePlayback::Cue(Clock::time_point due) {
     progressAt_ = Clock::now();
     LetRun(pa_stream_cork(stream_.get(), 0, nullptr, nullptr));
     LetRun(pa_stream_update_timing_info(stream_.get(), nullptr, nullptr));
+    if (connection_.OnPipeWire()) {
+        timeval at{};
+        pa_gettimeofday(&at);
+        cyclePoll_ = NewTimeEvent(connection_.Api(), &at, &TPulsePlayback::OnCyclePoll, this);
+    }
     Pump();
+}
+
+void TPulsePlayback::OnCyclePoll(pa_mainloop_api* api, pa_time_event* event, const timeval*,
+                                 void* userdata) {
+    auto* self = static_cast<TPulsePlayback*>(userdata);
+    if (!self->leading_ || !self->stream_)
+        return;
+    LetRun(pa_stream_update_timing_info(self->stream_.get(), nullptr, nullptr));
+    timeval at{};
+    pa_gettimeofday(&at);
+    pa_timeval_add(&at, 1000);
+    api->time_restart(event, &at);
+}
+
+// A take of the graph shows as a jump of the read index, which came after
+// the last answer that did not show it: dating the cycle by that answer
+// places the message late rather than early, by at most the poll's period.
+void TPulsePlayback::FollowCycle(const pa_timing_info& ti) {
+    if (ti.read_index_corrupt)
+        return;
+    const auto answered = Clock::now() - std::chrono::microseconds(ti.transport_usec);
+    if (ti.read_index != cycleRead_) {
+        if (cycleRead_ >= 0 && ti.read_index > cycleRead_) {
+            const std::int64_t take = ti.read_index - cycleRead_;
+            cycleBytes_ = cycleBytes_ == 0 ? take : std::min(cycleBytes_, take);
+            cycleStart_ = lastAnswer_;
+        }
+        cycleRead_ = ti.read_index;
+    }
+    lastAnswer_ = answered;
 }
 
 void TPulsePlayback::OnWrite(pa_stream* stream, size_t, void* userdata) {
@@ -199,8 +234,11 @@ void TPulsePlayback::OnLatencyUpdate(pa_stream* stream, void* userdata) {
         self->readIndex_ = ti->read_index;
         self->progressAt_ = Clock::now();
     }
-    if (self->leading_)
+    if (self->leading_) {
+        if (self->cyclePoll_)
+            self->FollowCycle(*ti);
         self->Pump();
+    }
 }
 
 // Writes as much of the file as the server asks for; reads only that much,
@@ -237,16 +275,45 @@ void TPulsePlayback::Pump() {
 // The frames of silence still to write before the file's first sample;
 // -1 while the stream's latency is not known yet.
 sf_count_t TPulsePlayback::LeadFrames() const {
+    const std::optional<Clock::time_point> heard = NextFrameHeard();
+    if (!heard)
+        return -1;
+    if (*heard < due_) {
+        const auto until = std::chrono::duration_cast<std::chrono::microseconds>(due_ - *heard);
+        if (const sf_count_t frames = until.count() * sound_.spec.rate / 1000000; frames > 0)
+            return frames;
+    }
+    // Before PipeWire's cycle is seen, the place is not known: wait for it,
+    // unless the message is due anyway.
+    if (cyclePoll_ && cycleBytes_ == 0 && Clock::now() < due_)
+        return -1;
+    return 0;
+}
+
+// When the next frame written will be heard; none while that is not known.
+std::optional<Clock::time_point> TPulsePlayback::NextFrameHeard() const {
+    const auto now = Clock::now();
     pa_usec_t latency = 0;
     int negative = 0;
     if (pa_stream_get_latency(stream_.get(), &latency, &negative) < 0)
-        return -1;
-    // The next frame written is heard after the latency, or at once.
-    const auto heard = Clock::now() + std::chrono::microseconds(negative ? 0 : latency);
-    if (heard >= due_)
-        return 0;
-    const auto until = std::chrono::duration_cast<std::chrono::microseconds>(due_ - heard);
-    return static_cast<sf_count_t>(until.count()) * sound_.spec.rate / 1000000;
+        return std::nullopt;
+    const auto reported = now + std::chrono::microseconds(negative ? 0 : latency);
+    if (!cyclePoll_)
+        return reported;
+    const pa_timing_info* ti = pa_stream_get_timing_info(stream_.get());
+    if (cycleBytes_ > 0 && ti != nullptr && !ti->write_index_corrupt) {
+        // The frame at the read index is taken at the next cycle's start and
+        // heard during the cycle after it.
+        const auto cycle = pa_bytes_to_usec(static_cast<std::uint64_t>(cycleBytes_), &sound_.spec);
+        const std::int64_t ahead = std::max<std::int64_t>(0, ti->write_index - cycleRead_);
+        return cycleStart_ +
+               std::chrono::microseconds(
+                   2 * cycle + pa_bytes_to_usec(static_cast<std::uint64_t>(ahead), &sound_.spec));
+    }
+    // Before a cycle has been seen, only silence that cannot delay the
+    // message is written: the server may hold up to three cycles of the
+    // longest kind (1024 frames at 48 kHz) more than it reports.
+    return reported + std::chrono::milliseconds(70);
 }
 
 // Writes silence until the file's first sample is due; true once it is.
@@ -299,6 +366,7 @@ sf_count_t TPulsePlayback::Read(float* out, sf_count_t frames) {
 // --- Ending ---
 
 void TPulsePlayback::Release() {
+    cyclePoll_.reset();
     operation_.reset();
     tailEnd_.reset();
     stream_.reset();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "audio/pulse_connection.h"
@@ -80,6 +81,9 @@ private:
     void Pump();
     bool WriteLead(size_t frameBytes);
     sf_count_t LeadFrames() const;
+    std::optional<Clock::time_point> NextFrameHeard() const;
+    void FollowCycle(const pa_timing_info& ti);
+    static void OnCyclePoll(pa_mainloop_api*, pa_time_event*, const timeval*, void* userdata);
     sf_count_t Read(float* out, sf_count_t frames);
     void StartDrain();
     void StartTail(bool timingValid);
@@ -109,6 +113,14 @@ private:
     bool cued_ = false;
     bool leading_ = false;
     Clock::time_point due_;
+    // PipeWire takes a stream's samples a whole graph cycle at a time and
+    // plays them during the next cycle; while a cued play leads, the
+    // stream's read index is polled to see when a cycle starts.
+    TTimeEventPtr cyclePoll_;
+    std::int64_t cycleRead_ = -1;   // the read index after the last cycle's take
+    std::int64_t cycleBytes_ = 0;   // the least take seen: one cycle
+    Clock::time_point cycleStart_;  // no later than that take
+    Clock::time_point lastAnswer_;  // of the last timing answer
     std::string error_;
     Clock::time_point progressAt_;
     std::int64_t readIndex_ = -1;

@@ -80,14 +80,17 @@ void TKeyer::TXOn() {
     // none: whether the message can be played is found out first. Getting
     // the output ready here also lets the message start right on the
     // second tick of the key-up delay.
-    if (!WavePlayer.WaveName().empty() && !WavePlayer.Prepare()) {
+    // A key-up delay already running goes on with its count and period,
+    // and with the message prepared and on its way for it.
+    const bool keyingUp = Timer2->Enabled();
+    const bool message = !WavePlayer.WaveName().empty();
+    if (message && !keyingUp && !WavePlayer.Prepare()) {
         RaiseSendControls();
         FailSend();
         return;
     }
     WritePttLine(true);
-    // A key-up delay already running goes on with its count and period.
-    if (!WavePlayer.WaveName().empty() && !Timer2->Enabled()) {
+    if (message && !keyingUp) {
         // The second tick asks for the play; the message is due then.
         WavePlayer.Cue(2 * KeyUpInterval);
         Timer2->SetEnabled(true);
