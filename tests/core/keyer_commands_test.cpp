@@ -93,16 +93,6 @@ TEST_F(Commands, SendOnceByButtonAndByKeyShowDifferentButtons) {
     EXPECT_EQ(beep.Count(), 1);
 }
 
-TEST_F(Commands, SecondStartClickDuringTheDelayRaisesTheButtonAndKeysAgain) {
-    keyer.BtnPlay1.Click();
-    At(0, [&] { keyer.BtnStart.Click(); });
-    At(50, [&] { keyer.BtnStart.Click(); });
-    At(130, [&] { EXPECT_FALSE(keyer.BtnStart.Down()); });  // delivered after the play
-    ui.Advance(5000);
-    EXPECT_EQ(Timeline(), (Strings{"0:SETRTS", "50:SETRTS", "3120:CLRRTS"}));
-    EXPECT_EQ(PlayStarts(), Times{120});
-}
-
 TEST_F(Commands, LoopStartsCompared) {
     // Pause 0 refuses the button and F4 with a beep.
     keyer.BtnPlay2.Click();

@@ -83,26 +83,6 @@ struct TPerUserCopy {
 };
 #endif
 
-TEST(SettingsSystemTest, ExecutablePathAndEnvironmentAreTheProcesses) {
-    const std::string exe = ExecutablePath();
-    EXPECT_TRUE(exe.ends_with(kExeName)) << exe;
-    EXPECT_TRUE(IsExistingFile(exe)) << exe;
-    EXPECT_FALSE(IsExistingFile(exe.substr(0, exe.rfind('/'))));
-#ifdef _WIN32
-    EXPECT_EQ(exe.substr(1, 2), ":/") << exe;
-    EXPECT_EQ(exe.find('\\'), std::string::npos) << exe;
-#else
-    EXPECT_EQ(exe.front(), '/') << exe;
-#endif
-
-#ifdef _WIN32
-    SetEnvironmentVariableA("ZIV_SETTINGS_SYSTEM_TEST", "a=b");
-#else
-    ::setenv("ZIV_SETTINGS_SYSTEM_TEST", "a=b", 1);
-#endif
-    EXPECT_EQ(ProcessEnvironment()["ZIV_SETTINGS_SYSTEM_TEST"], "a=b");
-}
-
 // The old content stays whole after every refused replace, and no
 // temporary file is left beside it. (A write that fails part-way: the
 // settings file tests.)
@@ -159,8 +139,18 @@ TEST(SettingsSystemTest, SettingsGoBesideTheCopyOrToTheUsersFolder) {
     EXPECT_EQ(StationSettingsPath(dir / "ZIVSound", "", kUser), dir / "ZIVSound.ini");
     EXPECT_EQ(StationSettingsPath(dir / "ZIVSound", "", {}), dir / "ZIVSound.ini");
     EXPECT_EQ(EntryCount(dir.Path()), 0);
-    // The process's own environment too; this test's folder takes files.
+    // The process's own path and environment too; this test's folder takes files.
     const std::string exe = ExecutablePath();
+    EXPECT_TRUE(exe.ends_with(kExeName) && IsExistingFile(exe)) << exe;
+    EXPECT_FALSE(IsExistingFile(exe.substr(0, exe.rfind('/'))));
+#ifdef _WIN32
+    EXPECT_TRUE(exe.substr(1, 2) == ":/" && exe.find('\\') == std::string::npos) << exe;
+    SetEnvironmentVariableA("ZIV_SETTINGS_SYSTEM_TEST", "a=b");
+#else
+    EXPECT_EQ(exe.front(), '/') << exe;
+    ::setenv("ZIV_SETTINGS_SYSTEM_TEST", "a=b", 1);
+#endif
+    EXPECT_EQ(ProcessEnvironment()["ZIV_SETTINGS_SYSTEM_TEST"], "a=b");
     EXPECT_EQ(StationSettingsPath(exe, "", ProcessEnvironment()),
               exe.substr(0, exe.rfind('/')) + "/ZIVSound.ini");
 

@@ -41,7 +41,7 @@ protected:
     const std::filesystem::path savedCwd = std::filesystem::current_path();
 };
 
-TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndSavesEveryKeyInOrder) {
+TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndWritesOnlyTheMainEntry) {
     RunIn(program.Path());
     LoadStationSettings(ini, homes);
     EXPECT_EQ(ReadBytes(settings), NewFileText("[ZIV SOUND]\nMain=" + exe + "\n"));
@@ -52,15 +52,7 @@ TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndSavesEveryKeyInOrder) {
     EXPECT_EQ(std::tie(homes.captions[0], homes.captions[1], homes.captions[2]),
               std::tie(homes.labels[0], homes.labels[1], homes.labels[2]));
 
-    SaveStationSettings(ini, homes);
-    EXPECT_EQ(ReadBytes(settings),
-              NewFileText("[ZIV SOUND]\nMain=" + exe +
-                          "\nX=100\nY=100\nPort=0\nWave File1=\nWave File2=\nWave File3=\n"
-                          "Label1=1 \xC1RA\xD0"
-                          "AS\nLabel2=2 \xC1RA\xD0"
-                          "AS\nLabel3=3 \xC1RA\xD0"
-                          "AS\n"
-                          "RTS=0\nDTR=0\nNorm=1\nInv=0\n"));
+    // The bytes a first run saves: the presenter's tests, through the window.
 
     // A second start from the same directory leaves "Main" alone.
     WriteBytes(settings, "[ZIV SOUND]\nMain=/old/zivsound\n");
