@@ -41,7 +41,7 @@ protected:
     const std::filesystem::path savedCwd = std::filesystem::current_path();
 };
 
-TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndWritesOnlyTheMainEntry) {
+TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndTheWorkingDirectoryDecidesOnlyTheMainEntry) {
     RunIn(program.Path());
     LoadStationSettings(ini, homes);
     EXPECT_EQ(ReadBytes(settings), NewFileText("[ZIV SOUND]\nMain=" + exe + "\n"));
@@ -58,9 +58,7 @@ TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndWritesOnlyTheMainEntry) {
     WriteBytes(settings, "[ZIV SOUND]\nMain=/old/zivsound\n");
     LoadStationSettings(ini, homes);
     EXPECT_EQ(ReadBytes(settings), "[ZIV SOUND]\nMain=/old/zivsound\n");
-}
 
-TEST_F(StationSettingsTest, WorkingDirectoryDecidesOnlyTheMainEntry) {
     // Started elsewhere: the settings file is read and "Main" brought up
     // to date.
     WriteBytes(settings, "[ZIV SOUND]\nMain=/old/zivsound\nX=-1200\nPort=COM2\n");
