@@ -23,15 +23,10 @@
 // The system's part of the settings, one contract for both systems: the
 // POSIX files in the Linux tests, the Win32 ones under Wine.
 
-namespace ziv {
+namespace ziv::test {
 namespace {
 
 namespace fs = std::filesystem;
-using test::EntryCount;
-using test::ErrorText;
-using test::ReadBytes;
-using test::TempDir;
-using test::WriteBytes;
 
 #ifdef _WIN32
 constexpr char kExeName[] = "/settings_tests.exe";
@@ -275,4 +270,4 @@ TEST(SettingsSystemTest, InstalledCopyIsFoundThroughLinksAndUnwritableFoldersAre
 #endif
 
 }  // namespace
-}  // namespace ziv
+}  // namespace ziv::test

@@ -11,15 +11,8 @@
 #include "fake_station_homes.h"
 #include "settings_test_support.h"
 
-namespace ziv {
+namespace ziv::test {
 namespace {
-
-using test::ErrorText;
-using test::FakeStationHomes;
-using test::NewFileText;
-using test::ReadBytes;
-using test::TempDir;
-using test::WriteBytes;
 
 // As the program sets it up: the settings file beside the "executable" in
 // program/; the program runs in a working directory of the test's choice.
@@ -157,4 +150,4 @@ TEST_F(StationSettingsTest, PortsSectionMapsNamesToDevices) {
 }
 
 }  // namespace
-}  // namespace ziv
+}  // namespace ziv::test
