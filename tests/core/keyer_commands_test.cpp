@@ -175,8 +175,6 @@ TEST_F(Commands, CommandsDuringTheCountdown) {
     EXPECT_EQ(Buttons(), "timer start-up");
 }
 
-// Keys given during a playback reach the keyer after it: the virtual
-// thread's delivery, as the toolkit's; nothing of the keyer to test there.
 TEST_F(Commands, EscapeWithNoLoopPutsTheSavedPauseBackAndKeepsTheMessage) {
     keyer.BtnPlay2.Click();
     keyer.TrackBar1.SetPosition(9);
