@@ -6,20 +6,16 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include "core/default_error_report.h"
 #include "core/message_recorder.h"
 #include "keyer_fixture.h"
 #include "settings/ini_ctrl.h"
+#include "settings/settings_test_support.h"
 #include "settings/station_settings.h"
 
 namespace ziv::test {
 namespace {
 
-namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
 struct TFakeView : TFormSoundView {
@@ -46,38 +42,18 @@ struct TFakeView : TFormSoundView {
     Strings boxes;
 };
 
-#ifdef _WIN32
-constexpr char kNl[] = "\r\n";
-#else
-constexpr char kNl[] = "\n";
-#endif
-
 class Presenter : public KeyerFixture {
 protected:
     Presenter() {
         com.AttachHandle(INVALID_HANDLE_VALUE);  // the presenter opens it
         com.SetDTREnable(false);
         com.SetRTSEnable(false);
-        fs::create_directories(dir);
         ConfigureStationIni(ini, Ini());
         ini.SetProgramPath("/radio/ZIVSound");
     }
-    ~Presenter() override {
-        com.Close();
-        fs::remove_all(dir);
-    }
-    std::string Ini() const { return dir + "/ZIVSound.ini"; }
-    std::string Settings() const {
-        std::ifstream in(Ini(), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    // "Key=value" lines in the settings file's own line ends.
-    static std::string Lines(std::initializer_list<std::string> lines) {
-        std::string text;
-        for (const std::string& line : lines)
-            text += line + kNl;
-        return text;
-    }
+    ~Presenter() override { com.Close(); }
+    std::string Ini() const { return dir / "ZIVSound.ini"; }
+    std::string Settings() const { return ReadBytes(Ini()); }
     void Choose(bool dtr, bool inverted) {
         (dtr ? keyer.rbDTR : keyer.rbRTS).SetChecked(true);
         (inverted ? keyer.rbInv : keyer.rbNorm).SetChecked(true);
@@ -100,11 +76,7 @@ protected:
                keyer.rbInv.Enabled();
     }
 
-    std::string dir =
-        (fs::temp_directory_path() /
-         ("ziv-presenter-" +
-          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())))
-            .string();
+    TempDir dir;
     TCommPort<TVaComm> port{com};
     TLMDIniCtrl ini;
     TFakeView view;
@@ -128,24 +100,20 @@ TEST_F(Presenter, FirstShowIsNarrowWithNoPortAndItsCloseSavesTheFirstRunSettings
     EXPECT_EQ(view.width, TFormSoundPresenter::NarrowWidth);
 
     presenter.FormClose();
-    // Windows-1257: "Į" is 0xC1, "Š" 0xD0.
-    EXPECT_EQ(Settings(), Lines({"[ZIV SOUND]", "Main=/radio/ZIVSound", "X=100", "Y=100", "Port=0",
-                                 "Wave File1=", "Wave File2=", "Wave File3=",
-                                 "Label1=1 \xc1RA\xd0"
-                                 "AS",
-                                 "Label2=2 \xc1RA\xd0"
-                                 "AS",
-                                 "Label3=3 \xc1RA\xd0"
-                                 "AS",
-                                 "RTS=0", "DTR=0", "Norm=1", "Inv=0"}));
+    // Every key in order; Windows-1257: "Į" is 0xC1, "Š" 0xD0.
+    EXPECT_EQ(Settings(), NewFileText("[ZIV SOUND]\nMain=/radio/ZIVSound\nX=100\nY=100\nPort=0\n"
+                                      "Wave File1=\nWave File2=\nWave File3=\nLabel1=1 \xC1RA\xD0"
+                                      "AS\nLabel2=2 \xC1RA\xD0"
+                                      "AS\nLabel3=3 \xC1RA\xD0"
+                                      "AS\nRTS=0\nDTR=0\nNorm=1\nInv=0\n"));
 }
 
 TEST_F(Presenter, SettingsComeBackByteForByteAndOnlyLoadedOnesAreSaved) {
-    const std::string text = Lines(
-        {"[ZIV SOUND]", "Main=/radio/ZIVSound", "X=-1200", "Y=30", "Port=COM2",
-         "Wave File1=/m/cq.wav", "Wave File2=", "Wave File3=/m/\xe0.wav", "Label1=CQ \xc8\xdb\xde",
-         "Label2=QRZ", "Label3=", "RTS=0", "DTR=1", "Norm=0", "Inv=1"});
-    std::ofstream(Ini(), std::ios::binary) << text;
+    const std::string text = NewFileText(
+        "[ZIV SOUND]\nMain=/radio/ZIVSound\nX=-1200\nY=30\nPort=COM2\nWave File1=/m/cq.wav\n"
+        "Wave File2=\nWave File3=/m/\xe0.wav\nLabel1=CQ \xc8\xdb\xde\nLabel2=QRZ\nLabel3=\nRTS=0\n"
+        "DTR=1\nNorm=0\nInv=1\n");
+    WriteBytes(Ini(), text);
     presenter.FormClose();  // never shown: nothing is saved
     EXPECT_EQ(Settings(), text);
 

@@ -27,6 +27,15 @@ protected:
         slots.SetPath(2, "b.wav");
     }
 
+    void Key(std::uint16_t vk, TShiftState shift = 0) { keyer.FormKeyDown(vk, shift); }
+    // What the operator sees of the send, repeat and stop buttons.
+    std::string Buttons() const {
+        std::string s;
+        s += keyer.BtnTimer.Visible() ? (keyer.BtnTimer.Enabled() ? "timer " : "timer(off) ") : "";
+        s += keyer.BtnStop.Visible() ? "stop " : "";
+        s += keyer.BtnStart.Enabled() ? "start" : "start(off)";
+        return s + (keyer.BtnStart.Down() ? "-down" : "-up");
+    }
     // Runs one input event at virtual time `at` (delivered in order).
     template <typename F>
     void At(std::int64_t at, F event) {

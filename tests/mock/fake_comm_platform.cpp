@@ -11,11 +11,6 @@
 
 namespace ziv::test {
 
-void TFakeLineEvents::Push(std::uint32_t mask, int result) {
-    std::lock_guard lock(mutex_);
-    queue_.emplace_back(mask, result);
-}
-
 // Blocks until woken (the wake wins when both are there) or until an event
 // is pushed, looking every two milliseconds.
 int TFakeLineEvents::Wait(std::uint32_t& eventMask, TCommHandle wake) {
@@ -56,13 +51,6 @@ private:
 
 }  // namespace
 
-int TFakeCommPlatform::Record(Call call) {
-    call.time = Clock ? Clock() : 0;
-    const auto it = FailWith.find(call.name);
-    Calls.push_back(std::move(call));
-    return it == FailWith.end() ? 0 : it->second;
-}
-
 int TFakeCommPlatform::CreateFile(const std::string& name, TCommHandle& handle) {
     OpenedNames.push_back(name);
     const int error = Record({.name = "CreateFile"});
@@ -78,39 +66,6 @@ int TFakeCommPlatform::EscapeCommFunction(TCommHandle, std::uint32_t function) {
 std::unique_ptr<TCommEventWait> TFakeCommPlatform::CreateEventWait(TCommHandle) {
     Record({.name = "CreateEventWait"});
     return std::make_unique<TFakeEventWait>(Events);
-}
-
-std::vector<std::string> TFakeCommPlatform::LineCalls() const {
-    std::vector<std::string> out;
-    for (const Call& c : Calls)
-        if (c.name.ends_with("RTS") || c.name.ends_with("DTR"))
-            out.push_back(c.name);
-    return out;
-}
-
-std::vector<std::string> TFakeCommPlatform::CallNames() const {
-    std::vector<std::string> out;
-    for (const Call& c : Calls)
-        out.push_back(c.name);
-    return out;
-}
-
-std::vector<TFakeCommPlatform::Call> TFakeCommPlatform::CallsNamed(const std::string& name) const {
-    std::vector<Call> out;
-    for (const Call& c : Calls)
-        if (c.name == name)
-            out.push_back(c);
-    return out;
-}
-
-void TRecordingErrorReport::ReportException(const std::exception& error) {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(error.what());
-}
-
-std::vector<std::string> TRecordingErrorReport::Messages() const {
-    std::lock_guard lock(mutex_);
-    return messages_;
 }
 
 TDroppingInvoker TTestComm::invoker_;

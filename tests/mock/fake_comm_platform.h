@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,7 +22,10 @@ namespace ziv::test {
 class TFakeLineEvents {
 public:
     // The next wait completes with `result` and `mask`.
-    void Push(std::uint32_t mask, int result = 0);
+    void Push(std::uint32_t mask, int result = 0) {
+        std::lock_guard lock(mutex_);
+        queue_.emplace_back(mask, result);
+    }
     int Wait(std::uint32_t& eventMask, TCommHandle wake);
 
     // Every wait fails at once with this code while it is not 0.
@@ -98,12 +103,35 @@ public:
 
     // The line functions only ("SETRTS", "CLRDTR", ...), the names of all
     // calls, and the calls of one name, in order.
-    std::vector<std::string> LineCalls() const;
-    std::vector<std::string> CallNames() const;
-    std::vector<Call> CallsNamed(const std::string& name) const;
+    std::vector<std::string> LineCalls() const {
+        return Names(
+            [](const Call& c) { return c.name.ends_with("RTS") || c.name.ends_with("DTR"); });
+    }
+    std::vector<std::string> CallNames() const {
+        return Names([](const Call&) { return true; });
+    }
+    std::vector<Call> CallsNamed(const std::string& name) const {
+        std::vector<Call> out;
+        std::copy_if(Calls.begin(), Calls.end(), std::back_inserter(out),
+                     [&](const Call& c) { return c.name == name; });
+        return out;
+    }
 
 private:
-    int Record(Call call);
+    int Record(Call call) {
+        call.time = Clock ? Clock() : 0;
+        const auto it = FailWith.find(call.name);
+        Calls.push_back(std::move(call));
+        return it == FailWith.end() ? 0 : it->second;
+    }
+    template <typename Keep>
+    std::vector<std::string> Names(Keep keep) const {
+        std::vector<std::string> out;
+        for (const Call& c : Calls)
+            if (keep(c))
+                out.push_back(c.name);
+        return out;
+    }
 };
 
 // Takes hand-overs and drops them unrun.
@@ -115,8 +143,14 @@ public:
 // Keeps the messages of the reported errors.
 class TRecordingErrorReport : public TErrorReport {
 public:
-    void ReportException(const std::exception& error) override;
-    std::vector<std::string> Messages() const;
+    void ReportException(const std::exception& error) override {
+        std::lock_guard lock(mutex_);
+        messages_.push_back(error.what());
+    }
+    std::vector<std::string> Messages() const {
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
 
 private:
     mutable std::mutex mutex_;

@@ -18,7 +18,6 @@ public:
             *error = StartError;
             return false;
         }
-        Running = true;
         return true;
     }
     int SampleRate() const override { return Rate; }
@@ -31,7 +30,7 @@ public:
         }
         return true;
     }
-    void Stop() override { Running = false; }
+    void Stop() override {}
 
     // Queues `ms` of a full-scale-ish tone (amplitude `amplitude`) or silence (0).
     void Feed(int ms, int amplitude) {
@@ -42,7 +41,6 @@ public:
     }
 
     int Rate = 48000;
-    bool Running = false;
     int Starts = 0;
     std::string StartError;
     std::string TakeError;

@@ -28,7 +28,14 @@ public:
 
     void SetLength(const std::string& sound, std::int64_t ms) { lengths_[sound] = ms; }
 
-    bool PlaySound(const std::string& sound, std::uint32_t flags) override;
+    bool PlaySound(const std::string& sound, std::uint32_t flags) override {
+        const std::int64_t start = thread_.Now();
+        const auto it = lengths_.find(sound);
+        if (it != lengths_.end() && (flags & SND_ASYNC) == 0)
+            thread_.Busy(it->second);
+        Plays.push_back({start, thread_.Now(), sound, flags, it != lengths_.end()});
+        return it != lengths_.end();
+    }
     void StopSound() override { ++Stops; }
     // Every sound prepares unless marked unplayable: a sound it has no
     // length for fails only when played, as one that breaks off would.

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "base/timer.h"
@@ -30,9 +30,13 @@ public:
     std::unique_ptr<TTimer> CreateTimer() override;
 
     // Queues an input event for virtual time `at` (not before Now()).
-    void PostAt(std::int64_t at, std::function<void()> event);
+    void PostAt(std::int64_t at, std::function<void()> event) {
+        Queue(std::max(at, now_), std::move(event));
+    }
     // Called from another thread: queues `call` ahead of everything due.
-    void InvokeAsync(std::function<void()> call) override;
+    void InvokeAsync(std::function<void()> call) override {
+        Queue(std::numeric_limits<std::int64_t>::min(), std::move(call));
+    }
 
     // Delivers everything due up to `until`, then sets the clock there.
     void RunUntil(std::int64_t until);
@@ -41,29 +45,13 @@ public:
     // The thread stays inside the current handler for `ms`.
     void Busy(std::int64_t ms) { now_ += ms; }
 
-    // Waits up to `realMs` of real time for a hand-over, then runs every
-    // queued one; false when none came.
-    bool WaitForHandOver(int realMs);
-
     class VirtualTimer;
 
 private:
-    // Hand-overs are due at once, before any event or tick.
-    static constexpr std::int64_t kHandOver = std::numeric_limits<std::int64_t>::min();
+    // When something is due, then the order of scheduling: earlier first.
+    using Due = std::pair<std::int64_t, std::uint64_t>;
 
-    struct Queued {
-        std::int64_t at;
-        std::uint64_t seq;
-        std::function<void()> event;
-    };
-
-    void Register(VirtualTimer* timer) { timers_.push_back(timer); }
-    void Unregister(VirtualTimer* timer);
-    std::uint64_t NextSeq() { return seq_++; }
     void Queue(std::int64_t at, std::function<void()> event);
-    // Takes the first queued entry due by `until`, if it comes before
-    // `timer`'s tick; an empty function when none does.
-    std::function<void()> TakeQueued(std::int64_t until, const VirtualTimer* timer);
     bool DeliverNext(std::int64_t until);
 
     std::int64_t now_ = 0;
@@ -72,8 +60,7 @@ private:
     std::vector<VirtualTimer*> timers_;
 
     std::mutex mutex_;
-    std::condition_variable queued_;
-    std::vector<Queued> queue_;
+    std::vector<std::pair<Due, std::function<void()>>> queue_;
 };
 
 }  // namespace ziv::test

@@ -49,9 +49,7 @@ public:
 private:
     static void Check(bool& self, bool& partner, bool value) {
         self = value;
-        if (value) {
-            partner = false;
-        }
+        partner = partner && !value;
     }
 };
 

@@ -13,14 +13,8 @@
 
 #include "settings_test_support.h"
 
-namespace ziv {
+namespace ziv::test {
 namespace {
-
-using test::ErrorText;
-using test::NewFileText;
-using test::ReadBytes;
-using test::TempDir;
-using test::WriteBytes;
 
 // The program reads X, Y and the four line choices as integers.
 TEST(IniFileTest, IntegerTextRuleAndTypedReads) {
@@ -185,7 +179,7 @@ TEST(IniFileTest, BatchIsOneReplaceAndAFailedOneKeepsTheOldFile) {
     EXPECT_EQ(ErrorText<EIniFileError>([&] { diskFull.WriteString("S", "K", "new"); }),
               "Unable to write to " + dir / "batch.ini");
     EXPECT_EQ(ReadBytes(dir / "batch.ini"), old);
-    EXPECT_EQ(test::EntryCount(dir.Path()), 2);
+    EXPECT_EQ(EntryCount(dir.Path()), 2);
     EXPECT_EQ(ErrorText<EIniFileError>(
                   [&] { TIniFile(dir / "no-such-dir/t.ini").WriteString("S", "K", "v"); }),
               "Unable to write to " + dir / "no-such-dir/t.ini");
@@ -201,8 +195,8 @@ TEST(IniFileTest, BatchIsOneReplaceAndAFailedOneKeepsTheOldFile) {
               "; notes\r\n[s]\r\nB=\" new \"\r\nA=again\r\nD=\"\"q\"\"\r\n\r\n"
               "[Other]\r\nk=v\r\n[New]\r\nC=1\r\n");
     EXPECT_EQ(ReadBytes(dir / "batch.ini"), ReadBytes(dir / "single.ini"));
-    EXPECT_EQ(test::EntryCount(dir.Path()), 2);
+    EXPECT_EQ(EntryCount(dir.Path()), 2);
 }
 
 }  // namespace
-}  // namespace ziv
+}  // namespace ziv::test

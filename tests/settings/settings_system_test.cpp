@@ -23,15 +23,10 @@
 // The system's part of the settings, one contract for both systems: the
 // POSIX files in the Linux tests, the Win32 ones under Wine.
 
-namespace ziv {
+namespace ziv::test {
 namespace {
 
 namespace fs = std::filesystem;
-using test::EntryCount;
-using test::ErrorText;
-using test::ReadBytes;
-using test::TempDir;
-using test::WriteBytes;
 
 #ifdef _WIN32
 constexpr char kExeName[] = "/settings_tests.exe";
@@ -82,26 +77,6 @@ struct TPerUserCopy {
     const std::string exe = prefix + "/bin/ZIVSound";
 };
 #endif
-
-TEST(SettingsSystemTest, ExecutablePathAndEnvironmentAreTheProcesses) {
-    const std::string exe = ExecutablePath();
-    EXPECT_TRUE(exe.ends_with(kExeName)) << exe;
-    EXPECT_TRUE(IsExistingFile(exe)) << exe;
-    EXPECT_FALSE(IsExistingFile(exe.substr(0, exe.rfind('/'))));
-#ifdef _WIN32
-    EXPECT_EQ(exe.substr(1, 2), ":/") << exe;
-    EXPECT_EQ(exe.find('\\'), std::string::npos) << exe;
-#else
-    EXPECT_EQ(exe.front(), '/') << exe;
-#endif
-
-#ifdef _WIN32
-    SetEnvironmentVariableA("ZIV_SETTINGS_SYSTEM_TEST", "a=b");
-#else
-    ::setenv("ZIV_SETTINGS_SYSTEM_TEST", "a=b", 1);
-#endif
-    EXPECT_EQ(ProcessEnvironment()["ZIV_SETTINGS_SYSTEM_TEST"], "a=b");
-}
 
 // The old content stays whole after every refused replace, and no
 // temporary file is left beside it. (A write that fails part-way: the
@@ -159,8 +134,18 @@ TEST(SettingsSystemTest, SettingsGoBesideTheCopyOrToTheUsersFolder) {
     EXPECT_EQ(StationSettingsPath(dir / "ZIVSound", "", kUser), dir / "ZIVSound.ini");
     EXPECT_EQ(StationSettingsPath(dir / "ZIVSound", "", {}), dir / "ZIVSound.ini");
     EXPECT_EQ(EntryCount(dir.Path()), 0);
-    // The process's own environment too; this test's folder takes files.
+    // The process's own path and environment too; this test's folder takes files.
     const std::string exe = ExecutablePath();
+    EXPECT_TRUE(exe.ends_with(kExeName) && IsExistingFile(exe)) << exe;
+    EXPECT_FALSE(IsExistingFile(exe.substr(0, exe.rfind('/'))));
+#ifdef _WIN32
+    EXPECT_TRUE(exe.substr(1, 2) == ":/" && exe.find('\\') == std::string::npos) << exe;
+    SetEnvironmentVariableA("ZIV_SETTINGS_SYSTEM_TEST", "a=b");
+#else
+    EXPECT_EQ(exe.front(), '/') << exe;
+    ::setenv("ZIV_SETTINGS_SYSTEM_TEST", "a=b", 1);
+#endif
+    EXPECT_EQ(ProcessEnvironment()["ZIV_SETTINGS_SYSTEM_TEST"], "a=b");
     EXPECT_EQ(StationSettingsPath(exe, "", ProcessEnvironment()),
               exe.substr(0, exe.rfind('/')) + "/ZIVSound.ini");
 
@@ -285,4 +270,4 @@ TEST(SettingsSystemTest, InstalledCopyIsFoundThroughLinksAndUnwritableFoldersAre
 #endif
 
 }  // namespace
-}  // namespace ziv
+}  // namespace ziv::test

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the settings tests share: a scratch directory, whole-file bytes and
-// the text of an expected error.
+// What the settings and window tests share: a scratch directory,
+// whole-file bytes and the text of an expected error.
 
 #include <algorithm>
 #include <filesystem>

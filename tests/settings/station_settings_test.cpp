@@ -11,15 +11,8 @@
 #include "fake_station_homes.h"
 #include "settings_test_support.h"
 
-namespace ziv {
+namespace ziv::test {
 namespace {
-
-using test::ErrorText;
-using test::FakeStationHomes;
-using test::NewFileText;
-using test::ReadBytes;
-using test::TempDir;
-using test::WriteBytes;
 
 // As the program sets it up: the settings file beside the "executable" in
 // program/; the program runs in a working directory of the test's choice.
@@ -41,7 +34,7 @@ protected:
     const std::filesystem::path savedCwd = std::filesystem::current_path();
 };
 
-TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndSavesEveryKeyInOrder) {
+TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndTheWorkingDirectoryDecidesOnlyTheMainEntry) {
     RunIn(program.Path());
     LoadStationSettings(ini, homes);
     EXPECT_EQ(ReadBytes(settings), NewFileText("[ZIV SOUND]\nMain=" + exe + "\n"));
@@ -52,23 +45,13 @@ TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndSavesEveryKeyInOrder) {
     EXPECT_EQ(std::tie(homes.captions[0], homes.captions[1], homes.captions[2]),
               std::tie(homes.labels[0], homes.labels[1], homes.labels[2]));
 
-    SaveStationSettings(ini, homes);
-    EXPECT_EQ(ReadBytes(settings),
-              NewFileText("[ZIV SOUND]\nMain=" + exe +
-                          "\nX=100\nY=100\nPort=0\nWave File1=\nWave File2=\nWave File3=\n"
-                          "Label1=1 \xC1RA\xD0"
-                          "AS\nLabel2=2 \xC1RA\xD0"
-                          "AS\nLabel3=3 \xC1RA\xD0"
-                          "AS\n"
-                          "RTS=0\nDTR=0\nNorm=1\nInv=0\n"));
+    // The bytes a first run saves: the presenter's tests, through the window.
 
     // A second start from the same directory leaves "Main" alone.
     WriteBytes(settings, "[ZIV SOUND]\nMain=/old/zivsound\n");
     LoadStationSettings(ini, homes);
     EXPECT_EQ(ReadBytes(settings), "[ZIV SOUND]\nMain=/old/zivsound\n");
-}
 
-TEST_F(StationSettingsTest, WorkingDirectoryDecidesOnlyTheMainEntry) {
     // Started elsewhere: the settings file is read and "Main" brought up
     // to date.
     WriteBytes(settings, "[ZIV SOUND]\nMain=/old/zivsound\nX=-1200\nPort=COM2\n");
@@ -167,4 +150,4 @@ TEST_F(StationSettingsTest, PortsSectionMapsNamesToDevices) {
 }
 
 }  // namespace
-}  // namespace ziv
+}  // namespace ziv::test
