@@ -55,6 +55,8 @@ TEST_F(Sequencer, SendOnceKeysWaitsTwoTicksPlaysToTheEndAndUnkeys) {
     EXPECT_EQ(sound.Plays[0].sound, "a.wav");
     EXPECT_EQ(sound.Plays[0].flags, SND_FILENAME);  // synchronous, once
     EXPECT_EQ(sound.Prepared, Strings{"a.wav"});    // readied during the key-up delay
+    using Cues = std::vector<std::pair<std::int64_t, int>>;
+    EXPECT_EQ(sound.Cues, (Cues{{1000, 120}}));  // due at the second tick
     EXPECT_FALSE(keyer.BtnStart.Down());
     EXPECT_FALSE(keyer.Timer2->Enabled());
     EXPECT_EQ(keyer.KeyUpTicks(), 0);
@@ -74,6 +76,9 @@ TEST_F(Sequencer, SecondKeyingWithinTheDelayGivesOnePlayback) {
     EXPECT_EQ(Timeline(), (Strings{"0:SETRTS", "90:SETRTS", "3120:CLRRTS", "10000:SETRTS",
                                    "10050:SETRTS", "13120:CLRRTS"}));
     EXPECT_EQ(PlayStarts(), (Times{120, 10120}));
+    // The message on its way is kept: prepared and cued once a send.
+    EXPECT_EQ(sound.Prepared, (Strings{"a.wav", "a.wav"}));
+    EXPECT_EQ(sound.Cues.size(), 2u);
 }
 
 TEST_F(Sequencer, RepeatLoopWithPauseTwentyCountsDownOneSecondApart) {

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/sound_service.h"
@@ -44,10 +45,14 @@ public:
         return !Unplayable.contains(sound);
     }
 
+    // When the keyer said the prepared sound is due, and in how many ms.
+    void CueSound(int startInMs) override { Cues.push_back({thread_.Now(), startInMs}); }
+
     std::set<std::string> Unplayable;
 
     std::vector<Play> Plays;
     std::vector<std::string> Prepared;
+    std::vector<std::pair<std::int64_t, int>> Cues;
     int Stops = 0;
 
 private:
