@@ -100,6 +100,7 @@ void TPulseConnection::OnState(pa_context* context, void* userdata) {
     auto* self = static_cast<TPulseConnection*>(userdata);
     if (pa_context_get_state(context) == PA_CONTEXT_READY) {
         self->onPipeWire_ = false;
+        self->serverRate_ = 0;
         LetRun(pa_context_get_server_info(context, &TPulseConnection::OnServerInfo, self));
     }
     self->listener_.OnConnectionState(context);
@@ -109,7 +110,10 @@ void TPulseConnection::OnState(pa_context* context, void* userdata) {
 void TPulseConnection::OnServerInfo(pa_context* context, const pa_server_info* info,
                                     void* userdata) {
     auto* self = static_cast<TPulseConnection*>(userdata);
-    if (info != nullptr && context == self->context_.get() && info->server_name != nullptr)
+    if (info == nullptr || context != self->context_.get())
+        return;
+    self->serverRate_ = info->sample_spec.rate;
+    if (info->server_name != nullptr)
         self->onPipeWire_ =
             std::string_view(info->server_name).find("PipeWire") != std::string_view::npos;
 }

@@ -3,6 +3,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -57,6 +58,8 @@ public:
     // its graph's cycle nor its output's latency (known once the server has
     // answered, a few milliseconds after the connection stands).
     bool OnPipeWire() const { return onPipeWire_; }
+    // The rate the server's outputs run at by default (0 until it answers).
+    std::uint32_t ServerRate() const { return serverRate_; }
 
     pa_context* Context() const { return context_.get(); }
     pa_mainloop_api* Api() const { return api_; }
@@ -85,6 +88,7 @@ private:
     TContextPtr context_;
     bool suspect_ = false;
     bool onPipeWire_ = false;
+    std::uint32_t serverRate_ = 0;
     Clock::time_point connectStarted_;
     TTimeEventPtr ticker_;
     bool tickerArmed_ = false;

@@ -81,11 +81,13 @@ private:
     void Pump();
     bool WriteLead(size_t frameBytes);
     sf_count_t LeadFrames() const;
+    size_t LeadRoom() const;
     std::optional<Clock::time_point> NextFrameHeard() const;
     void FollowCycle(const pa_timing_info& ti);
     static void OnCyclePoll(pa_mainloop_api*, pa_time_event*, const timeval*, void* userdata);
     sf_count_t Read(float* out, sf_count_t frames);
     void StartDrain();
+    void EndWithLastTake(std::int64_t before);
     void StartTail(bool timingValid);
     void Release();
 
@@ -120,6 +122,7 @@ private:
     std::int64_t cycleRead_ = -1;   // the read index after the last cycle's take
     std::int64_t cycleBytes_ = 0;   // the least take seen: one cycle
     Clock::time_point cycleStart_;  // no later than that take
+    std::int64_t endIndex_ = -1;    // the write index at the file's end, while draining
     Clock::time_point lastAnswer_;  // of the last timing answer
     std::string error_;
     Clock::time_point progressAt_;

@@ -17,8 +17,35 @@ constexpr pa_usec_t kMaxTailUsec = 2 * PA_USEC_PER_SEC;
 void TPulsePlayback::StartDrain() {
     state_ = TPlayState::Draining;
     operation_.reset(pa_stream_drain(stream_.get(), &TPulsePlayback::OnDrained, this));
-    if (!operation_)
+    if (!operation_) {
         Fail(pa_strerror(connection_.Errno()));
+        return;
+    }
+    // PipeWire's service says a stream is drained a cycle or more after its
+    // last sample was heard; where its cycle is known, the last take of the
+    // graph tells the end sooner.
+    const pa_timing_info* ti = pa_stream_get_timing_info(stream_.get());
+    if (cyclePoll_ && cycleBytes_ > 0 && ti != nullptr && !ti->write_index_corrupt) {
+        endIndex_ = ti->write_index;
+        timeval now{};
+        pa_gettimeofday(&now);
+        connection_.Api()->time_restart(cyclePoll_.get(), &now);
+    }
+}
+
+// The graph has taken the last samples, from `before` on, at a cycle's
+// start no later than now: they are heard during the next cycle.
+void TPulsePlayback::EndWithLastTake(std::int64_t before) {
+    operation_.reset();  // the drain's answer is not waited for
+    timeval end{};
+    pa_gettimeofday(&end);
+    pa_timeval_add(&end,
+                   pa_bytes_to_usec(static_cast<std::uint64_t>(cycleBytes_ + endIndex_ - before),
+                                    &sound_.spec));
+    state_ = TPlayState::Tail;
+    tailEnd_ = NewTimeEvent(connection_.Api(), &end, &TPulsePlayback::OnTailEnd, this);
+    if (!tailEnd_)
+        Finish(TPlayState::Done);
 }
 
 void TPulsePlayback::OnDrained(pa_stream* stream, int success, void* userdata) {
