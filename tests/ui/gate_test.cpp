@@ -22,16 +22,15 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// A synchronous play that takes `ms` of real time, running `During` on the
-// playing thread first (to inject events).
+// A synchronous play that takes 400 ms of real time, running `During` on
+// the playing thread first (to inject events).
 struct TSlowSoundService : TSoundService {
-    explicit TSlowSoundService(int ms) : ms_(ms) {}
     bool PlaySound(const std::string&, std::uint32_t) override {
         PlayThread = std::this_thread::get_id();
         Playing = true;
         if (During)
             During();
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms_));
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
         Playing = false;
         return true;
     }
@@ -39,22 +38,22 @@ struct TSlowSoundService : TSoundService {
     std::function<void()> During;
     std::atomic<bool> Playing{false};
     std::thread::id PlayThread;
-    int ms_;
 };
 
-// A window that records its paints, key presses (after OnKey) and close.
+// A window that records its paints during a play, key presses (after
+// OnKey) and close.
 class Probe : public QWidget {
 public:
-    explicit Probe(Strings& log) : log_(log) { resize(100, 60); }
-    std::function<bool()> PaintingDuringPlay;
+    Probe(Strings& log, const TSlowSoundService& sound) : log_(log), sound_(sound) {
+        resize(100, 60);
+    }
     std::function<void()> OnKey = [] {};
     int PaintsDuringPlay = 0;
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter(this).fillRect(rect(), Qt::white);
-        if (PaintingDuringPlay && PaintingDuringPlay())
-            ++PaintsDuringPlay;
+        PaintsDuringPlay += sound_.Playing ? 1 : 0;
     }
     void keyPressEvent(QKeyEvent* e) override {
         OnKey();
@@ -67,6 +66,7 @@ protected:
 
 private:
     Strings& log_;
+    const TSlowSoundService& sound_;
 };
 
 // The real pieces of the thread model around a slow sound: the gate, a Qt
@@ -75,32 +75,16 @@ class GateTest : public ::testing::Test {
 protected:
     GateTest() {
         player.AfterPlay = [this](TSRWavePlayer&) { log.push_back("after-play"); };
-        probe.PaintingDuringPlay = [this] { return slow.Playing.load(); };
         probe.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&probe));
     }
 
-    // Plays from inside the event loop, as a timer tick of the keyer does.
-    void PlayFromTheLoop() {
-        bool done = false;
-        // A repaint asked for in the middle of the message must not wait
-        // for its end.
-        QTimer::singleShot(150, &probe, [this] { probe.update(); });
-        QTimer::singleShot(0, [&] {
-            player.SetWaveName("cq.wav");
-            player.Play();
-            log.push_back("play returned");
-            done = true;
-        });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
-    }
-
     Strings log;
     TUiGate gate;
-    TSlowSoundService slow{400};
+    TSlowSoundService slow;
     TResponsiveSoundService sound{slow, gate};
     TSRWavePlayer player{sound};
-    Probe probe{log};
+    Probe probe{log, slow};
 };
 
 TEST_F(GateTest, PlayKeepsPaintingWhileInputTicksPostsAndCloseWaitForItInOrder) {
@@ -134,7 +118,18 @@ TEST_F(GateTest, PlayKeepsPaintingWhileInputTicksPostsAndCloseWaitForItInOrder) 
     };
     timer->SetEnabled(true);
     stopped->SetEnabled(true);
-    PlayFromTheLoop();
+    // Played from inside the event loop, as a timer tick of the keyer does;
+    // a repaint asked for in the middle of the message must not wait for
+    // its end.
+    bool done = false;
+    QTimer::singleShot(150, &probe, [this] { probe.update(); });
+    QTimer::singleShot(0, [&] {
+        player.SetWaveName("cq.wav");
+        player.Play();
+        log.push_back("play returned");
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
     EXPECT_NE(slow.PlayThread, std::this_thread::get_id());
     EXPECT_GT(probe.PaintsDuringPlay, 0);
     EXPECT_EQ(log, (Strings{"after-play", "play returned"}));
