@@ -1,18 +1,31 @@
-// The Qt main window's glue: its widgets are the layout rows, their events
-// reach the keyer and the presenter, and what those change reaches the
-// widgets. What the window decides is tested once, in the presenter's test.
+// The Qt main window's glue that no other test reaches: its widgets are the
+// layout rows, a port picked from the list, a click whose error goes to the
+// default report, and what the keyer and the presenter change reaches the
+// widgets. Keys, the track bar, the widen button, a typed port, the radios
+// and the busy-port box are driven on the real program by
+// tests/e2e/test_operation.py; what the window decides is tested in the
+// presenter's test.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QGroupBox>
-#include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
+#include <fstream>
 
+#include "audio/wave_player.h"
+#include "core/form_port.h"
 #include "core/message_recorder.h"
 #include "layout/main_window_layout.h"
-#include "ui/form_rig.h"
+#include "mock/counting_beep.h"
+#include "mock/fake_comm_platform.h"
+#include "settings/station_settings.h"
+#include "ui/error_report.h"
+#include "ui/form_sound.h"
+#include "ui/qt_timer.h"
+#include "ui/ui_gate.h"
 #include "ui/widgets.h"
 
 namespace ziv::test {
@@ -20,19 +33,57 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-class FormTest : public ::testing::Test, protected TFormRig {
+// Answers every box at once and keeps "caption: text", an error's after "!".
+struct TRecordingBoxes : TMessageBoxes {
+    void ShowMessage(const QString& caption, const QString& text) override {
+        Shown.push_back((caption + ": " + text).toStdString());
+    }
+    void ShowError(const QString& caption, const QString& text) override {
+        ShowMessage("!" + caption, text);
+    }
+    Strings Shown;
+};
+
+struct TSilentSound : TSoundService {
+    bool PlaySound(const std::string&, std::uint32_t) override { return true; }
+    void StopSound() override {}
+};
+
+// The main window over the real keyer, the real port component on the fake
+// serial platform and a settings file in a temporary directory.
+class FormTest : public ::testing::Test {
 protected:
-    void Show() {
+    FormTest() {
+        ini.SetProgramPath(dir.filePath("ZIVSound").toStdString());
+        ConfigureStationIni(ini);
+        COM.SetDTREnable(false);
+        COM.SetRTSEnable(false);
+    }
+    ~FormTest() override { form.hide(); }
+    void ShowWith(const std::string& settings) {
+        std::ofstream(dir.filePath("ZIVSound.ini").toStdString()) << "[ZIV SOUND]\n" << settings;
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     }
-    // A key as the window system delivers it: to the window, then the
-    // focused control.
-    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(form.windowHandle(), key, modifiers);
-    }
-};
 
+    QTemporaryDir dir;
+    TLMDIniCtrl ini;
+    TFakeCommPlatform platform;
+    TDroppingInvoker invoker;
+    TRecordingErrorReport commReport;
+    TVaComm COM{platform, invoker, commReport};
+    TCommPort<TVaComm> port{COM};
+    TSilentSound sound;
+    TSRWavePlayer player{sound};
+    TRecordingBoxes boxes;
+    TBoxErrorReport errors{boxes, "Zivsound"};
+    TUiGate gate;
+    TQtTimerFactory timers{&gate, &errors};
+    TCountingBeep beep;
+    TMessageSlots messageSlots;
+    TKeyer keyer{COM, player, timers, beep, messageSlots};
+    TFormSound form{keyer, port, ini, messageSlots, boxes, errors, &gate, "Zivsound"};
+};
 TEST_F(FormTest, TheWidgetsAreTheLayoutRowsInAnOnTopWindowWithItsFocusOrder) {
     for (const TControlLayout& row : kMainWindowLayout) {
         SCOPED_TRACE(row.name);
@@ -70,67 +121,24 @@ TEST_F(FormTest, TheWidgetsAreTheLayoutRowsInAnOnTopWindowWithItsFocusOrder) {
     }
 }
 
-TEST_F(FormTest, ClicksKeysAndTheTrackBarReleaseReachTheKeyer) {
-    WriteSettings("Wave File1=/msgs/cq.wav\n");
-    Show();
-    // The outer width is the frame's.
-    const int frame = form.frameGeometry().width() - form.geometry().width();
-    EXPECT_EQ(form.width(), TFormSound::NarrowWidth - frame);
-    QTest::mouseClick(form.BtnEW2(), Qt::LeftButton);
-    EXPECT_FALSE(form.GroupBox1()->isHidden());
-    EXPECT_EQ(form.width(), TFormSound::WideWidth - frame);
-    QTest::mouseClick(form.BtnPlay(1), Qt::LeftButton);
-    EXPECT_EQ(player.WaveName(), "/msgs/cq.wav");
-    QTest::mouseClick(form.BtnPlay(1), Qt::LeftButton);
-    Key(Qt::Key_F1);  // seen before the focused control
-    EXPECT_TRUE(form.BtnPlay(1)->isChecked());
+TEST_F(FormTest, APickedPortAClicksErrorAndWhatTheKeyerAndPresenterChangeMeetTheWidgets) {
+    ShowWith("Port=COM3\nRTS=1\nWave File1=/msgs/cq.wav\n");
+    QTest::keyClick(form.ComboBox1(), Qt::Key_Down);  // an item picked from the list
+    EXPECT_EQ(platform.OpenedNames, (Strings{"COM3", "COM1"}));
+    keyer.Panel2.SetFocus();
+    EXPECT_EQ(form.focusWidget(), form.Panel2());
 
-    // Released at 5: the loop runs and the focus goes to the panel.
-    TTrackBarWidget* bar = form.TrackBar1();
-    const QPoint at5(bar->ThumbRect().center().x(), bar->YForValue(5));
-    QTest::mousePress(bar, Qt::LeftButton, {}, bar->ThumbRect().center());
-    QTest::mouseMove(bar, at5);
-    QTest::mouseRelease(bar, Qt::LeftButton, {}, at5);
-    EXPECT_EQ(keyer.SavedPause(), 5);
-    EXPECT_TRUE(form.BtnTimer()->isHidden());
-    EXPECT_FALSE(form.BtnStart()->isEnabled());
-    EXPECT_EQ(QApplication::focusWidget() ? QApplication::focusWidget() : form.focusWidget(),
-              form.Panel2());
-    Key(Qt::Key_Escape);
-    EXPECT_FALSE(form.BtnStop()->isVisible());
-}
-
-TEST_F(FormTest, ThePortBoxAndTheRadiosReachThePresenterAndItsBoxTitleAndFilesButtonTheWindow) {
-    WriteSettings("Port=COM3\nDTR=1\nInv=1\n");
-    Show();
-    EXPECT_EQ(platform.LineCalls(), Strings{"SETDTR"});
-    EXPECT_TRUE(form.rbDTR()->isChecked() && form.rbDTR()->isEnabled());
-    // A keystroke is a change, and so is an item picked from the list.
-    QTest::keyClicks(form.ComboBox1()->lineEdit(), "1");  // "COM31"
-    QTest::keyClick(form.ComboBox1(), Qt::Key_Down);
-    EXPECT_EQ(platform.OpenedNames, (Strings{"COM3", "COM3", "COM1"}));
-    QTest::mouseClick(form.rbRTS(), Qt::LeftButton);
-    EXPECT_EQ(platform.LineCalls().back(), "SETRTS");
-    platform.FailWith["CreateFile"] = EBUSY;
-    QTest::keyClick(form.ComboBox1()->lineEdit(), Qt::Key_Backspace);
-    EXPECT_EQ(boxes.Shown, Strings{"Zivsound: Prievadas užimtas"});
-
-    TRecordingStatus recording;
-    recording.Recording = true;
-    form.ShowRecordingStatus(recording);
-    EXPECT_TRUE(form.windowTitle().startsWith(QString::fromUtf8("Zivsound — ● Įrašoma")));
-    EXPECT_FALSE(form.BitBtn1()->isEnabled());
-}
-
-TEST_F(FormTest, AnUncaughtErrorGoesToTheDefaultReport) {
-    WriteSettings("Port=COM1\nRTS=1\nWave File1=/msgs/cq.wav\n");
-    Show();
     platform.Texts[EIO] = "Input/output error";
     platform.FailWith["SETRTS"] = EIO;
     QTest::mouseClick(form.BtnPlay(1), Qt::LeftButton);
+    EXPECT_TRUE(keyer.BtnPlay1.Down());
     QTest::mouseClick(form.BtnStart(), Qt::LeftButton);
     EXPECT_EQ(boxes.Shown, Strings{"!Zivsound: Error calling comm function (" +
                                    std::to_string(EIO) + "), Input/output error."});
+    TRecordingStatus recording;
+    recording.Recording = true;
+    form.ShowRecordingStatus(recording);
+    EXPECT_FALSE(form.BitBtn1()->isEnabled());
 }
 
 }  // namespace

@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QTest>
-#include <csignal>
-
 #include "ui/error_report.h"
 #include "ui/key_map.h"
-#include "ui/signal_watch.h"
 
 namespace ziv {
 namespace {
@@ -32,21 +28,6 @@ TEST(ApplicationTitle, IsTheFileNameCutAtItsFirstDotWithTheRestLowerCase) {
     EXPECT_EQ(ApplicationTitleFromPath("/opt/ziv.d/ZIVSound.bin.old"), "Zivsound");
     EXPECT_EQ(ApplicationTitleFromPath("zIV"), "ziv");
     EXPECT_EQ(ApplicationTitleFromPath("/x/.hidden"), "");
-}
-
-TEST(SignalWatch, ASignalBecomesACallOnThisThreadAndTheHandlerIsRestored) {
-    std::vector<int> received;
-    {
-        TSignalWatch watch({SIGHUP, SIGTERM}, [&](int s) { received.push_back(s); });
-        ASSERT_TRUE(watch.Ok());
-        std::raise(SIGHUP);
-        std::raise(SIGTERM);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return received.size() == 2; }, 2000));
-    }
-    EXPECT_EQ(received, (std::vector<int>{SIGHUP, SIGTERM}));
-    struct sigaction now {};
-    sigaction(SIGTERM, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, SIG_DFL);
 }
 
 }  // namespace

@@ -20,9 +20,10 @@ auto Plan(const TEnvironment& environment) {
 
 using P = std::tuple<std::string, std::string, std::string, std::string>;
 
-TEST(DisplayPlan, WithoutAChoiceTheXServerIsTriedFirstAndWaylandIsTheFallback) {
-    EXPECT_EQ(Plan({}), (P{kNoDisplay, "", "", ""}));
-    // An empty variable is no display either.
+// No display at all, and Wayland alone, are run on the real program by
+// start_up_test.sh.
+TEST(DisplayPlan, TheXServerFirstWaylandTheFallbackAndAChosenPlatformKept) {
+    // An empty variable is no display.
     EXPECT_EQ(Plan({{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}}),
               (P{kNoDisplay, "", "", ""}));
     EXPECT_EQ(Plan({{"DISPLAY", ":0"}}), (P{"", ":0", "xcb", ""}));
@@ -31,10 +32,7 @@ TEST(DisplayPlan, WithoutAChoiceTheXServerIsTriedFirstAndWaylandIsTheFallback) {
     EXPECT_EQ(Plan({{"DISPLAY", ":1"}, {"WAYLAND_DISPLAY", "wayland-0"}}),
               (P{"", ":1", "xcb", "wayland"}));
     EXPECT_EQ(Plan({{"DISPLAY", ":1"}, {"XDG_SESSION_TYPE", "wayland"}}), (P{"", ":1", "xcb", ""}));
-    EXPECT_EQ(Plan({{"WAYLAND_DISPLAY", "wayland-0"}}), (P{"", "", "wayland", ""}));
-}
-
-TEST(DisplayPlan, APlatformTheUserChoseIsKeptAndOnlyALoneXPlatformIsChecked) {
+    // A platform the user chose is kept; only a lone X platform is checked.
     EXPECT_EQ(Plan({{"QT_QPA_PLATFORM", "offscreen"}}), (P{"", "", "", ""}));
     EXPECT_EQ(Plan({{"QT_QPA_PLATFORM", "wayland"}, {"DISPLAY", ":0"}}), (P{"", "", "", ""}));
     EXPECT_EQ(Plan({{"QT_QPA_PLATFORM", "xcb"}}), (P{kNoDisplay, "", "", ""}));

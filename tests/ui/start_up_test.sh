@@ -5,9 +5,7 @@
 # own, so that a settings file written where none should be is seen.
 set -uo pipefail
 
-exe=$1
-version=$2
-mode=$3
+exe=$1 version=$2 mode=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 work=$(cd "$work" && pwd -P)
@@ -15,6 +13,7 @@ mkdir -m 700 "$work/bin" "$work/home" "$work/run"
 cp "$exe" "$work/bin/ZIVSound"
 fail=0
 usage="Usage: ./ZIVSound [options]"
+none="no display: set DISPLAY (or WAYLAND_DISPLAY) to a running desktop session"
 
 # Runs the copy with the given environment settings (for env) and
 # arguments; sets code, out and err.
@@ -30,20 +29,14 @@ run() {
   err=$(cat "$work/err")
 }
 
-problem() {
-  echo "FAIL: $*" >&2
-  echo "  exit $code" >&2
-  echo "  stdout: $out" >&2
-  echo "  stderr: $err" >&2
-  fail=1
-}
-
-# Nothing beside the copy but the copy, nothing in its user's folders.
-nothing_written() {
-  local left
+# Reports what the last run did unless `ok` holds; then checks that nothing
+# was written beside the copy or in its user's folders.
+expect() {
+  local what=$1 ok=$2 left
+  [ "$ok" = 0 ] || { echo "FAIL: $what" "(exit $code, stdout: $out, stderr: $err)" >&2 && fail=1; }
   left=$(cd "$work" && find bin home run -mindepth 1 ! -path bin/ZIVSound | sort)
   if [ -n "$left" ]; then
-    problem "$1 left files behind: $left"
+    echo "FAIL: $what left files behind: $left" >&2 && fail=1
     rm -rf "${work:?}/home"/* "${work:?}/run"/* "${work:?}/bin"/*.ini
   fi
 }
@@ -52,57 +45,43 @@ command_line() {
   local option arguments
   for option in --help -h --version -v; do
     run -- "$option"
-    # shellcheck disable=SC2015 # problem() only reports
     case $option in
       *v*) [ "$out" = "ZIVSound $version" ] ;;
       *) [[ "$out" == "$usage"*"-h, --help"*"-v, --version"* ]] ;;
-    esac && [ "$code" = 0 ] && [ -z "$err" ] ||
-      problem "$option: expected exit 0 and the usage or the version alone on standard output"
-    nothing_written "$option"
+    esac && [ "$code" = 0 ] && [ -z "$err" ]
+    expect "$option: the usage or the version alone on standard output, exit 0" $?
   done
   # A mistake wins over help: the command line is not what its user meant.
   for arguments in "--bogus" "-x" "stray" "--help stray" "--version=2" "-- -h"; do
     # shellcheck disable=SC2086
     run -- $arguments
-    # shellcheck disable=SC2015
-    [ "$code" = 2 ] && [ -z "$out" ] && [[ "$err" == "ZIVSound: "*"$usage"* ]] ||
-      problem "$arguments: expected exit 2 with the mistake and the usage on standard error"
-    [ "$arguments" != --bogus ] || [[ "$err" == "ZIVSound: Unknown option 'bogus'."* ]] ||
-      problem "--bogus: the mistake is not named first"
-    nothing_written "$arguments"
+    [ "$code" = 2 ] && [ -z "$out" ] && [[ "$err" == "ZIVSound: "*"$usage"* ]] &&
+      { [ "$arguments" != --bogus ] || [[ "$err" == "ZIVSound: Unknown option 'bogus'."* ]]; }
+    expect "$arguments: the mistake named first, then the usage, on standard error, exit 2" $?
   done
 }
 
 display() {
-  local none="ZIVSound: no display: set DISPLAY (or WAYLAND_DISPLAY) to a running desktop session"
   run --
-  if [ "$code" != 1 ] || [ "$err" != "$none" ] || [ -n "$out" ]; then
-    problem "no DISPLAY nor WAYLAND_DISPLAY: expected exit 1 and the one line"
-  fi
-  nothing_written "no display"
-
+  [ "$code" = 1 ] && [ "$err" = "ZIVSound: $none" ] && [ -z "$out" ]
+  expect "no DISPLAY nor WAYLAND_DISPLAY: exit 1 and the one line" $?
   # A display number nobody serves: neither its socket nor its lock is there.
   local n nobody="" settings
   for n in $(seq 97 199); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { nobody=":$n" && break; }
   done
   run DISPLAY="$nobody" --
-  if [ "$code" != 1 ] || [ -n "$out" ] ||
-    [ "$err" != "ZIVSound: cannot connect to display $nobody: set DISPLAY (or WAYLAND_DISPLAY) to a running desktop session" ]; then
-    problem "DISPLAY=$nobody that nobody serves: expected exit 1 and the one line"
-  fi
-  nothing_written "a display nobody serves"
+  [ "$code" = 1 ] && [ -z "$out" ] && [ "$err" = "ZIVSound: cannot connect to display $nobody:${none#no display:}" ]
+  expect "DISPLAY=$nobody that nobody serves: exit 1 and the one line" $?
   # Qt's Wayland platform that cannot start (no compositor there, or no
   # plugin) ends the program as clearly, not with an abort.
   for settings in "WAYLAND_DISPLAY=ziv-nobody-$$" "DISPLAY=$nobody WAYLAND_DISPLAY=ziv-nobody-$$" \
     "QT_QPA_PLATFORM=ziv-no-such-platform"; do
     # shellcheck disable=SC2086
     run $settings --
-    if [ "$code" != 1 ] || [[ "$err" != *"ZIVSound: cannot open a window: "* ]] ||
-      [[ "$err" == *"Reinstalling"* ]]; then
-      problem "$settings: expected exit 1 and the program's line instead of an abort"
-    fi
-    nothing_written "$settings"
+    [ "$code" = 1 ] && [[ "$err" == *"ZIVSound: cannot open a window: "* ]] &&
+      [[ "$err" != *"Reinstalling"* ]]
+    expect "$settings: exit 1 and the program's line instead of an abort" $?
   done
 
   # An X server of this run's own. -displayfd tells its number only once it
@@ -111,10 +90,9 @@ display() {
   Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null \
     2>"$work/xvfb.log" &
   xvfb=$!
-  local program shown=0
   trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
   for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-  local x_display
+  local x_display program shown=1
   x_display=":$(tr -d '[:space:]' <"$work/display")"
   # Under Wayland with XWayland the program uses the X server, where its
   # window can stay on top: Qt never tries Wayland, even in a session that
@@ -126,7 +104,7 @@ display() {
     WAYLAND_DISPLAY="ziv-nobody-$$" XDG_SESSION_TYPE=wayland ./ZIVSound 2>"$work/err") &
   program=$!
   for _ in $(seq 100); do
-    DISPLAY="$x_display" xwininfo -root -tree 2>/dev/null | grep -q '"Zivsound"' && shown=1 && break
+    DISPLAY="$x_display" xwininfo -root -tree 2>/dev/null | grep -q '"Zivsound"' && shown=0 && break
     kill -0 "$program" 2>/dev/null || break
     sleep 0.1
   done
@@ -134,27 +112,24 @@ display() {
   kill -TERM "$program" 2>/dev/null
   code=0
   wait "$program" || code=$?
-  out=""
   err=$(cat "$work/err")
-  if [ "$shown" != 1 ] || [ "$code" != 0 ] || grep -qi wayland "$work/err"; then
+  if [ "$shown" != 0 ] || [ "$code" != 0 ] || grep -qi wayland "$work/err"; then
     cat "$work/xvfb.log" >&2
-    problem "DISPLAY and WAYLAND_DISPLAY: expected the window on the X server, no try of Wayland"
+    echo "FAIL: DISPLAY and WAYLAND_DISPLAY: expected the window on the X server, no try of" \
+      "Wayland (exit $code, stderr: $err)" >&2 && fail=1
   fi
   # Windows-1257: "Į" is 0xC1, "Š" 0xD0.
   printf '[ZIV SOUND]\nMain=%s/bin/ZIVSound\nX=100\nY=100\nPort=0\nWave File1=\nWave File2=\nWave File3=\nLabel1=1 \xc1RA\xd0AS\nLabel2=2 \xc1RA\xd0AS\nLabel3=3 \xc1RA\xd0AS\nRTS=0\nDTR=0\nNorm=1\nInv=0\n' \
     "$work" >"$work/expected.ini"
   if ! cmp -s "$work/expected.ini" "$work/bin/ZIVSound.ini"; then
     diff <(od -c "$work/expected.ini") <(od -c "$work/bin/ZIVSound.ini") >&2
-    problem "the settings file differs from the first-run settings"
+    echo "FAIL: the settings file differs from the first-run settings" >&2 && fail=1
   fi
 }
 
 case "$mode" in
   command-line) command_line ;;
   display) display ;;
-  *)
-    echo "unknown mode $mode" >&2
-    exit 2
-    ;;
+  *) echo "unknown mode $mode" >&2 && exit 2 ;;
 esac
 exit $fail

@@ -63,16 +63,15 @@ struct TEndingRig : TWin32FormRig {
     // What the line was when the port closed: "keyed", "unkeyed", "never
     // keyed", or "open" when it never closed.
     std::string LineAtClose(bool dtr, bool inverted) const {
-        const std::string key = std::string(inverted ? "CLR" : "SET") + (dtr ? "DTR" : "RTS");
-        const std::string unkey = std::string(inverted ? "SET" : "CLR") + (dtr ? "DTR" : "RTS");
-        bool keyed = false, wasKeyed = false;
+        const std::string line = dtr ? "DTR" : "RTS", key = (inverted ? "CLR" : "SET") + line;
+        std::string was = "never keyed";
         for (const std::string& call : platform.CallNames()) {
             if (call == key)
-                keyed = wasKeyed = true;
-            else if (call == unkey)
-                keyed = false;
+                was = "keyed";
+            else if (call == (inverted ? "SET" : "CLR") + line && was == "keyed")
+                was = "unkeyed";
             else if (call == "CloseHandle")
-                return !wasKeyed ? "never keyed" : keyed ? "keyed" : "unkeyed";
+                return was;
         }
         return "open";
     }

@@ -70,7 +70,6 @@ struct TBlockingSound : TSoundService {
         return true;
     }
     void StopSound() override { ++Stops; }
-    bool PrepareSound(const std::string&) override { return true; }
     std::function<void()> During;
     std::atomic<int> Stops{0};
 };
@@ -95,18 +94,6 @@ struct TWin32FormRig {
         form = std::make_unique<TFormSoundWin32>(GetModuleHandleW(nullptr), keyer, port, ini, slots,
                                                  boxes, errors, &gate, "Zivsound");
         gate.SetDispatcher([this](MSG& msg) { form->Dispatch(msg); });
-    }
-    // A key pressed in `control` with the modifiers held, as the keyboard
-    // state tells them.
-    void Press(HWND control, WPARAM vk, bool ctrl = false, bool shift = false) {
-        BYTE state[256] = {};
-        state[VK_CONTROL] = ctrl ? 0x80 : 0;
-        state[VK_SHIFT] = shift ? 0x80 : 0;
-        SetKeyboardState(state);
-        PostMessageW(control, WM_KEYDOWN, vk, 1);
-        gate.PumpPending();
-        state[VK_CONTROL] = state[VK_SHIFT] = 0;
-        SetKeyboardState(state);
     }
 
     std::string settingsPath = (std::filesystem::temp_directory_path() /
