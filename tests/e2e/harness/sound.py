@@ -63,11 +63,19 @@ class PulseServer:
             ["pulseaudio", "-n", "-F", d + "/server.pa", "--daemonize=no", "--exit-idle-time=-1",
              "--use-pid-file=no", "--system=false", f"--log-target=file:{d}/server.log",
              "--realtime=yes", "--high-priority=yes"])]
-        self.ready()
+        self.start_or_stop()
 
     def spawn(self, argv, log=subprocess.DEVNULL):
         return subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=log,
                                 stderr=log)
+
+    def start_or_stop(self):
+        """Ready, or every process started so far ended again."""
+        try:
+            self.ready()
+        except BaseException:
+            self.stop()
+            raise
 
     def ready(self):
         """Once the server answers: the sink, the defaults, the keep-alive."""
@@ -146,7 +154,7 @@ class PipeWireServer(PulseServer):
         self.procs = [self.spawn(["pipewire"], log)]
         wait_for(lambda: os.path.exists(d + "/run/pipewire-0"), 10)
         self.procs += [self.spawn(["wireplumber"], log), self.spawn(["pipewire-pulse"], log)]
-        self.ready()
+        self.start_or_stop()
         subprocess.run(["pw-metadata", "-n", "settings", "0", "clock.force-quantum",
                         str(quantum)], env=self.env, capture_output=True, timeout=10)
 
