@@ -21,7 +21,7 @@ fuzzers=(settings_fuzzer)
 # configure without the user interface needs.
 packages=(
   clang libclang-rt-dev cmake pkg-config
-  libsndfile1-dev libpulse-dev libgtest-dev libgmock-dev
+  libsndfile1-dev libsamplerate0-dev libpulse-dev libgtest-dev libgmock-dev
 )
 missing=()
 for p in "${packages[@]}"; do

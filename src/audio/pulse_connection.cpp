@@ -69,7 +69,7 @@ bool TPulseConnection::WaitConnected(std::string* error) {
             if (!context_)
                 return true;
             const auto st = pa_context_get_state(context_.get());
-            return st == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(st);
+            return (st == PA_CONTEXT_READY && serverKnown_) || !PA_CONTEXT_IS_GOOD(st);
         },
         deadline);
     if (!context_) {
@@ -77,7 +77,7 @@ bool TPulseConnection::WaitConnected(std::string* error) {
         return false;
     }
     const auto st = pa_context_get_state(context_.get());
-    if (st == PA_CONTEXT_READY)
+    if (st == PA_CONTEXT_READY && serverKnown_)
         return true;
     *error = pa_strerror(PA_CONTEXT_IS_GOOD(st) ? PA_ERR_TIMEOUT : Errno());
     Drop();
@@ -98,10 +98,19 @@ void TPulseConnection::Close() {
 
 void TPulseConnection::OnState(pa_context* context, void* userdata) {
     auto* self = static_cast<TPulseConnection*>(userdata);
+    self->serverKnown_ = false;
+    // Ready only once the server has said what it is: a stream is made to
+    // its rate, and cued by its kind.
     if (pa_context_get_state(context) == PA_CONTEXT_READY) {
         self->onPipeWire_ = false;
         self->serverRate_ = 0;
-        LetRun(pa_context_get_server_info(context, &TPulseConnection::OnServerInfo, self));
+        pa_operation* asked =
+            pa_context_get_server_info(context, &TPulseConnection::OnServerInfo, self);
+        if (asked != nullptr) {
+            pa_operation_unref(asked);
+            return;
+        }
+        self->serverKnown_ = true;
     }
     self->listener_.OnConnectionState(context);
     self->Signal();
@@ -110,12 +119,17 @@ void TPulseConnection::OnState(pa_context* context, void* userdata) {
 void TPulseConnection::OnServerInfo(pa_context* context, const pa_server_info* info,
                                     void* userdata) {
     auto* self = static_cast<TPulseConnection*>(userdata);
-    if (info == nullptr || context != self->context_.get())
+    if (context != self->context_.get())
         return;
-    self->serverRate_ = info->sample_spec.rate;
-    if (info->server_name != nullptr)
-        self->onPipeWire_ =
-            std::string_view(info->server_name).find("PipeWire") != std::string_view::npos;
+    if (info != nullptr) {
+        self->serverRate_ = info->sample_spec.rate;
+        if (info->server_name != nullptr)
+            self->onPipeWire_ =
+                std::string_view(info->server_name).find("PipeWire") != std::string_view::npos;
+    }
+    self->serverKnown_ = true;
+    self->listener_.OnConnectionState(context);
+    self->Signal();
 }
 
 void TPulseConnection::ArmTicker() {

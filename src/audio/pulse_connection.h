@@ -55,10 +55,10 @@ public:
     void MarkSuspect() { suspect_ = true; }
 
     // The server is PipeWire's PulseAudio service, which reports neither
-    // its graph's cycle nor its output's latency (known once the server has
-    // answered, a few milliseconds after the connection stands).
+    // its graph's cycle nor its output's latency. Known, as the rate is,
+    // once the connection stands: Connect waits for the server's answer.
     bool OnPipeWire() const { return onPipeWire_; }
-    // The rate the server's outputs run at by default (0 until it answers).
+    // The rate the server's outputs run at by default (0 when not told).
     std::uint32_t ServerRate() const { return serverRate_; }
 
     pa_context* Context() const { return context_.get(); }
@@ -89,6 +89,7 @@ private:
     bool suspect_ = false;
     bool onPipeWire_ = false;
     std::uint32_t serverRate_ = 0;
+    bool serverKnown_ = false;  // the server's name and rate have been told
     Clock::time_point connectStarted_;
     TTimeEventPtr ticker_;
     bool tickerArmed_ = false;

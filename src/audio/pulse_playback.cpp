@@ -64,6 +64,8 @@ bool TPulsePlayback::StartStream(std::string* error) {
 }
 
 bool TPulsePlayback::CreateStream(std::string* error) {
+    if (!ConvertToServerRate(error))
+        return false;
     const std::string name = FileNamePart(path_);
     const TProplistPtr props(pa_proplist_new());
     pa_proplist_sets(props.get(), PA_PROP_MEDIA_ROLE, "phone");
@@ -143,10 +145,38 @@ void TPulsePlayback::OnStreamState(pa_stream* stream, void* userdata) {
 
 // --- Writing ---
 
+// PipeWire's service converts a stream of another rate than the graph's
+// with a ratio it keeps adjusting to how full the stream's buffer is: a
+// 1000 Hz message heard at 982-986 Hz, with holes of a cycle, and never cued.
+// Such a message is converted here instead; PulseAudio converts at a
+// steady ratio and is left to do it.
+bool TPulsePlayback::ConvertToServerRate(std::string* error) {
+    const std::uint32_t rate = connection_.ServerRate();
+    if (converter_ || !connection_.OnPipeWire() || rate == 0 || rate == sound_.spec.rate)
+        return true;
+    converter_ = TRateConverter::Open(sound_.spec.channels, static_cast<int>(sound_.spec.rate),
+                                      static_cast<int>(rate), error);
+    if (!converter_) {
+        Fail(*error);
+        return false;
+    }
+    sound_.spec.rate = rate;
+    return true;
+}
+
+bool TPulsePlayback::Rewind() {
+    if (sf_seek(sound_.handle.get(), 0, SEEK_SET) != 0)
+        return false;
+    endOfFile_ = false;
+    if (converter_)
+        converter_->Reset();
+    return true;
+}
+
 void TPulsePlayback::Start(bool looping) {
     loop_ = looping;
-    if (looping && endOfFile_ && sf_seek(sound_.handle.get(), 0, SEEK_SET) == 0)
-        endOfFile_ = false;
+    if (looping && endOfFile_)
+        Rewind();
     state_ = TPlayState::Playing;
     progressAt_ = Clock::now();
     LetRun(pa_stream_cork(stream_.get(), 0, nullptr, nullptr));
@@ -207,22 +237,38 @@ void TPulsePlayback::Pump() {
             Fail(pa_strerror(connection_.Errno()));
             return;
         }
+        std::string why;
         const sf_count_t filled =
-            Read(static_cast<float*>(data), static_cast<sf_count_t>(bytes / frameBytes));
+            Read(static_cast<float*>(data), static_cast<sf_count_t>(bytes / frameBytes), &why);
         if (filled > 0) {
             pa_stream_write(stream_.get(), data, static_cast<size_t>(filled) * frameBytes, nullptr,
                             0, PA_SEEK_RELATIVE);
         } else {
             pa_stream_cancel_write(stream_.get());
         }
+        if (filled < 0) {
+            Fail(why);
+            return;
+        }
     }
     if (endOfFile_ && state_ == TPlayState::Playing)
         StartDrain();
 }
 
-// Reads up to `frames` frames, from the start again when looping; marks the
-// end of the file when it is reached.
-sf_count_t TPulsePlayback::Read(float* out, sf_count_t frames) {
+// Reads up to `frames` frames at the stream's rate; marks the end of the
+// sound when it is reached; -1 with the reason in `error`.
+sf_count_t TPulsePlayback::Read(float* out, sf_count_t frames, std::string* error) {
+    if (!converter_)
+        return ReadFile(out, frames);
+    const sf_count_t made = converter_->Read(
+        out, frames, [this](float* in, sf_count_t n) { return ReadFile(in, n); }, error);
+    endOfFile_ = made < frames;
+    return made;
+}
+
+// Reads up to `frames` frames of the file, from the start again when
+// looping; marks the end of the file when it is reached.
+sf_count_t TPulsePlayback::ReadFile(float* out, sf_count_t frames) {
     sf_count_t filled = 0;
     bool rewound = false;
     while (filled < frames) {
@@ -251,6 +297,7 @@ void TPulsePlayback::Release() {
     operation_.reset();
     tailEnd_.reset();
     stream_.reset();
+    converter_.reset();
     sound_.handle.reset();
 }
 

@@ -10,6 +10,7 @@
 #include "audio/pulse_connection.h"
 #include "audio/pulse_handles.h"
 #include "audio/pulse_sound_file.h"
+#include "audio/rate_converter.h"
 
 namespace ziv::pulse {
 
@@ -85,7 +86,10 @@ private:
     std::optional<Clock::time_point> NextFrameHeard() const;
     void FollowCycle(const pa_timing_info& ti);
     static void OnCyclePoll(pa_mainloop_api*, pa_time_event*, const timeval*, void* userdata);
-    sf_count_t Read(float* out, sf_count_t frames);
+    bool ConvertToServerRate(std::string* error);
+    bool Rewind();
+    sf_count_t Read(float* out, sf_count_t frames, std::string* error);
+    sf_count_t ReadFile(float* out, sf_count_t frames);
     void StartDrain();
     void EndWithLastTake(std::int64_t before);
     void StartTail(bool timingValid);
@@ -104,6 +108,7 @@ private:
     std::string device_;
     // Given back in the reverse order: operation, tail timer, stream, file.
     TSoundFile sound_;
+    std::unique_ptr<TRateConverter> converter_;  // while the file's rate is not the server's
     TStreamPtr stream_;
     TTimeEventPtr tailEnd_;
     TOperationPtr operation_;

@@ -13,20 +13,18 @@ namespace ziv::pulse {
 void TPulsePlayback::Cue(Clock::time_point due) {
     if (state_ != TPlayState::Ready)
         return;
-    // PipeWire's service speeds up or slows down a converted stream whose
-    // buffer is not where it wants it (an 8 kHz message heard 3.5 ms short,
-    // or with a hole): a sound of another rate than the graph's starts when
-    // the play is asked for, as without a cue.
+    // PipeWire's service speeds up or slows down a stream it converts
+    // whose buffer is not where it wants it: should the graph's rate be
+    // unknown, a sound of another rate starts when the play is asked for.
     if (connection_.OnPipeWire() && sound_.spec.rate != connection_.ServerRate())
         return;
     // What was written when the stream was made ready goes: the silence
     // comes first.
     LetRun(pa_stream_flush(stream_.get(), nullptr, nullptr));
-    if (sf_seek(sound_.handle.get(), 0, SEEK_SET) != 0) {
+    if (!Rewind()) {
         Fail("the sound file cannot be read from its start");
         return;
     }
-    endOfFile_ = false;
     loop_ = false;
     cued_ = leading_ = true;
     due_ = due;
