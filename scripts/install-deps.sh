@@ -7,6 +7,8 @@ packages=(
   build-essential cmake pkg-config git ccache python3 python3-numpy python3-pytest
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsndfile1-dev libsamplerate0-dev libpulse-dev
+  # CAT keying is tested against Hamlib's rigctld and its dummy radio.
+  libhamlib-utils
   libgtest-dev libgmock-dev
   pulseaudio pulseaudio-utils
   # The end-to-end tests also run on PipeWire, headless on a session bus of their own.

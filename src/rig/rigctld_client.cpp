@@ -1,0 +1,98 @@
+#include "rig/rigctld_client.h"
+
+#include <utility>
+
+namespace ziv::rig {
+
+TRigctldClient::TRigctldClient(std::unique_ptr<ITcpLink> link, std::string host, int port,
+                               std::chrono::milliseconds timeout)
+    : link_(std::move(link)), host_(std::move(host)), port_(port), timeout_(timeout) {}
+
+TRigctldClient::~TRigctldClient() {
+    std::string ignored;
+    if (link_->Connected())
+        Release(&ignored);
+}
+
+std::string TRigctldClient::Where() const {
+    return "rigctld " + host_ + ":" + std::to_string(port_);
+}
+
+bool TRigctldClient::Connect(std::string* error) {
+    if (link_->Connected())
+        return true;
+    std::string why;
+    if (!link_->Connect(host_, port_, Clock::now() + timeout_, &why)) {
+        *error = Where() + ": " + why;
+        return false;
+    }
+    // Whatever a client before this one left keyed is unkeyed first.
+    return Unkey(error);
+}
+
+bool TRigctldClient::Unkey(std::string* error) {
+    return Command("T 0", "set_ptt", error);
+}
+
+bool TRigctldClient::SetPtt(bool on, std::string* error) {
+    if (!Connect(error) || !Command(on ? "T 1" : "T 0", "set_ptt", error))
+        return false;
+    std::string value;
+    if (!Command("t", "get_ptt", error, "PTT", &value))
+        return false;
+    if (value != (on ? "1" : "0")) {
+        *error = Where() + ": the radio says PTT " + value + " after " + (on ? "T 1" : "T 0");
+        link_->Close();
+        return false;
+    }
+    return true;
+}
+
+bool TRigctldClient::Release(std::string* error) {
+    const bool standing = link_->Connected();
+    bool unkeyed = standing && Unkey(error);
+    // A connection that failed may have left the radio keyed: a new one
+    // unkeys it as it starts.
+    if (!unkeyed)
+        unkeyed = Connect(error);
+    link_->Close();
+    return unkeyed;
+}
+
+bool TRigctldClient::Command(const std::string& command, const std::string& name,
+                             std::string* error, const std::string& field, std::string* value) {
+    const auto deadline = Clock::now() + timeout_;
+    std::string why, line;
+    bool named = false;
+    if (!link_->Send("+" + command + "\n", deadline, &why)) {
+        *error = Where() + ": " + command + ": " + why;
+        link_->Close();
+        return false;
+    }
+    while (link_->ReadLine(line, deadline, &why)) {
+        if (line.rfind("RPRT ", 0) == 0) {
+            if (line == "RPRT 0" && (value == nullptr || !value->empty()))
+                return true;
+            *error =
+                Where() + ": " + command + ": " +
+                (line == "RPRT 0" ? "no " + field + " in the answer" : "refused (" + line + ")");
+            link_->Close();
+            return false;
+        }
+        // The answer opens with the command's long name: anything else is
+        // some other server on that port.
+        if (!named && line.rfind(name + ":", 0) != 0) {
+            *error = Where() + ": not a rigctld answer (\"" + line.substr(0, 40) + "\")";
+            link_->Close();
+            return false;
+        }
+        named = true;
+        if (value != nullptr && line.rfind(field + ": ", 0) == 0)
+            *value = line.substr(field.size() + 2);
+    }
+    *error = Where() + ": " + command + ": " + why;
+    link_->Close();
+    return false;
+}
+
+}  // namespace ziv::rig

@@ -1,0 +1,152 @@
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "rig/line_buffer.h"
+#include "rig/tcp_link.h"
+
+namespace ziv::rig {
+namespace {
+
+int MillisecondsLeft(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Waits until `fd` is ready for `events`; false with the reason when the
+// deadline passed first.
+bool WaitFor(int fd, short events, Clock::time_point deadline, std::string* error) {
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const int n = poll(&p, 1, MillisecondsLeft(deadline));
+        if (n > 0)
+            return true;
+        if (n == 0) {
+            *error = "no answer in time";
+            return false;
+        }
+        if (errno != EINTR) {
+            *error = std::strerror(errno);
+            return false;
+        }
+    }
+}
+
+class TPosixTcpLink final : public ITcpLink {
+public:
+    ~TPosixTcpLink() override { Close(); }
+
+    bool Connect(const std::string& host, int port, Clock::time_point deadline,
+                 std::string* error) override {
+        Close();
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        if (const int rc = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+            rc != 0) {
+            *error = gai_strerror(rc);
+            return false;
+        }
+        *error = "no address";
+        for (addrinfo* a = found; a != nullptr && fd_ < 0; a = a->ai_next)
+            TryAddress(*a, deadline, error);
+        freeaddrinfo(found);
+        buffer_.Clear();
+        return fd_ >= 0;
+    }
+
+    bool Send(const std::string& text, Clock::time_point deadline, std::string* error) override {
+        size_t sent = 0;
+        while (sent < text.size()) {
+            if (!WaitFor(fd_, POLLOUT, deadline, error))
+                return false;
+            const ssize_t n = send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno != EINTR && errno != EAGAIN) {
+                *error = std::strerror(errno);
+                return false;
+            }
+            sent += n > 0 ? static_cast<size_t>(n) : 0;
+        }
+        return true;
+    }
+
+    bool ReadLine(std::string& line, Clock::time_point deadline, std::string* error) override {
+        while (!buffer_.TakeLine(line)) {
+            if (buffer_.Overfull()) {
+                *error = "an answer line too long";
+                return false;
+            }
+            if (!WaitFor(fd_, POLLIN, deadline, error))
+                return false;
+            char chunk[512];
+            const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+            if (n == 0) {
+                *error = "the connection was closed";
+                return false;
+            }
+            if (n < 0 && errno != EINTR && errno != EAGAIN) {
+                *error = std::strerror(errno);
+                return false;
+            }
+            if (n > 0)
+                buffer_.Add(chunk, static_cast<size_t>(n));
+        }
+        return true;
+    }
+
+    bool Connected() const override { return fd_ >= 0; }
+
+    void Close() override {
+        if (fd_ >= 0)
+            close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    void TryAddress(const addrinfo& a, Clock::time_point deadline, std::string* error) {
+        const int fd =
+            socket(a.ai_family, a.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.ai_protocol);
+        if (fd < 0) {
+            *error = std::strerror(errno);
+            return;
+        }
+        // A command is one short line: it goes out at once.
+        const int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        if (connect(fd, a.ai_addr, a.ai_addrlen) != 0 && errno != EINPROGRESS) {
+            *error = std::strerror(errno);
+            close(fd);
+            return;
+        }
+        int failure = 0;
+        socklen_t size = sizeof failure;
+        if (!WaitFor(fd, POLLOUT, deadline, error) ||
+            getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &size) != 0 || failure != 0) {
+            if (failure != 0)
+                *error = std::strerror(failure);
+            close(fd);
+            return;
+        }
+        fd_ = fd;
+    }
+
+    int fd_ = -1;
+    TLineBuffer buffer_;
+};
+
+}  // namespace
+
+std::unique_ptr<ITcpLink> NewTcpLink() {
+    return std::make_unique<TPosixTcpLink>();
+}
+
+}  // namespace ziv::rig

@@ -1,0 +1,153 @@
+#include "rig/rigctld_client.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#endif
+
+namespace ziv::rig {
+namespace {
+
+// A server that answers each command line with the scripted lines, or
+// stays silent ("" as the answer); records what it was sent.
+class TScriptedLink final : public ITcpLink {
+public:
+    std::deque<std::pair<std::string, std::vector<std::string>>> script;
+    std::vector<std::string> sent;
+    int connects = 0;
+    bool refuse = false;
+
+    bool Connect(const std::string&, int, Clock::time_point, std::string* error) override {
+        ++connects;
+        open_ = !refuse;
+        if (refuse)
+            *error = "Connection refused";
+        return open_;
+    }
+    bool Send(const std::string& text, Clock::time_point, std::string*) override {
+        sent.push_back(text);
+        EXPECT_FALSE(script.empty()) << "unexpected " << text;
+        if (!script.empty()) {
+            EXPECT_EQ(script.front().first, text);
+            answer_ = script.front().second;
+            script.pop_front();
+        }
+        return true;
+    }
+    bool ReadLine(std::string& line, Clock::time_point, std::string* error) override {
+        if (answer_.empty() || answer_.front().empty()) {
+            *error = "no answer in time";
+            return false;
+        }
+        line = answer_.front();
+        answer_.erase(answer_.begin());
+        return true;
+    }
+    bool Connected() const override { return open_; }
+    void Close() override { open_ = false; }
+
+private:
+    bool open_ = false;
+    std::vector<std::string> answer_;
+};
+
+const std::vector<std::string> kSet0{"set_ptt: 0", "RPRT 0"}, kSet1{"set_ptt: 1", "RPRT 0"};
+std::vector<std::string> Ptt(const char* value) {
+    return {"get_ptt:", std::string("PTT: ") + value, "RPRT 0"};
+}
+
+TEST(RigctldClient, UnkeysOnConnectingKeysWithReadBackAndUnkeysOnRelease) {
+    auto link = std::make_unique<TScriptedLink>();
+    TScriptedLink& server = *link;
+    server.script = {{"+T 0\n", kSet0}, {"+T 1\n", kSet1},  {"+t\n", Ptt("1")},
+                     {"+T 0\n", kSet0}, {"+t\n", Ptt("0")}, {"+T 0\n", kSet0}};
+    TRigctldClient client(std::move(link), "127.0.0.1", 4532);
+    std::string error;
+    EXPECT_TRUE(client.SetPtt(true, &error)) << error;
+    EXPECT_TRUE(client.SetPtt(false, &error)) << error;
+    EXPECT_TRUE(client.Release(&error)) << error;
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(server.connects, 1);
+    EXPECT_TRUE(server.script.empty());
+}
+
+// Every way a key can fail says why, drops the connection and is never
+// taken for a key.
+TEST(RigctldClient, RefusedStalledForeignOrUnconfirmedKeysFail) {
+    const struct {
+        std::vector<std::string> keyAnswer, readBack;
+        const char* reason;
+    } cases[] = {
+        {{"set_ptt: 1", "RPRT -1"}, {}, "T 1: refused (RPRT -1)"},
+        {{""}, {}, "T 1: no answer in time"},
+        {{"HTTP/1.1 400 Bad Request"}, {}, "not a rigctld answer (\"HTTP/1.1 400 Bad Request\")"},
+        {kSet1, Ptt("0"), "the radio says PTT 0 after T 1"},
+        {kSet1, {"get_ptt:", "RPRT 0"}, "t: no PTT in the answer"},
+    };
+    for (const auto& c : cases) {
+        auto link = std::make_unique<TScriptedLink>();
+        TScriptedLink& server = *link;
+        server.script = {{"+T 0\n", kSet0}, {"+T 1\n", c.keyAnswer}};
+        if (!c.readBack.empty())
+            server.script.push_back({"+t\n", c.readBack});
+        TRigctldClient client(std::move(link), "radio", 4532);
+        std::string error;
+        EXPECT_FALSE(client.SetPtt(true, &error));
+        EXPECT_EQ(error, std::string("rigctld radio:4532: ") + c.reason);
+        EXPECT_FALSE(client.Connected()) << c.reason;
+        // Released, the radio is unkeyed on a new connection.
+        server.script = {{"+T 0\n", kSet0}};
+        EXPECT_TRUE(client.Release(&error)) << error;
+        EXPECT_EQ(server.connects, 2) << c.reason;
+    }
+    auto link = std::make_unique<TScriptedLink>();
+    link->refuse = true;
+    TRigctldClient client(std::move(link), "radio", 4532);
+    std::string error;
+    EXPECT_FALSE(client.SetPtt(true, &error));
+    EXPECT_EQ(error, "rigctld radio:4532: Connection refused");
+}
+
+#ifndef _WIN32
+// The real server with its dummy radio, over the platform's TCP.
+TEST(RigctldClient, KeysDebiansRigctldDummyRadio) {
+    if (access("/usr/bin/rigctld", X_OK) != 0)
+        GTEST_SKIP() << "no rigctld (libhamlib-utils)";
+    const int port = 20000 + getpid() % 20000;
+    const std::string portText = std::to_string(port);
+    const char* argv[] = {"rigctld",        "-m",   "1", "-P", "RIG", "-T", "127.0.0.1", "-t",
+                          portText.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, "/usr/bin/rigctld", nullptr, nullptr,
+                          const_cast<char* const*>(argv), environ),
+              0);
+    TRigctldClient client(NewTcpLink(), "127.0.0.1", port, std::chrono::seconds(5));
+    std::string error;
+    bool keyed = false;
+    // Until it listens.
+    for (int i = 0; i < 100 && !(keyed = client.SetPtt(true, &error)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(keyed) << error;
+    TRigctldClient other(NewTcpLink(), "127.0.0.1", port, std::chrono::seconds(5));
+    EXPECT_TRUE(client.Release(&error)) << error;
+    // A new client finds it unkeyed.
+    EXPECT_TRUE(other.SetPtt(false, &error)) << error;
+    TRigctldClient wrong(NewTcpLink(), "127.0.0.1", 1, std::chrono::seconds(5));
+    EXPECT_FALSE(wrong.SetPtt(true, &error));
+    EXPECT_NE(error.find("rigctld 127.0.0.1:1: "), std::string::npos) << error;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+#endif
+
+}  // namespace
+}  // namespace ziv::rig
