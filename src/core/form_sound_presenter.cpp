@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <optional>
 
+#include "base/diagnostics.h"
 #include "core/message_recorder.h"
 #include "core/station_port.h"
 #include "layout/main_window_layout.h"
@@ -13,6 +14,8 @@ namespace ziv {
 
 const char* const TFormSoundPresenter::PortBusyText = "Prievadas užimtas";
 const char* const TFormSoundPresenter::SendFailedText = "nepavyko groti";
+const char* const TFormSoundPresenter::KeyFailedText = "siųstuvas neįjungtas";
+const char* const TFormSoundPresenter::UnkeyFailedText = "siųstuvas gal liko įjungtas";
 
 TFormSoundPresenter::TFormSoundPresenter(TFormSoundView& view, TKeyer& keyer, TFormPort& port,
                                          TLMDIniCtrl& ini, TMessageSlots& messageSlots,
@@ -38,6 +41,14 @@ TFormSoundPresenter::TFormSoundPresenter(TFormSoundView& view, TKeyer& keyer, TF
                            : std::string(SendFailedText) + " " +
                                  view_.FileNameText(keyer_.WavePlayer.WaveName()));
     };
+    // A radio keyed by CAT that did not confirm a change says why; an
+    // unkey it did not confirm may have left it transmitting.
+    keyer_.OnPttFailure = [this](bool transmit, const std::string& why) {
+        const std::string note =
+            std::string(transmit ? KeyFailedText : UnkeyFailedText) + ": " + why;
+        WriteDiagnostic(note);
+        ShowTitleNote(note);
+    };
 }
 
 TFormSoundPresenter::~TFormSoundPresenter() {
@@ -52,6 +63,7 @@ void TFormSoundPresenter::UnbindModels() {
         c->OnChange = nullptr;
     keyer_.Panel2.OnSetFocus = nullptr;
     keyer_.OnSendResult = nullptr;
+    keyer_.OnPttFailure = nullptr;
 }
 
 void TFormSoundPresenter::SetFilesWindow(TFilesLink link) {
@@ -68,7 +80,10 @@ void TFormSoundPresenter::FormShow() {
     settingsLoaded_ = true;
     MakeNarrow();
 
-    const TPortStart start = StartPort(keyer_, port_, view_.PortBoxText());
+    // Keyed otherwise, the keyer leaves the port to whoever holds it (the
+    // logging program, on the radio's own cable).
+    const TPortStart start =
+        keyer_.UsesSerialLine() ? StartPort(keyer_, port_, view_.PortBoxText()) : TPortStart::None;
     SetRadiosEnabled(start != TPortStart::None);
     if (start == TPortStart::Busy)
         view_.ShowMessage(title_, PortBusyText);
@@ -118,7 +133,7 @@ void TFormSoundPresenter::BtnSettingsClick() {
 void TFormSoundPresenter::ComboBox1Change() {
     port_.Close();
     const std::string text = view_.PortBoxText();
-    if (text.empty()) {
+    if (text.empty() || !keyer_.UsesSerialLine()) {
         SetRadiosEnabled(false);
         return;
     }

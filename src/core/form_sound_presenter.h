@@ -65,6 +65,8 @@ public:
     static const char* const PortBusyText;
     // Shown in the title, with the file's name, after a failed send.
     static const char* const SendFailedText;
+    static const char* const KeyFailedText;
+    static const char* const UnkeyFailedText;
 
     // The port is the same component as the keyer's COM. Calls nothing of
     // the view before the first handler.

@@ -89,7 +89,14 @@ void TKeyer::TXOn() {
         FailSend();
         return;
     }
-    WritePttLine(true);
+    // A key the radio did not confirm plays nothing.
+    if (!KeyTransmitter(true)) {
+        RaiseSendControls();
+        FailSend();
+        if (OnPttFailure)
+            OnPttFailure(true, pttFailure_);
+        return;
+    }
     if (message && !keyingUp) {
         // The second tick asks for the play; the message is due then.
         WavePlayer.Cue(2 * KeyUpInterval);
@@ -98,7 +105,17 @@ void TKeyer::TXOn() {
 }
 
 void TKeyer::TXOff() {
-    WritePttLine(false);
+    if (!KeyTransmitter(false) && OnPttFailure)
+        OnPttFailure(false, pttFailure_);
+}
+
+bool TKeyer::KeyTransmitter(bool transmit) {
+    if (ptt_ == nullptr) {
+        WritePttLine(transmit);
+        return true;
+    }
+    pttFailure_.clear();
+    return ptt_->Switch(transmit, &pttFailure_);
 }
 
 void TKeyer::Timer2Timer() {
@@ -107,13 +124,20 @@ void TKeyer::Timer2Timer() {
         return;
     keyUpTicks_ = 0;
     Timer2->SetEnabled(false);
-    // The after-play event has unkeyed either way.
-    if (WavePlayer.Play()) {
+    // The after-play event has unkeyed either way; a send whose unkey the
+    // radio did not confirm failed too, and says so last.
+    playing_ = true;
+    unkeyFailed_ = false;
+    const bool played = WavePlayer.Play();
+    playing_ = false;
+    if (played && !unkeyFailed_) {
         if (OnSendResult)
             OnSendResult(true);
-    } else {
-        FailSend();
+        return;
     }
+    FailSend();
+    if (unkeyFailed_ && OnPttFailure)
+        OnPttFailure(false, pttFailure_);
 }
 
 void TKeyer::FailSend() {
@@ -132,7 +156,10 @@ void TKeyer::WavePlayerAfterPlay() {
         Timer1->SetEnabled(true);
     TrackBar1.SetPosition(savedPause_);
     // Last, so that a refused unkey leaves the steps above done.
-    TXOff();
+    if (!playing_)
+        TXOff();
+    else if (!KeyTransmitter(false))
+        unkeyFailed_ = true;
 }
 
 void TKeyer::Timer1Timer() {

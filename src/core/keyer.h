@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "audio/wave_player.h"
 #include "base/beep.h"
 #include "base/keys.h"
+#include "base/ptt_switch.h"
 #include "base/timer.h"
 #include "core/controls.h"
 #include "core/message_slots.h"
@@ -71,6 +73,14 @@ public:
     // transmitter was not keyed, or was unkeyed at once, and the loop ended).
     std::function<void(bool sent)> OnSendResult;
 
+    // How the transmitter is keyed; null (as at the start) for the serial
+    // port's line chosen in the window.
+    void SetPttSwitch(TPttSwitch* ptt) { ptt_ = ptt; }
+    bool UsesSerialLine() const { return ptt_ == nullptr; }
+    // Told why the transmitter could not be keyed or unkeyed (after the
+    // send's result).
+    std::function<void(bool transmit, const std::string& why)> OnPttFailure;
+
     // The recorder, or null. While it records the keyer keys nothing: every
     // send and loop command is refused with the beep.
     void SetRecorder(TRecordingControl* recorder) { recorder_ = recorder; }
@@ -121,10 +131,16 @@ private:
     // Writes the PTT line for transmit (true) or idle (false) by the
     // line/polarity table; the line that is not chosen keeps its level.
     void WritePttLine(bool transmit);
+    // Keys or unkeys by the chosen method; false (told) when it failed.
+    bool KeyTransmitter(bool transmit);
 
     TBeep& beep_;
     TMessageSlots& slots_;
     TRecordingControl* recorder_ = nullptr;
+    TPttSwitch* ptt_ = nullptr;
+    std::string pttFailure_;
+    bool playing_ = false;      // inside the play of a send
+    bool unkeyFailed_ = false;  // its unkey was not confirmed
     bool loopFlag_ = false;
     std::int32_t savedPause_ = 0;
     std::int32_t keyUpTicks_ = 0;

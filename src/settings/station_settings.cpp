@@ -1,5 +1,6 @@
 #include "settings/station_settings.h"
 
+#include "base/diagnostics.h"
 #include "settings/cp1257.h"
 #include "settings/settings_system.h"
 
@@ -100,6 +101,24 @@ void SaveStationSettings(TLMDIniCtrl& ini, const TStationHomes& homes) {
     // One replace: a save cut short by a full disk or a crash leaves the
     // settings of the previous run whole, never a mix of the two.
     ini.WriteBatch(batch);
+}
+
+TPttChoice LoadPttChoice(TLMDIniCtrl& ini) {
+    TPttChoice choice;
+    const std::string method = ini.ReadString(kStationSection, "PTT Method", "Line");
+    if (method == "CAT")
+        choice.method = TPttMethod::Cat;
+    else if (method == "None")
+        choice.method = TPttMethod::None;
+    else if (method != "Line")
+        WriteDiagnostic("PTT Method=" + method + " is none of Line, CAT, None: keyed by the line");
+    choice.host = ini.ReadString(kStationSection, "Rigctld Host", choice.host);
+    const int port = ini.ReadInteger(kStationSection, "Rigctld Port", choice.port);
+    if (port >= 1 && port <= 65535)
+        choice.port = port;
+    else
+        WriteDiagnostic("Rigctld Port=" + std::to_string(port) + " is no TCP port: 4532 taken");
+    return choice;
 }
 
 std::string PortDevicePath(TLMDIniCtrl& ini, const std::string& comName) {

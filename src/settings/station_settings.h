@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "base/ptt_switch.h"
+
 #include "settings/ini_ctrl.h"
 #include "settings/station_homes.h"
 
@@ -44,5 +46,10 @@ void SaveStationSettings(TLMDIniCtrl& ini, const TStationHomes& homes);
 // ("COM1=/dev/ttyUSB0"), or empty when it maps none; the program only
 // reads this section.
 std::string PortDevicePath(TLMDIniCtrl& ini, const std::string& comName);
+
+// How the transmitter is keyed: "PTT Method" Line (the default), CAT
+// (through rigctld at "Rigctld Host" and "Rigctld Port") or None. Never
+// written by the program: a file without them keys by the line.
+TPttChoice LoadPttChoice(TLMDIniCtrl& ini);
 
 }  // namespace ziv

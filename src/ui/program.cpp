@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <csignal>
 
+#include "rig/cat_ptt.h"
 #include "serial/comm_thread.h"
 #include "settings/station_settings.h"
 #include "ui/files/form_failai.h"
@@ -37,6 +38,8 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
       keyer_(COM, WavePlayer, timers_, beep_, slots_) {
     gate_.SetErrorReport(&errors_);
     ConfigureStationIni(Ini, settingsPath);
+    ptt_ = rig::NewPttSwitch(LoadPttChoice(Ini), gate_);
+    keyer_.SetPttSwitch(ptt_.get());
     // Opening the port leaves both lines low; the idle level is written
     // right after.
     COM.SetDTREnable(false);

@@ -4,10 +4,12 @@
 #include <memory>
 #include <string>
 
+#include "audio/responsive_sound_service.h"
 #include "audio/sound_capture_pulse.h"
 #include "audio/sound_devices.h"
 #include "audio/sound_service_pulse.h"
 #include "audio/wave_player.h"
+#include "base/ptt_switch.h"
 #include "core/form_port.h"
 #include "core/keyer.h"
 #include "core/message_recorder.h"
@@ -21,7 +23,6 @@
 #include "ui/qt_beep.h"
 #include "ui/qt_timer.h"
 #include "ui/qt_ui_invoker.h"
-#include "audio/responsive_sound_service.h"
 #include "ui/ui_gate.h"
 
 namespace ziv {
@@ -76,6 +77,8 @@ private:
     TQtBeep beep_;
     TMessageSlots slots_;
     TKeyer keyer_;
+    // How the transmitter is keyed when not by the port's line.
+    std::unique_ptr<TPttSwitch> ptt_;
     TPulseSoundCapture capture_;
     std::unique_ptr<TFormSound> FormSound;
     std::unique_ptr<TFormFailai> FormFailai;

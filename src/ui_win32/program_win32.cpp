@@ -1,6 +1,7 @@
 #include "ui_win32/program_win32.h"
 
 #include "core/settings_presenter.h"
+#include "rig/cat_ptt.h"
 #include "serial/comm_thread.h"
 #include "settings/station_settings.h"
 #include "ui_win32/files/form_failai_win32.h"
@@ -26,6 +27,8 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
     gate_.SetDispatcher([this](MSG& msg) { DispatchWithPreview(msg); });
     gate_.SetCloseWhileBusy([this] { WavePlayer.Stop(); });
     ConfigureStationIni(Ini, settingsPath);
+    ptt_ = rig::NewPttSwitch(LoadPttChoice(Ini), gate_);
+    keyer_.SetPttSwitch(ptt_.get());
     // Opening the port leaves both lines low; the idle level is written
     // right after.
     COM.SetDTREnable(false);

@@ -8,6 +8,7 @@
 #include "audio/sound_devices.h"
 #include "audio/sound_service_win32.h"
 #include "audio/wave_player.h"
+#include "base/ptt_switch.h"
 #include "core/form_port.h"
 #include "core/keyer.h"
 #include "core/message_recorder.h"
@@ -63,6 +64,8 @@ private:
     TWin32Beep beep_;
     TMessageSlots slots_;
     TKeyer keyer_;
+    // How the transmitter is keyed when not by the port's line.
+    std::unique_ptr<TPttSwitch> ptt_;
     TWin32SoundCapture capture_;
     std::unique_ptr<TFormSoundWin32> FormSound;
     std::unique_ptr<TFormFailaiWin32> FormFailai;

@@ -188,6 +188,50 @@ TEST_F(Sequencer, PlayThatFailsUnkeysAtOnceAndEndsTheLoop) {
     EXPECT_EQ(results, (std::vector<bool>{false, false}));
 }
 
+// A radio keyed by CAT: the key is confirmed before the key-up delay
+// counts, the serial line stays still, and a key the radio refuses plays
+// nothing, ends the loop and is told with its reason, as is a refused unkey.
+TEST_F(Sequencer, KeyedBySwitchOnlyOnceConfirmedAndARefusalPlaysNothing) {
+    struct TScriptedSwitch final : TPttSwitch {
+        TVirtualUiThread& ui;
+        std::vector<std::string> calls;
+        bool refuseKey = false, refuseUnkey = false;
+        explicit TScriptedSwitch(TVirtualUiThread& u) : ui(u) {}
+        bool Switch(bool transmit, std::string* why) override {
+            calls.push_back(std::to_string(ui.Now()) + (transmit ? ":T 1" : ":T 0"));
+            if (transmit ? refuseKey : refuseUnkey)
+                *why = "refused";
+            return !(transmit ? refuseKey : refuseUnkey);
+        }
+    } cat(ui);
+    std::vector<std::string> told;
+    keyer.SetPttSwitch(&cat);
+    keyer.OnSendResult = [&](bool sent) { told.push_back(sent ? "sent" : "failed"); };
+    keyer.OnPttFailure = [&](bool transmit, const std::string& why) {
+        told.push_back((transmit ? "key " : "unkey ") + why);
+    };
+    keyer.BtnPlay1.Click();
+    At(0, [&] { keyer.BtnStart.Click(); });
+    ui.Advance(5000);
+    EXPECT_EQ(cat.calls, (Strings{"0:T 1", "3120:T 0"}));
+    EXPECT_EQ(PlayStarts(), (std::vector<std::int64_t>{120}));
+
+    cat.refuseKey = true;
+    keyer.TrackBar1.SetPosition(2);
+    At(5000, [&] { keyer.TrackBar1.MouseUp(); });
+    ui.Advance(30000);
+    EXPECT_EQ(sound.Plays.size(), 1u);
+    EXPECT_FALSE(keyer.LoopFlag());
+    EXPECT_EQ(beep.Count(), 1);
+
+    cat.refuseKey = false;
+    cat.refuseUnkey = true;
+    At(40000, [&] { keyer.BtnStart.Click(); });
+    ui.Advance(10000);
+    EXPECT_EQ(told, (Strings{"sent", "failed", "key refused", "failed", "unkey refused"}));
+    EXPECT_TRUE(Timeline().empty()) << "the serial line moved";
+}
+
 TEST_F(Sequencer, CountdownTickWithLoopClearChangesNothing) {
     keyer.TrackBar1.SetPosition(5);
     keyer.Timer1->SetEnabled(true);

@@ -149,5 +149,22 @@ TEST_F(StationSettingsTest, PortsSectionMapsNamesToDevices) {
     EXPECT_EQ(PortDevicePath(ini, ""), "");
 }
 
+// Read as written, anything unreadable keys by the line or rigctld's
+// usual port; a save keeps them.
+TEST_F(StationSettingsTest, PttChoiceIsReadAndKeptBySaves) {
+    EXPECT_EQ(LoadPttChoice(ini).method, TPttMethod::SerialLine);
+    WriteBytes(settings, "[ZIV SOUND]\nPTT Method=CAT\nRigctld Host=radio\nRigctld Port=4600\n");
+    SaveStationSettings(ini, homes);
+    const TPttChoice cat = LoadPttChoice(ini);
+    EXPECT_EQ(cat.method, TPttMethod::Cat);
+    EXPECT_EQ(cat.host, "radio");
+    EXPECT_EQ(cat.port, 4600);
+    WriteBytes(settings, "[ZIV SOUND]\nPTT Method=None\n");
+    EXPECT_EQ(LoadPttChoice(ini).method, TPttMethod::None);
+    WriteBytes(settings, "[ZIV SOUND]\nPTT Method=VOX\nRigctld Port=70000\n");
+    EXPECT_EQ(LoadPttChoice(ini).method, TPttMethod::SerialLine);
+    EXPECT_EQ(LoadPttChoice(ini).port, 4532);
+}
+
 }  // namespace
 }  // namespace ziv::test

@@ -1,0 +1,128 @@
+"""Keyed by CAT through Hamlib's rigctld with its dummy radio: the message
+inside the radio's keyed time, the radio unkeyed at the end; a server that
+refuses, answers nothing, or is not rigctld keys nothing and says why."""
+import socket
+import subprocess
+import threading
+import time
+
+from lines import now_ns
+from sound import wait_for
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Rigctld:
+    """Debian's rigctld on loopback, and a client that watches its PTT."""
+
+    def __init__(self):
+        self.port = free_port()
+        self.proc = subprocess.Popen(["rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1",
+                                      "-t", str(self.port)])
+        assert wait_for(self.connect, 10, 0.05), "rigctld did not listen"
+
+    def connect(self):
+        try:
+            self.sock = socket.create_connection(("127.0.0.1", self.port), timeout=2)
+            return True
+        except OSError:
+            return False
+
+    def ptt(self):
+        self.sock.sendall(b"t\n")
+        return self.sock.recv(64).strip() == b"1"
+
+    def watch(self, seconds):
+        """(time, keyed) every 2 ms for `seconds`."""
+        seen, end = [], time.monotonic() + seconds
+        while time.monotonic() < end:
+            seen.append((now_ns(), self.ptt()))
+            time.sleep(0.002)
+        return seen
+
+    def stop(self):
+        self.sock.close()
+        self.proc.terminate()
+        self.proc.wait()
+
+
+def cat_station(run, name, port, seconds=0.4):
+    """Keyed by CAT, with COM1 served too: it must stay untouched."""
+    device = run.device("tty" + name)
+    wave, _ = run.message(name + ".wav", seconds)
+    station = run.station(name, waves=(wave, "", ""), ports={"COM1": device.path})
+    text = open(station.ini).read().replace(
+        "[ZIV SOUND]\n", f"[ZIV SOUND]\nPTT Method=CAT\nRigctld Port={port}\n")
+    open(station.ini, "w").write(text)
+    return station, device
+
+
+def test_a_send_keys_the_radio_for_the_whole_message_and_every_end_unkeys_it(run):
+    rig = Rigctld()
+    try:
+        station, device = cat_station(run, "cat", rig.port)
+        station.start()
+        watch = []
+        watcher = threading.Thread(target=lambda: watch.extend(rig.watch(2.0)))
+        watcher.start()
+        station.send("F1")
+        watcher.join()
+        keyed = [t for t, on in watch if on]
+        assert keyed, station.stderr()
+        sounds = run.sink.sounds()
+        assert len(sounds) == 1 and sounds[0].whole, sounds
+        lead = (sounds[0].start_ns - keyed[0]) / 1e6
+        tail = (keyed[-1] - sounds[0].end_ns) / 1e6
+        print(f"radio keyed {lead:.1f} ms before the first sample, {tail:.1f} ms after the last")
+        # The watch looks every few ms; the key-up delay counts from the key.
+        assert 100 <= lead <= 600 and tail >= -10, (lead, tail)
+        assert not rig.ptt(), "the radio stayed keyed"
+        assert not device.events(), "the serial port was used"
+        # Keyed again and closed by a signal mid-message: unkeyed.
+        station.send("F1")
+        assert wait_for(rig.ptt, 5, 0.005), station.stderr()
+        assert station.terminate() == 0, station.stderr()
+        assert not rig.ptt(), "the radio stayed keyed after SIGTERM"
+    finally:
+        rig.stop()
+
+
+def silent_server(answer):
+    """A server on loopback that accepts and answers every line with
+    `answer` (nothing: it stalls)."""
+    server = socket.create_server(("127.0.0.1", 0))
+
+    def serve():
+        while True:
+            try:
+                conn, _ = server.accept()
+            except OSError:
+                return
+            threading.Thread(target=lambda c=conn: [c.sendall(answer) for _ in iter(
+                lambda: c.recv(64), b"") if answer], daemon=True).start()
+    threading.Thread(target=serve, daemon=True).start()
+    return server
+
+
+def test_a_refusing_stalled_or_foreign_server_keys_nothing_and_says_why(run):
+    refusing = free_port()  # nobody listens there
+    stalled, foreign = silent_server(b""), silent_server(b"HTTP/1.1 400 Bad Request\r\n\r\n")
+    for port, why in ((refusing, "Connection refused"), (stalled.getsockname()[1], "no answer"),
+                      (foreign.getsockname()[1], "not a rigctld answer")):
+        station, _ = cat_station(run, str(port), port)
+        station.start()
+        asked = now_ns()
+        station.send("F1")
+        assert wait_for(lambda: "neįjungtas" in station.title(), 5), station.title()
+        told = (now_ns() - asked) / 1e6
+        print(f"{why}: told in {told:.0f} ms: {station.title()}")
+        assert why in station.stderr()
+        assert station.terminate() == 0, station.stderr()
+    stalled.close()
+    foreign.close()
+    time.sleep(0.5)
+    assert not run.sink.sounds(), "a message played without a key"
