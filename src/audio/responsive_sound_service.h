@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "audio/sound_service.h"
 #include "base/blocking_runner.h"
 
@@ -21,12 +23,18 @@ public:
     void StopSound() override { inner_.StopSound(); }
     void CueSound(int startInMs) override { inner_.CueSound(startInMs); }
     void SetOutputDevice(const std::string& name) override { inner_.SetOutputDevice(name); }
+    // Kept here, for every platform's service: a watch beside the play
+    // stops it when the time is up.
+    void SetPlayLimit(int ms) override { limitMs_ = ms; }
+    bool PlayLimitReached() const override { return limitReached_; }
     // Preparing may wait for the sound server to answer.
     bool PrepareSound(const std::string& sound) override;
 
 private:
     TSoundService& inner_;
     TBlockingRunner& gate_;
+    int limitMs_ = 0;
+    std::atomic<bool> limitReached_ = false;
 };
 
 }  // namespace ziv

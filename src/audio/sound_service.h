@@ -55,6 +55,11 @@ public:
     // empty for the system's default. A named output that is not there
     // fails the play (and PrepareSound) rather than sounding elsewhere.
     virtual void SetOutputDevice(const std::string& name) { (void)name; }
+
+    // Synchronous plays from now on are stopped once they have lasted `ms`
+    // (0: never), and PlayLimitReached then says so until the next play.
+    virtual void SetPlayLimit(int ms) { (void)ms; }
+    virtual bool PlayLimitReached() const { return false; }
 };
 
 }  // namespace ziv

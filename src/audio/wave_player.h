@@ -44,6 +44,10 @@ public:
     // is asked for it (the service may start it early enough to be on time).
     void Cue(int startInMs);
 
+    // Plays are stopped once they have lasted `ms` (0: never); TimedOut
+    // tells whether the last one was.
+    void SetTimeLimit(int ms) { service_.SetPlayLimit(ms); }
+    bool TimedOut() const { return service_.PlayLimitReached(); }
     // The output plays go to, by name; empty for the system's default.
     void SetOutputDevice(const std::string& name) { service_.SetOutputDevice(name); }
 

@@ -16,6 +16,7 @@ const char* const TFormSoundPresenter::PortBusyText = "Prievadas užimtas";
 const char* const TFormSoundPresenter::SendFailedText = "nepavyko groti";
 const char* const TFormSoundPresenter::KeyFailedText = "siųstuvas neįjungtas";
 const char* const TFormSoundPresenter::UnkeyFailedText = "siųstuvas gal liko įjungtas";
+const char* const TFormSoundPresenter::TimeoutText = "perdavimas nutrauktas po ";
 
 TFormSoundPresenter::TFormSoundPresenter(TFormSoundView& view, TKeyer& keyer, TFormPort& port,
                                          TLMDIniCtrl& ini, TMessageSlots& messageSlots,
@@ -49,6 +50,9 @@ TFormSoundPresenter::TFormSoundPresenter(TFormSoundView& view, TKeyer& keyer, TF
         WriteDiagnostic(note);
         ShowTitleNote(note);
     };
+    keyer_.OnTransmitTimeout = [this](int seconds) {
+        ShowTitleNote(TimeoutText + std::to_string(seconds) + " s");
+    };
 }
 
 TFormSoundPresenter::~TFormSoundPresenter() {
@@ -64,6 +68,7 @@ void TFormSoundPresenter::UnbindModels() {
     keyer_.Panel2.OnSetFocus = nullptr;
     keyer_.OnSendResult = nullptr;
     keyer_.OnPttFailure = nullptr;
+    keyer_.OnTransmitTimeout = nullptr;
 }
 
 void TFormSoundPresenter::SetFilesWindow(TFilesLink link) {

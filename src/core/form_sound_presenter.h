@@ -67,6 +67,7 @@ public:
     static const char* const SendFailedText;
     static const char* const KeyFailedText;
     static const char* const UnkeyFailedText;
+    static const char* const TimeoutText;
 
     // The port is the same component as the keyer's COM. Calls nothing of
     // the view before the first handler.

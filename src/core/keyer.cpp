@@ -128,6 +128,8 @@ void TKeyer::Timer2Timer() {
     // radio did not confirm failed too, and says so last.
     playing_ = true;
     unkeyFailed_ = false;
+    // The transmission's time counts from the key, two ticks before.
+    WavePlayer.SetTimeLimit(transmitTimeout_ > 0 ? transmitTimeout_ * 1000 - 2 * KeyUpInterval : 0);
     const bool played = WavePlayer.Play();
     playing_ = false;
     if (played && !unkeyFailed_) {
@@ -136,6 +138,8 @@ void TKeyer::Timer2Timer() {
         return;
     }
     FailSend();
+    if (WavePlayer.TimedOut() && OnTransmitTimeout)
+        OnTransmitTimeout(transmitTimeout_);
     if (unkeyFailed_ && OnPttFailure)
         OnPttFailure(false, pttFailure_);
 }

@@ -81,6 +81,11 @@ public:
     // send's result).
     std::function<void(bool transmit, const std::string& why)> OnPttFailure;
 
+    // A transmission that lasts longer than `seconds` (0: no limit) is cut,
+    // unkeyed and the loop ended; OnTransmitTimeout is told.
+    void SetTransmitTimeout(int seconds) { transmitTimeout_ = seconds; }
+    std::function<void(int seconds)> OnTransmitTimeout;
+
     // The recorder, or null. While it records the keyer keys nothing: every
     // send and loop command is refused with the beep.
     void SetRecorder(TRecordingControl* recorder) { recorder_ = recorder; }
@@ -139,6 +144,7 @@ private:
     TRecordingControl* recorder_ = nullptr;
     TPttSwitch* ptt_ = nullptr;
     std::string pttFailure_;
+    int transmitTimeout_ = 0;   // s
     bool playing_ = false;      // inside the play of a send
     bool unkeyFailed_ = false;  // its unkey was not confirmed
     bool loopFlag_ = false;

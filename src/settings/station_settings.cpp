@@ -121,6 +121,14 @@ TPttChoice LoadPttChoice(TLMDIniCtrl& ini) {
     return choice;
 }
 
+int LoadTransmitTimeout(TLMDIniCtrl& ini) {
+    const int seconds = ini.ReadInteger(kStationSection, "TX Timeout", 0);
+    if (seconds >= 0 && seconds <= 600)
+        return seconds;
+    WriteDiagnostic("TX Timeout=" + std::to_string(seconds) + " is not 0-600 s: no time-out");
+    return 0;
+}
+
 std::string PortDevicePath(TLMDIniCtrl& ini, const std::string& comName) {
     // A blank name would stand for the latest section, not for a key.
     if (comName.find_first_not_of(" \t") == std::string::npos) {

@@ -51,5 +51,8 @@ std::string PortDevicePath(TLMDIniCtrl& ini, const std::string& comName);
 // (through rigctld at "Rigctld Host" and "Rigctld Port") or None. Never
 // written by the program: a file without them keys by the line.
 TPttChoice LoadPttChoice(TLMDIniCtrl& ini);
+// "TX Timeout": the longest transmission in seconds, 1-600; 0 or none for
+// no limit (a message always plays whole). Never written by the program.
+int LoadTransmitTimeout(TLMDIniCtrl& ini);
 
 }  // namespace ziv

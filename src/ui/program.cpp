@@ -40,6 +40,7 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
     ConfigureStationIni(Ini, settingsPath);
     ptt_ = rig::NewPttSwitch(LoadPttChoice(Ini), gate_);
     keyer_.SetPttSwitch(ptt_.get());
+    keyer_.SetTransmitTimeout(LoadTransmitTimeout(Ini));
     // Opening the port leaves both lines low; the idle level is written
     // right after.
     COM.SetDTREnable(false);

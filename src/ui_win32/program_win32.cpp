@@ -29,6 +29,7 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
     ConfigureStationIni(Ini, settingsPath);
     ptt_ = rig::NewPttSwitch(LoadPttChoice(Ini), gate_);
     keyer_.SetPttSwitch(ptt_.get());
+    keyer_.SetTransmitTimeout(LoadTransmitTimeout(Ini));
     // Opening the port leaves both lines low; the idle level is written
     // right after.
     COM.SetDTREnable(false);

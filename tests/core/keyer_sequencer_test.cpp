@@ -232,6 +232,29 @@ TEST_F(Sequencer, KeyedBySwitchOnlyOnceConfirmedAndARefusalPlaysNothing) {
     EXPECT_TRUE(Timeline().empty()) << "the serial line moved";
 }
 
+// Off by default (the 3 s message plays whole); at 3 s a transmission is
+// cut 3 s after its key, unkeyed, the loop ended and the reason told; a
+// shorter one is not touched.
+TEST_F(Sequencer, TransmitTimeoutCutsALongerTransmissionAndEndsTheLoop) {
+    std::vector<std::string> told;
+    keyer.OnSendResult = [&](bool sent) { told.push_back(sent ? "sent" : "failed"); };
+    keyer.OnTransmitTimeout = [&](int s) { told.push_back("timeout " + std::to_string(s)); };
+    keyer.BtnPlay1.Click();
+    At(0, [&] { keyer.BtnStart.Click(); });
+    ui.Advance(5000);
+    keyer.SetTransmitTimeout(3);
+    keyer.TrackBar1.SetPosition(1);
+    At(5000, [&] { keyer.TrackBar1.MouseUp(); });
+    ui.Advance(10000);
+    keyer.BtnPlay2.Click();
+    At(20000, [&] { keyer.BtnStart.Click(); });
+    ui.Advance(10000);
+    EXPECT_EQ(Timeline(), (Strings{"0:SETRTS", "3120:CLRRTS", "5000:SETRTS", "8000:CLRRTS",
+                                   "20000:SETRTS", "22120:CLRRTS"}));
+    EXPECT_FALSE(keyer.LoopFlag());
+    EXPECT_EQ(told, (Strings{"sent", "failed", "timeout 3", "sent"}));
+}
+
 TEST_F(Sequencer, CountdownTickWithLoopClearChangesNothing) {
     keyer.TrackBar1.SetPosition(5);
     keyer.Timer1->SetEnabled(true);

@@ -32,11 +32,14 @@ public:
     bool PlaySound(const std::string& sound, std::uint32_t flags) override {
         const std::int64_t start = thread_.Now();
         const auto it = lengths_.find(sound);
+        limitReached_ = it != lengths_.end() && limitMs_ > 0 && it->second > limitMs_;
         if (it != lengths_.end() && (flags & SND_ASYNC) == 0)
-            thread_.Busy(it->second);
+            thread_.Busy(limitReached_ ? limitMs_ : it->second);
         Plays.push_back({start, thread_.Now(), sound, flags, it != lengths_.end()});
-        return it != lengths_.end();
+        return it != lengths_.end() && !limitReached_;
     }
+    void SetPlayLimit(int ms) override { limitMs_ = ms; }
+    bool PlayLimitReached() const override { return limitReached_; }
     void StopSound() override { ++Stops; }
     // Every sound prepares unless marked unplayable: a sound it has no
     // length for fails only when played, as one that breaks off would.
@@ -58,6 +61,8 @@ public:
 private:
     TVirtualUiThread& thread_;
     std::map<std::string, std::int64_t> lengths_;
+    int limitMs_ = 0;
+    bool limitReached_ = false;
 };
 
 }  // namespace ziv::test

@@ -150,8 +150,8 @@ TEST_F(StationSettingsTest, PortsSectionMapsNamesToDevices) {
 }
 
 // Read as written, anything unreadable keys by the line or rigctld's
-// usual port; a save keeps them.
-TEST_F(StationSettingsTest, PttChoiceIsReadAndKeptBySaves) {
+// usual port, with no time-out; a save keeps them.
+TEST_F(StationSettingsTest, PttChoiceAndTimeoutAreReadAndKeptBySaves) {
     EXPECT_EQ(LoadPttChoice(ini).method, TPttMethod::SerialLine);
     WriteBytes(settings, "[ZIV SOUND]\nPTT Method=CAT\nRigctld Host=radio\nRigctld Port=4600\n");
     SaveStationSettings(ini, homes);
@@ -164,6 +164,11 @@ TEST_F(StationSettingsTest, PttChoiceIsReadAndKeptBySaves) {
     WriteBytes(settings, "[ZIV SOUND]\nPTT Method=VOX\nRigctld Port=70000\n");
     EXPECT_EQ(LoadPttChoice(ini).method, TPttMethod::SerialLine);
     EXPECT_EQ(LoadPttChoice(ini).port, 4532);
+    EXPECT_EQ(LoadTransmitTimeout(ini), 0);
+    WriteBytes(settings, "[ZIV SOUND]\nTX Timeout=90\n");
+    EXPECT_EQ(LoadTransmitTimeout(ini), 90);
+    WriteBytes(settings, "[ZIV SOUND]\nTX Timeout=601\n");
+    EXPECT_EQ(LoadTransmitTimeout(ini), 0);
 }
 
 }  // namespace

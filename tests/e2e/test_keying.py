@@ -1,12 +1,13 @@
 """Keyed by CAT through Hamlib's rigctld with its dummy radio: the message
 inside the radio's keyed time, the radio unkeyed at the end; a server that
-refuses, answers nothing, or is not rigctld keys nothing and says why."""
+refuses, answers nothing, or is not rigctld keys nothing and says why. And
+the transmit time-out, on the serial line."""
 import socket
 import subprocess
 import threading
 import time
 
-from lines import now_ns
+from lines import now_ns, transmissions
 from sound import wait_for
 
 
@@ -126,3 +127,25 @@ def test_a_refusing_stalled_or_foreign_server_keys_nothing_and_says_why(run):
     foreign.close()
     time.sleep(0.5)
     assert not run.sink.sounds(), "a message played without a key"
+
+
+def test_the_transmit_timeout_cuts_a_longer_transmission_and_ends_the_loop(run):
+    ptt = ("RTS", False)
+    station, device = run.on_com1(ptt, 2.0)
+    text = open(station.ini).read().replace("[ZIV SOUND]\n", "[ZIV SOUND]\nTX Timeout=1\n")
+    open(station.ini, "w").write(text)
+    station.start().send("F1")
+    assert run.wait_for_transmissions(device, ptt, 1), station.stderr()
+    sent = transmissions(device.events(), ptt)
+    print(f"keyed for {sent[0].ms:.0f} ms with a 1 s time-out")
+    # The cut comes on time; a busy machine makes it later, never sooner.
+    assert 1000 <= sent[0].ms <= 1500, sent
+    sounds = run.sink.sounds()
+    # Cut: the sound stops with the unkey (what the device held goes out
+    # within a few ms, to nobody).
+    assert len(sounds) == 1 and not sounds[0].whole, sounds
+    assert (sounds[0].end_ns - sent[0].unkey_ns) / 1e6 < 50, sounds
+    assert "perdavimas nutrauktas po 1 s" in station.title()
+    time.sleep(1.0)
+    assert len(transmissions(device.events(), ptt)) == 1
+    assert station.terminate() == 0, station.stderr()
