@@ -130,8 +130,15 @@ void TKeyer::Timer2Timer() {
     unkeyFailed_ = false;
     // The transmission's time counts from the key, two ticks before.
     WavePlayer.SetTimeLimit(transmitTimeout_ > 0 ? transmitTimeout_ * 1000 - 2 * KeyUpInterval : 0);
+    cut_ = false;
     const bool played = WavePlayer.Play();
     playing_ = false;
+    if (cut_ && !unkeyFailed_) {
+        // As asked: no failure to tell. The held stop ends the loop too.
+        if (loopFlag_)
+            BtnStopClick();
+        return;
+    }
     if (played && !unkeyFailed_) {
         if (OnSendResult)
             OnSendResult(true);
@@ -301,7 +308,21 @@ void TKeyer::TrackBar1MouseUp() {
     TXOn();
 }
 
+void TKeyer::CutMessage() {
+    if (!cutOnStop_)
+        return;
+    cut_ = true;
+    WavePlayer.Stop();
+}
+
 void TKeyer::BtnStopClick() {
+    // Cut in the key-up delay: nothing has played yet, and nothing will.
+    if (cutOnStop_ && Timer2->Enabled()) {
+        Timer2->SetEnabled(false);
+        keyUpTicks_ = 0;
+        RaiseSendControls();
+        TXOff();
+    }
     loopFlag_ = false;
     BtnStop.SetVisible(false);
     BtnTimer.SetVisible(true);

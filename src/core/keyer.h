@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -86,6 +87,16 @@ public:
     void SetTransmitTimeout(int seconds) { transmitTimeout_ = seconds; }
     std::function<void(int seconds)> OnTransmitTimeout;
 
+    // With cut on, Escape and the stop button cut the message: the window
+    // calls CutMessage as soon as either comes during a play (its input is
+    // held until the play has returned); in the key-up delay they unkey at
+    // once. Off (as at the start), they end the loop and the message plays
+    // to its end.
+    void SetCutOnStop(bool on) { cutOnStop_ = on; }
+    bool CutOnStop() const { return cutOnStop_; }
+    // Ends the playing message at once (safe while it plays).
+    void CutMessage();
+
     // The recorder, or null. While it records the keyer keys nothing: every
     // send and loop command is refused with the beep.
     void SetRecorder(TRecordingControl* recorder) { recorder_ = recorder; }
@@ -144,9 +155,11 @@ private:
     TRecordingControl* recorder_ = nullptr;
     TPttSwitch* ptt_ = nullptr;
     std::string pttFailure_;
-    int transmitTimeout_ = 0;   // s
-    bool playing_ = false;      // inside the play of a send
-    bool unkeyFailed_ = false;  // its unkey was not confirmed
+    int transmitTimeout_ = 0;  // s
+    bool cutOnStop_ = false;
+    std::atomic<bool> cut_ = false;  // the playing message was cut
+    bool playing_ = false;           // inside the play of a send
+    bool unkeyFailed_ = false;       // its unkey was not confirmed
     bool loopFlag_ = false;
     std::int32_t savedPause_ = 0;
     std::int32_t keyUpTicks_ = 0;

@@ -129,6 +129,10 @@ int LoadTransmitTimeout(TLMDIniCtrl& ini) {
     return 0;
 }
 
+bool LoadCutOnStop(TLMDIniCtrl& ini) {
+    return ini.ReadBool(kStationSection, "Cut On Stop", false);
+}
+
 std::string PortDevicePath(TLMDIniCtrl& ini, const std::string& comName) {
     // A blank name would stand for the latest section, not for a key.
     if (comName.find_first_not_of(" \t") == std::string::npos) {

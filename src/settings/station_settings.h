@@ -54,5 +54,8 @@ TPttChoice LoadPttChoice(TLMDIniCtrl& ini);
 // "TX Timeout": the longest transmission in seconds, 1-600; 0 or none for
 // no limit (a message always plays whole). Never written by the program.
 int LoadTransmitTimeout(TLMDIniCtrl& ini);
+// "Cut On Stop": Escape and the stop button cut the message (1), or end
+// the loop and let it finish (0, none). Never written by the program.
+bool LoadCutOnStop(TLMDIniCtrl& ini);
 
 }  // namespace ziv

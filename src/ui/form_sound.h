@@ -86,6 +86,9 @@ public:
     QToolButton* BtnStart() const { return btnStart_; }
     QPushButton* BtnTimer() const { return btnTimer_; }
     QPushButton* BtnStop() const { return btnStop_; }
+    // Escape in this window, or a click on its stop button (as the event
+    // first reaches the window or the widget).
+    bool IsStopInput(QObject* target, QEvent* event) const;
     QToolButton* BtnEW2() const { return btnEW2_; }
     QFrame* Panel2() const { return panel2_; }
     TTrackBarWidget* TrackBar1() const { return trackBar1_; }

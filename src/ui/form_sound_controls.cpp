@@ -4,12 +4,15 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QToolButton>
+#include <QWindow>
 
 #include "core/form_port.h"
 #include "layout/main_window_layout.h"
@@ -218,6 +221,20 @@ void TFormSound::BindSettingsModels() {
     trackBar1_->OnMouseUp = [this, &bar] { Guard([&bar] { bar.MouseUp(); }); };
 
     keyer_.Panel2.OnSetFocus = [this] { panel2_->setFocus(Qt::OtherFocusReason); };
+}
+
+bool TFormSound::IsStopInput(QObject* target, QEvent* event) const {
+    auto* widget = qobject_cast<QWidget*>(target);
+    const bool here = target == static_cast<QObject*>(windowHandle()) ||
+                      (widget != nullptr && widget->window() == this);
+    if (!here)
+        return false;
+    if (event->type() == QEvent::KeyPress)
+        return static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+    if (event->type() != QEvent::MouseButtonRelease || !btnStop_->isVisible())
+        return false;
+    const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+    return btnStop_->rect().contains(btnStop_->mapFromGlobal(at));
 }
 
 }  // namespace ziv

@@ -37,10 +37,16 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
       timers_(&gate_, &errors_),
       keyer_(COM, WavePlayer, timers_, beep_, slots_) {
     gate_.SetErrorReport(&errors_);
+    gate_.SetCutWhileBusy(
+        [this](QObject* target, QEvent* event) {
+            return FormSound && FormSound->IsStopInput(target, event);
+        },
+        [this] { keyer_.CutMessage(); });
     ConfigureStationIni(Ini, settingsPath);
     ptt_ = rig::NewPttSwitch(LoadPttChoice(Ini), gate_);
     keyer_.SetPttSwitch(ptt_.get());
     keyer_.SetTransmitTimeout(LoadTransmitTimeout(Ini));
+    keyer_.SetCutOnStop(LoadCutOnStop(Ini));
     // Opening the port leaves both lines low; the idle level is written
     // right after.
     COM.SetDTREnable(false);

@@ -119,6 +119,8 @@ bool TUiGate::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove &&
         static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton)
         return false;
+    if (Busy() && isCut_ && cut_ && isCut_(watched, event))
+        cut_();
     std::shared_ptr<QEvent> copy(event->clone());
     QPointer<QObject> target(watched);
     held_.Hold([target, copy] {

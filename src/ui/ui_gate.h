@@ -46,6 +46,13 @@ public:
     // when no worker thread can be started.
     void RunBlocking(const std::function<void()>& job) override;
 
+    // Called for input that arrives while a job runs, before it is held:
+    // `cut` runs when `isCut` says the input asks to cut the message.
+    void SetCutWhileBusy(std::function<bool(QObject*, QEvent*)> isCut, std::function<void()> cut) {
+        isCut_ = std::move(isCut);
+        cut_ = std::move(cut);
+    }
+
     // Queues work for after the held work (user-interface thread only).
     void Hold(std::function<void()> work) { held_.Hold(std::move(work)); }
     // Queues work ahead of all held work (user-interface thread only): for
@@ -71,6 +78,8 @@ private:
     // Cleared on destruction, so that work posted from another thread
     // after the gate is gone is dropped.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    std::function<bool(QObject*, QEvent*)> isCut_;
+    std::function<void()> cut_;
 };
 
 }  // namespace ziv

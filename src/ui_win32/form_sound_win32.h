@@ -51,6 +51,8 @@ public:
     TFormSoundWin32& operator=(const TFormSoundWin32&) = delete;
 
     HWND Window() const { return window_; }
+    // Escape in this window, or a click on its stop button.
+    bool IsStopInput(const tagMSG& msg) const;
     // The decisions, and the home of the station settings during the run.
     TFormSoundPresenter& Presenter() { return presenter_; }
     // Until the files window is linked the labels are kept by the presenter.

@@ -153,6 +153,14 @@ void TFormSoundWin32::CreateFonts() {
     scaleFont_ = make(FW_NORMAL, L"Arial");
 }
 
+bool TFormSoundWin32::IsStopInput(const MSG& msg) const {
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
+        return msg.hwnd == window_ || GetAncestor(msg.hwnd, GA_ROOT) == window_;
+    const HWND stop = Control("BtnStop");
+    return msg.message == WM_LBUTTONUP && stop != nullptr && msg.hwnd == stop &&
+           IsWindowVisible(stop);
+}
+
 HWND TFormSoundWin32::Control(const char* name) const {
     size_t i = 0;
     for (const TControlLayout& row : kMainWindowLayout) {

@@ -26,10 +26,14 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
     gate_.SetErrorReport(&errors_);
     gate_.SetDispatcher([this](MSG& msg) { DispatchWithPreview(msg); });
     gate_.SetCloseWhileBusy([this] { WavePlayer.Stop(); });
+    gate_.SetCutWhileBusy(
+        [this](const MSG& msg) { return FormSound && FormSound->IsStopInput(msg); },
+        [this] { keyer_.CutMessage(); });
     ConfigureStationIni(Ini, settingsPath);
     ptt_ = rig::NewPttSwitch(LoadPttChoice(Ini), gate_);
     keyer_.SetPttSwitch(ptt_.get());
     keyer_.SetTransmitTimeout(LoadTransmitTimeout(Ini));
+    keyer_.SetCutOnStop(LoadCutOnStop(Ini));
     // Opening the port leaves both lines low; the idle level is written
     // right after.
     COM.SetDTREnable(false);

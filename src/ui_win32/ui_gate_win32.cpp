@@ -214,6 +214,8 @@ void TWin32UiGate::LocalLoop(void* done) {
                     closeWhileBusy_();
                 held_.HoldFirst([this, msg]() mutable { Dispatch(msg); });
             } else if (IsHeldMessage(msg)) {
+                if (isCut_ && cut_ && isCut_(msg))
+                    cut_();
                 held_.Hold([this, msg]() mutable {
                     // Input for a window that is gone, or that a modal
                     // window now blocks, is dropped as the system would.

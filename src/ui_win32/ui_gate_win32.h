@@ -51,6 +51,12 @@ public:
     // held (first of all held work): the program stops the message there,
     // so that a close never waits for a whole message to be sent.
     void SetCloseWhileBusy(std::function<void()> stop) { closeWhileBusy_ = std::move(stop); }
+    // Called for input that arrives while a job runs, before it is held:
+    // `cut` runs when `isCut` says the input asks to cut the message.
+    void SetCutWhileBusy(std::function<bool(const tagMSG&)> isCut, std::function<void()> cut) {
+        isCut_ = std::move(isCut);
+        cut_ = std::move(cut);
+    }
 
     // Runs `job` on a worker thread while this thread paints; rethrows what
     // it threw. Runs it directly when already busy, when called off this
@@ -92,6 +98,8 @@ private:
     TErrorReport* report_ = nullptr;
     std::function<void(tagMSG&)> dispatch_;
     std::function<void()> closeWhileBusy_;
+    std::function<bool(const tagMSG&)> isCut_;
+    std::function<void()> cut_;
     std::mutex mutex_;
     std::deque<std::function<void()>> posted_;
     std::map<std::uintptr_t, TWin32Timer*> timers_;

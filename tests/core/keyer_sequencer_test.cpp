@@ -255,6 +255,34 @@ TEST_F(Sequencer, TransmitTimeoutCutsALongerTransmissionAndEndsTheLoop) {
     EXPECT_EQ(told, (Strings{"sent", "failed", "timeout 3", "sent"}));
 }
 
+// Off, a stop during the message lets it finish (the window holds the
+// input until the play returns); on, the message is cut where the stop
+// came and the loop ends, with no failure told; in the key-up delay the
+// transmitter is unkeyed at once and nothing plays.
+TEST_F(Sequencer, CutOnStopEndsTheMessageWhereTheStopCame) {
+    std::vector<bool> results;
+    keyer.OnSendResult = [&](bool sent) { results.push_back(sent); };
+    sound.StopAt = 1000;
+    sound.During = [&] { keyer.CutMessage(); };
+    keyer.BtnPlay1.Click();
+    At(0, [&] { keyer.BtnStart.Click(); });
+    ui.Advance(5000);
+    keyer.SetCutOnStop(true);
+    keyer.TrackBar1.SetPosition(1);
+    At(5000, [&] { keyer.TrackBar1.MouseUp(); });
+    ui.Advance(10000);
+    sound.During = nullptr;
+    At(20000, [&] { keyer.BtnStart.Click(); });
+    At(20060, [&] { keyer.BtnStopClick(); });
+    ui.Advance(10000);
+    EXPECT_EQ(Timeline(), (Strings{"0:SETRTS", "3120:CLRRTS", "5000:SETRTS", "6120:CLRRTS",
+                                   "20000:SETRTS", "20060:CLRRTS"}));
+    EXPECT_EQ(sound.Plays.size(), 2u);
+    EXPECT_FALSE(keyer.LoopFlag());
+    EXPECT_EQ(Buttons(), "timer start-up");
+    EXPECT_EQ(results, (std::vector<bool>{true}));
+}
+
 TEST_F(Sequencer, CountdownTickWithLoopClearChangesNothing) {
     keyer.TrackBar1.SetPosition(5);
     keyer.Timer1->SetEnabled(true);

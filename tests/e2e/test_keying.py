@@ -149,3 +149,30 @@ def test_the_transmit_timeout_cuts_a_longer_transmission_and_ends_the_loop(run):
     time.sleep(1.0)
     assert len(transmissions(device.events(), ptt)) == 1
     assert station.terminate() == 0, station.stderr()
+
+
+def test_escape_cuts_the_message_only_when_cutting_is_on(run):
+    ptt = ("RTS", False)
+    for cut in (False, True):
+        device = run.device(f"tty{cut}")
+        wave, _ = run.message(f"cut{cut}.wav", 1.5)
+        station = run.station(f"cut{cut}", waves=(wave, "", ""), ports={"COM1": device.path})
+        if cut:
+            text = open(station.ini).read().replace("[ZIV SOUND]\n", "[ZIV SOUND]\nCut On Stop=1\n")
+            open(station.ini, "w").write(text)
+        since = run.sink.mark()
+        station.start().send("F1")
+        assert wait_for(lambda: transmissions(device.events(), ptt), 5), station.stderr()
+        time.sleep(0.6)
+        escaped = now_ns()
+        station.key("Escape")
+        assert run.wait_for_transmissions(device, ptt, 1), station.stderr()
+        sent, sounds = transmissions(device.events(), ptt), run.sink.sounds(since)
+        unkeyed = (sent[0].unkey_ns - escaped) / 1e6
+        print(f"cut {'on' if cut else 'off'}: unkeyed {unkeyed:.0f} ms after Escape, {sounds}")
+        assert len(sounds) == 1 and sounds[0].whole != cut, sounds
+        if cut:
+            # At once: a busy machine makes it later, but not a message later.
+            assert unkeyed < 500 and (sounds[0].end_ns - sent[0].unkey_ns) / 1e6 < 50
+            assert "nepavyko" not in station.title()
+        assert station.terminate() == 0, station.stderr()

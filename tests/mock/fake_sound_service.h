@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -33,14 +34,25 @@ public:
         const std::int64_t start = thread_.Now();
         const auto it = lengths_.find(sound);
         limitReached_ = it != lengths_.end() && limitMs_ > 0 && it->second > limitMs_;
-        if (it != lengths_.end() && (flags & SND_ASYNC) == 0)
-            thread_.Busy(limitReached_ ? limitMs_ : it->second);
+        std::int64_t length = it == lengths_.end() ? 0 : limitReached_ ? limitMs_ : it->second;
+        // A stop from outside at StopAt ms into the play ends it there.
+        stopped_ = false;
+        if (During && StopAt >= 0 && StopAt < length) {
+            thread_.Busy(StopAt);
+            During();
+            length = stopped_ ? 0 : length - StopAt;
+        }
+        if ((flags & SND_ASYNC) == 0)
+            thread_.Busy(length);
         Plays.push_back({start, thread_.Now(), sound, flags, it != lengths_.end()});
-        return it != lengths_.end() && !limitReached_;
+        return it != lengths_.end() && !limitReached_ && !stopped_;
     }
     void SetPlayLimit(int ms) override { limitMs_ = ms; }
     bool PlayLimitReached() const override { return limitReached_; }
-    void StopSound() override { ++Stops; }
+    void StopSound() override {
+        ++Stops;
+        stopped_ = true;
+    }
     // Every sound prepares unless marked unplayable: a sound it has no
     // length for fails only when played, as one that breaks off would.
     bool PrepareSound(const std::string& sound) override {
@@ -52,6 +64,9 @@ public:
     void CueSound(int startInMs) override { Cues.push_back({thread_.Now(), startInMs}); }
 
     std::set<std::string> Unplayable;
+    // Runs StopAt ms into each synchronous play, as the window would.
+    std::function<void()> During;
+    std::int64_t StopAt = -1;
 
     std::vector<Play> Plays;
     std::vector<std::string> Prepared;
@@ -63,6 +78,7 @@ private:
     std::map<std::string, std::int64_t> lengths_;
     int limitMs_ = 0;
     bool limitReached_ = false;
+    bool stopped_ = false;
 };
 
 }  // namespace ziv::test
