@@ -95,6 +95,9 @@ public:
     void BtnSettingsClick();
     void SetSettingsWindow(std::function<void()> showModal) { settings_ = std::move(showModal); }
     void ComboBox1Change();
+    // Another way of keying was chosen: the port opens (at its idle level)
+    // for the line, and is let go otherwise.
+    void PttMethodChanged() { ComboBox1Change(); }
     // The operator typed in the port box.
     void PortTextEdited();
     // The operator picked a list item, which is now the box's text.

@@ -1,11 +1,14 @@
 #include "core/keyer.h"
 
+#include <exception>
+
 namespace ziv {
 
 TKeyer::TKeyer(TVaCustomComm& com, TSRWavePlayer& wavePlayer, TTimerFactory& timers, TBeep& beep,
                TMessageSlots& slots)
     : Timer1(timers.CreateTimer()),
       Timer2(timers.CreateTimer()),
+      TestTimer(timers.CreateTimer()),
       WavePlayer(wavePlayer),
       COM(com),
       beep_(beep),
@@ -19,6 +22,13 @@ TKeyer::TKeyer(TVaCustomComm& com, TSRWavePlayer& wavePlayer, TTimerFactory& tim
 
     Timer1->OnTimer = [this] { Timer1Timer(); };
     Timer2->OnTimer = [this] { Timer2Timer(); };
+    TestTimer->SetInterval(PttTestMs);
+    TestTimer->OnTimer = [this] {
+        TestTimer->SetEnabled(false);
+        const bool unkeyed = KeyTransmitter(false);
+        if (OnPttTest)
+            OnPttTest(unkeyed, pttFailure_);
+    };
     WavePlayer.AfterPlay = [this](TSRWavePlayer&) { WavePlayerAfterPlay(); };
     BtnPlay1.OnClick = [this] { BtnPlay1Click(); };
     BtnPlay2.OnClick = [this] { BtnPlay2Click(); };
@@ -306,6 +316,26 @@ void TKeyer::TrackBar1MouseUp() {
     BtnStart.SetEnabled(false);
     BtnStop.SetVisible(true);
     TXOn();
+}
+
+bool TKeyer::TestPtt() {
+    if (Timer2->Enabled() || BtnStart.Down() || loopFlag_ || TestTimer->Enabled() ||
+        RecordingNow()) {
+        Refuse();
+        return false;
+    }
+    bool keyed = false;
+    pttFailure_ = "prievadas neatidarytas";  // a closed port keys nothing
+    try {
+        keyed = (ptt_ != nullptr || COM.Active()) && KeyTransmitter(true);
+    } catch (const std::exception& error) {
+        pttFailure_ = error.what();  // the port's, for the line
+    }
+    if (keyed)
+        TestTimer->SetEnabled(true);
+    else if (OnPttTest)
+        OnPttTest(false, pttFailure_);
+    return true;
 }
 
 void TKeyer::CutMessage() {

@@ -97,6 +97,13 @@ public:
     // Ends the playing message at once (safe while it plays).
     void CutMessage();
 
+    // Keys the transmitter for half a second by the chosen method, then
+    // unkeys; OnPttTest tells whether the radio confirmed both. Not while
+    // a send, a loop or a recording runs: false, after the beep.
+    bool TestPtt();
+    std::function<void(bool ok, const std::string& why)> OnPttTest;
+    static constexpr int PttTestMs = 500;
+
     // The recorder, or null. While it records the keyer keys nothing: every
     // send and loop command is refused with the beep.
     void SetRecorder(TRecordingControl* recorder) { recorder_ = recorder; }
@@ -125,8 +132,9 @@ public:
     TRadioButton rbDTR{LineGroup};
     TRadioButton rbNorm{PolarityGroup};
     TRadioButton rbInv{PolarityGroup};
-    std::unique_ptr<TTimer> Timer1;  // pause countdown
-    std::unique_ptr<TTimer> Timer2;  // key-up delay
+    std::unique_ptr<TTimer> Timer1;     // pause countdown
+    std::unique_ptr<TTimer> Timer2;     // key-up delay
+    std::unique_ptr<TTimer> TestTimer;  // how long a test of the PTT keys
 
     TSRWavePlayer& WavePlayer;
     TVaCustomComm& COM;

@@ -35,7 +35,8 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
       sound_(pulse_, gate_),
       WavePlayer(sound_),
       timers_(&gate_, &errors_),
-      keyer_(COM, WavePlayer, timers_, beep_, slots_) {
+      keyer_(COM, WavePlayer, timers_, beep_, slots_),
+      ptt_(Ini, keyer_, [this](const TPttChoice& c) { return rig::NewPttSwitch(c, gate_); }) {
     gate_.SetErrorReport(&errors_);
     gate_.SetCutWhileBusy(
         [this](QObject* target, QEvent* event) {
@@ -43,10 +44,7 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
         },
         [this] { keyer_.CutMessage(); });
     ConfigureStationIni(Ini, settingsPath);
-    ptt_ = rig::NewPttSwitch(LoadPttChoice(Ini), gate_);
-    keyer_.SetPttSwitch(ptt_.get());
-    keyer_.SetTransmitTimeout(LoadTransmitTimeout(Ini));
-    keyer_.SetCutOnStop(LoadCutOnStop(Ini));
+    ptt_.Load();
     // Opening the port leaves both lines low; the idle level is written
     // right after.
     COM.SetDTREnable(false);
@@ -66,8 +64,9 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
     };
     devices_ = CreateSoundDevices();
     FormSettings = std::make_unique<TFormSettings>(
-        *devices_, StationSoundChoices(FormSound->Presenter(), keyer_, listening_, beep_),
-        FormSound.get());
+        *devices_, StationSoundChoices(FormSound->Presenter(), keyer_, listening_, beep_), &ptt_,
+        &keyer_, FormSound.get());
+    ptt_.OnMethodChanged = [this] { FormSound->Presenter().PttMethodChanged(); };
     FormSound->Presenter().SetSettingsWindow([this] { FormSettings->exec(); });
 
     signals_ = std::make_unique<TSignalWatch>(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP},

@@ -18,7 +18,6 @@ constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
 constexpr int kFirstId = 100;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 2000;
-static_assert(std::size(kSettingsWindowLayout) == 6, "controls_ holds one slot a row");
 
 // Class and style of a row: only what this window has.
 const wchar_t* ClassOf(const TControlLayout& row, DWORD* style) {
@@ -27,9 +26,12 @@ const wchar_t* ClassOf(const TControlLayout& row, DWORD* style) {
             *style = SS_LEFT | SS_NOPREFIX;
             return L"STATIC";
         case TControlKind::ComboBox:
-            // Only a listed device can be chosen.
+            // Only a listed item can be chosen.
             *style = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
             return L"COMBOBOX";
+        case TControlKind::Edit:
+            *style = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
+            return L"EDIT";
         default:
             *style = BS_PUSHBUTTON | WS_TABSTOP;
             return L"BUTTON";
@@ -39,7 +41,7 @@ const wchar_t* ClassOf(const TControlLayout& row, DWORD* style) {
 }  // namespace
 
 TFormSettingsWin32::TFormSettingsWin32(HINSTANCE instance, TSoundDevices& devices,
-                                       TSoundChoices choices)
+                                       TSoundChoices choices, TStationPtt* ptt, TKeyer* keyer)
     : devices_(devices), presenter_(devices, *this, std::move(choices)) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -62,6 +64,61 @@ TFormSettingsWin32::TFormSettingsWin32(HINSTANCE instance, TSoundDevices& device
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     font_ = CreateWindowFont(dpi_);
     CreateControls();
+    if (ptt != nullptr && keyer != nullptr)
+        ptt_ = std::make_unique<TPttSettingsPresenter>(*this, *ptt, *keyer);
+    BindPtt();
+}
+
+void TFormSettingsWin32::BindPtt() {
+    Fill(Control("cbPtt"), TPttSettingsPresenter::MethodItems, 0);
+    Fill(Control("cbStop"), TPttSettingsPresenter::StopItems, 0);
+    for (const char* name :
+         {"cbPtt", "cbStop", "edRigHost", "edRigPort", "edTimeout", "BtnTestPtt"})
+        EnableWindow(Control(name), ptt_ != nullptr);
+}
+
+std::string TFormSettingsWin32::Text(const char* name) const {
+    const HWND control = Control(name);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    std::string utf8 = Utf8FromWide(text);
+    const size_t start = utf8.find_first_not_of(" \t");
+    return start == std::string::npos
+               ? std::string()
+               : utf8.substr(start, utf8.find_last_not_of(" \t") - start + 1);
+}
+
+void TFormSettingsWin32::EditLeft(const std::string& name) {
+    const HWND edit = Control(name.c_str());
+    if (!ptt_ || !SendMessageW(edit, EM_GETMODIFY, 0, 0))
+        return;
+    SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
+    if (name == "edTimeout")
+        ptt_->TimeoutEdited(Text("edTimeout"));
+    else
+        ptt_->RigEdited(Text("edRigHost"), Text("edRigPort"));
+}
+
+void TFormSettingsWin32::Close() {
+    for (const char* name : {"edRigHost", "edRigPort", "edTimeout"})
+        EditLeft(name);
+    open_ = false;
+}
+
+void TFormSettingsWin32::ShowPtt(int method, const std::string& host, const std::string& port,
+                                 const std::string& timeout, int stop) {
+    SendMessageW(Control("cbPtt"), CB_SETCURSEL, static_cast<WPARAM>(method), 0);
+    SendMessageW(Control("cbStop"), CB_SETCURSEL, static_cast<WPARAM>(stop), 0);
+    for (auto [name, text] : {std::pair{"edRigHost", &host}, std::pair{"edRigPort", &port},
+                              std::pair{"edTimeout", &timeout}}) {
+        SetWindowTextW(Control(name), WideFromUtf8(*text).c_str());
+        SendMessageW(Control(name), EM_SETMODIFY, FALSE, 0);
+    }
+}
+
+void TFormSettingsWin32::ShowPttNote(const std::string& text) {
+    SetWindowTextW(Control("lbPttNote"), WideFromUtf8(text).c_str());
 }
 
 TFormSettingsWin32::~TFormSettingsWin32() {
@@ -106,6 +163,8 @@ void TFormSettingsWin32::ShowModal(HWND owner) {
     open_ = true;
     SetWindowLongPtrW(window_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
     presenter_.Refresh();
+    if (ptt_)
+        ptt_->Show();
     const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
     if (owner != nullptr)
         EnableWindow(owner, FALSE);
@@ -157,7 +216,17 @@ void TFormSettingsWin32::OnCommand(int row, unsigned code) {
     else if (name == "BtnListen" && code == BN_CLICKED)
         presenter_.ListenClick();
     else if (name == "BtnClose" && code == BN_CLICKED)
-        open_ = false;
+        Close();
+    else if (!ptt_)
+        return;
+    else if (name == "cbPtt" && code == CBN_SELCHANGE)
+        ptt_->MethodPicked(picked());
+    else if (name == "cbStop" && code == CBN_SELCHANGE)
+        ptt_->StopPicked(picked());
+    else if (name.rfind("ed", 0) == 0 && code == EN_KILLFOCUS)
+        EditLeft(name);
+    else if (name == "BtnTestPtt" && code == BN_CLICKED)
+        ptt_->TestClick();
 }
 
 std::intptr_t __stdcall TFormSettingsWin32::WindowProc(HWND window, unsigned message,
@@ -180,7 +249,7 @@ std::intptr_t TFormSettingsWin32::Handle(unsigned message, std::uintptr_t wParam
         case WM_COMMAND: {
             // Escape, through the dialog keys.
             if (LOWORD(wParam) == IDCANCEL)
-                open_ = false;
+                Close();
             const int row = LOWORD(wParam) - kFirstId;
             if (row >= 0 && row < static_cast<int>(std::size(kSettingsWindowLayout)))
                 OnCommand(row, HIWORD(wParam));
@@ -193,7 +262,7 @@ std::intptr_t TFormSettingsWin32::Handle(unsigned message, std::uintptr_t wParam
                 presenter_.Refresh();
             return 0;
         case WM_CLOSE:
-            open_ = false;
+            Close();
             return 0;
         default:
             return DefWindowProcW(window_, message, wParam, lParam);

@@ -3,7 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#include <memory>
+
+#include "core/ptt_settings_presenter.h"
 #include "core/settings_presenter.h"
+#include "layout/settings_window_layout.h"
 #include "ui_win32/win32_handles.h"
 
 namespace ziv {
@@ -12,9 +16,11 @@ namespace ziv {
 // presenter as the Linux one. Windows tells nothing when a sound device
 // comes or goes, so the lists are read again every two seconds while the
 // window shows (not while a list is dropped down).
-class TFormSettingsWin32 : public TSettingsView {
+class TFormSettingsWin32 : public TSettingsView, public TPttSettingsView {
 public:
-    TFormSettingsWin32(HINSTANCE instance, TSoundDevices& devices, TSoundChoices choices);
+    // Without `ptt` the keying rows are disabled.
+    TFormSettingsWin32(HINSTANCE instance, TSoundDevices& devices, TSoundChoices choices,
+                       TStationPtt* ptt = nullptr, TKeyer* keyer = nullptr);
     ~TFormSettingsWin32();
     TFormSettingsWin32(const TFormSettingsWin32&) = delete;
     TFormSettingsWin32& operator=(const TFormSettingsWin32&) = delete;
@@ -27,6 +33,9 @@ public:
 
     void ShowOutputs(const std::vector<std::string>& texts, int chosen) override;
     void ShowInputs(const std::vector<std::string>& texts, int chosen) override;
+    void ShowPtt(int method, const std::string& host, const std::string& port,
+                 const std::string& timeout, int stop) override;
+    void ShowPttNote(const std::string& text) override;
 
 private:
     static std::intptr_t __stdcall WindowProc(HWND window, unsigned message, std::uintptr_t wParam,
@@ -35,6 +44,11 @@ private:
     void CreateControls();
     void OnCommand(int row, unsigned code);
     static void Fill(HWND box, const std::vector<std::string>& texts, int chosen);
+    void BindPtt();
+    // An edit left (or the window closed): what changed goes to the presenter.
+    void EditLeft(const std::string& name);
+    void Close();
+    std::string Text(const char* name) const;
 
     TSoundDevices& devices_;
     TSettingsPresenter presenter_;
@@ -42,7 +56,8 @@ private:
     HFONT font_ = nullptr;
     int dpi_ = 96;
     bool open_ = false;
-    std::array<HWND, 6> controls_{};
+    std::unique_ptr<TPttSettingsPresenter> ptt_;
+    std::array<HWND, std::size(kSettingsWindowLayout)> controls_{};
 };
 
 }  // namespace ziv

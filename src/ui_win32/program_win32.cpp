@@ -22,7 +22,8 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
       port_(COM),
       sound_(output_, gate_),
       WavePlayer(sound_),
-      keyer_(COM, WavePlayer, gate_, beep_, slots_) {
+      keyer_(COM, WavePlayer, gate_, beep_, slots_),
+      ptt_(Ini, keyer_, [this](const TPttChoice& c) { return rig::NewPttSwitch(c, gate_); }) {
     gate_.SetErrorReport(&errors_);
     gate_.SetDispatcher([this](MSG& msg) { DispatchWithPreview(msg); });
     gate_.SetCloseWhileBusy([this] { WavePlayer.Stop(); });
@@ -30,10 +31,7 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
         [this](const MSG& msg) { return FormSound && FormSound->IsStopInput(msg); },
         [this] { keyer_.CutMessage(); });
     ConfigureStationIni(Ini, settingsPath);
-    ptt_ = rig::NewPttSwitch(LoadPttChoice(Ini), gate_);
-    keyer_.SetPttSwitch(ptt_.get());
-    keyer_.SetTransmitTimeout(LoadTransmitTimeout(Ini));
-    keyer_.SetCutOnStop(LoadCutOnStop(Ini));
+    ptt_.Load();
     // Opening the port leaves both lines low; the idle level is written
     // right after.
     COM.SetDTREnable(false);
@@ -58,8 +56,9 @@ TProgramWin32::TProgramWin32(HINSTANCE instance, const std::string& executablePa
     };
     devices_ = CreateSoundDevices();
     FormSettings = std::make_unique<TFormSettingsWin32>(
-        instance, *devices_,
-        StationSoundChoices(FormSound->Presenter(), keyer_, listening_, beep_));
+        instance, *devices_, StationSoundChoices(FormSound->Presenter(), keyer_, listening_, beep_),
+        &ptt_, &keyer_);
+    ptt_.OnMethodChanged = [this] { FormSound->Presenter().PttMethodChanged(); };
     FormSound->Presenter().SetSettingsWindow(
         [this] { FormSettings->ShowModal(FormSound->Window()); });
 }

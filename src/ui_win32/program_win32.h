@@ -8,11 +8,11 @@
 #include "audio/sound_devices.h"
 #include "audio/sound_service_win32.h"
 #include "audio/wave_player.h"
-#include "base/ptt_switch.h"
 #include "core/form_port.h"
 #include "core/keyer.h"
 #include "core/message_recorder.h"
 #include "core/message_slots.h"
+#include "core/station_ptt.h"
 #include "core/station_recording_home.h"
 #include "serial/comm.h"
 #include "serial/comm_platform_win32.h"
@@ -64,8 +64,8 @@ private:
     TWin32Beep beep_;
     TMessageSlots slots_;
     TKeyer keyer_;
-    // How the transmitter is keyed when not by the port's line.
-    std::unique_ptr<TPttSwitch> ptt_;
+    // How the transmitter is keyed, its time-out and what a stop does.
+    TStationPtt ptt_;
     TWin32SoundCapture capture_;
     std::unique_ptr<TFormSoundWin32> FormSound;
     std::unique_ptr<TFormFailaiWin32> FormFailai;

@@ -230,6 +230,20 @@ TEST_F(Sequencer, KeyedBySwitchOnlyOnceConfirmedAndARefusalPlaysNothing) {
     ui.Advance(10000);
     EXPECT_EQ(told, (Strings{"sent", "failed", "key refused", "failed", "unkey refused"}));
     EXPECT_TRUE(Timeline().empty()) << "the serial line moved";
+
+    // The test keys for half a second, and says whether the radio confirmed.
+    keyer.OnPttTest = [&](bool ok, const std::string& why) {
+        told.push_back(ok ? "test ok" : "test: " + why);
+    };
+    cat.refuseUnkey = false;
+    cat.calls.clear();
+    At(50000, [&] { keyer.TestPtt(); });
+    ui.Advance(10000);
+    EXPECT_EQ(cat.calls, (Strings{"50000:T 1", "50500:T 0"}));
+    cat.refuseKey = true;
+    At(60000, [&] { keyer.TestPtt(); });
+    ui.Advance(10000);
+    EXPECT_EQ(told.back(), "test: refused");
 }
 
 // Off by default (the 3 s message plays whole); at 3 s a transmission is

@@ -9,6 +9,8 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,7 +24,9 @@
 #include "mock/counting_beep.h"
 #include "mock/fake_comm_platform.h"
 #include "settings/station_settings.h"
+#include "ui/control_builder.h"
 #include "ui/error_report.h"
+#include "ui/form_settings.h"
 #include "ui/form_sound.h"
 #include "ui/qt_timer.h"
 #include "ui/ui_gate.h"
@@ -139,6 +143,40 @@ TEST_F(FormTest, APickedPortAClicksErrorAndWhatTheKeyerAndPresenterChangeMeetThe
     recording.Recording = true;
     form.ShowRecordingStatus(recording);
     EXPECT_FALSE(form.BitBtn1()->isEnabled());
+}
+
+// The settings window's keying rows: a pick, an edit left and the test
+// reach the station's keying, and its answer reaches the note.
+TEST_F(FormTest, TheKeyingRowsReachTheStationAndTheTestIsAnswered) {
+    struct TConfirming final : TPttSwitch {
+        bool Switch(bool, std::string*) override { return true; }
+    };
+    ShowWith("");
+    TStationPtt station(ini, keyer, [](const TPttChoice& c) -> std::unique_ptr<TPttSwitch> {
+        return c.method == TPttMethod::SerialLine ? nullptr : std::make_unique<TConfirming>();
+    });
+    station.Load();
+    struct TNoDevices : TSoundDevices {
+        std::vector<TSoundDevice> Outputs() override { return {}; }
+        std::vector<TSoundDevice> Inputs() override { return {}; }
+        void Watch(std::function<void()>) override {}
+    } devices;
+    const auto none = [] { return std::string(); };
+    const auto ignore = [](const std::string&) {};
+    TFormSettings settings(devices, {none, ignore, none, ignore, [] {}}, &station, &keyer);
+    settings.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings));
+    auto* timeout = BuiltControl<QLineEdit>(&settings, "edTimeout");
+    EXPECT_EQ(timeout->text(), "0");
+    BuiltControl<QComboBox>(&settings, "cbPtt")->activated(2);
+    EXPECT_EQ(station.Choice().method, TPttMethod::None);
+    timeout->setText("30");
+    timeout->setModified(true);
+    Q_EMIT timeout->editingFinished();
+    EXPECT_EQ(station.Timeout(), 30);
+    BuiltControl<QPushButton>(&settings, "BtnTestPtt")->click();
+    auto* note = BuiltControl<QLabel>(&settings, "lbPttNote");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return note->text() == "PTT veikia"; }, 5000));
 }
 
 }  // namespace
