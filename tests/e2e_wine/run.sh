@@ -1,20 +1,18 @@
 #!/usr/bin/env bash
 # End-to-end tests of ZIVSound.exe under Wine, as an operator would use it:
-# keys through the X server, texts read from outside by ziv_inspect.exe, the
-# sound recorded from a null sink, the settings file compared byte for byte.
+# keys through the X server, windows read from outside by ziv_inspect.exe,
+# the sound recorded from a null sink, the settings file compared byte for
+# byte. It starts an X server of its own, and e2e_wine.py a PulseAudio server
+# (tests/e2e/harness), so it touches no display or sound setup of the caller.
 #
 #   tests/e2e_wine/run.sh BUILD_DIR            (inside tests/wine/guarded.sh)
-#   ZIV_E2E_KEEP=1 keeps the work directory, ZIV_E2E_ONLY=NAME runs one check; ZIV_E2E_SHOTS=DIR writes the
-#   screenshots (client areas) windows-main.png, windows-main-settings.png and windows-files.png there;
-#   ZIV_E2E_STARTS=N starts the program N times (3) to hear that starts and ends are silent.
+#   ZIV_E2E_KEEP=1 keeps the work directory, ZIV_E2E_ONLY=NAME runs the checks whose name holds
+#   NAME; ZIV_E2E_SHOTS=DIR writes the screenshots (client areas) of the windows there.
 #
-# It starts an X server (Xvfb) of its own, and e2e_wine.py a PulseAudio
-# server (tests/e2e/harness, shared with the Linux tests), so it neither
-# needs nor touches a display or sound setup of the caller. COM1 is a
-# file served by the serial double (tests/e2e/serial_double, built here with
-# the host's compiler), which logs every change of RTS and DTR: Wine's server
-# opens the port and the program's process makes the tty calls, so both run
-# with the double preloaded, and the session is restarted for this run.
+# COM1 is a file served by the serial double (tests/e2e/serial_double, built
+# here with the host's compiler), which logs every change of RTS and DTR:
+# Wine's server opens the port and the program's process makes the tty calls,
+# so both run with the double preloaded, in a session of this run's own.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -52,23 +50,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ -n "${ZIV_WINE_DISPLAY:-}" ]; then
-  # Under scripts/test-windows.sh: the run's own X server, on which the
-  # prefix's session (its desktop) was started.
-  DISPLAY=$ZIV_WINE_DISPLAY
-else
+# Under scripts/test-windows.sh the run's own X server is there already
+# (the prefix's session, its desktop, was started on it).
+if [ -z "${ZIV_WINE_DISPLAY:-}" ]; then
   # -noreset: the server would otherwise reset whenever its last client left,
   # refusing a connection that comes meanwhile (xdotool connects many times).
-  exec 9>"$work/display"
-  Xvfb -displayfd 9 -screen 0 800x600x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 9>&9 &
+  Xvfb -displayfd 9 -screen 0 800x600x24 -nolisten tcp -noreset 9>"$work/display" \
+    >"$work/xvfb.log" 2>&1 &
   pids+=($!)
-  exec 9>&-
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
   [ -s "$work/display" ] || ziv_wine_die "Xvfb did not start (see $work/xvfb.log)"
-  DISPLAY=:$(head -n1 "$work/display")
-  export DISPLAY
+  ZIV_WINE_DISPLAY=:$(head -n1 "$work/display")
 fi
-export DISPLAY
+export DISPLAY=$ZIV_WINE_DISPLAY
 
 # Windows runs a sound program's threads ahead of ordinary work, but Wine 8
 # maps no thread priority to Linux: with the CPU saturated, the program's
@@ -89,12 +83,8 @@ wineserver -w 2>/dev/null || true
 flock -u 8
 ZIV_WINE_DISPLAY=$DISPLAY "$root/tests/wine/setup-prefix.sh" --build-dir "$build" >&2
 flock -s 8
-if ! ziv_wine_server_is_guarded "$WINEPREFIX" ||
-  ! ziv_wine_links_match "$WINEPREFIX" "$(ziv_wine_port_map "$build")"; then
+ziv_wine_ready "$WINEPREFIX" "$(ziv_wine_port_map "$build")" ||
   ziv_wine_die "the prefix $WINEPREFIX is not ready"
-fi
 
 # Debian's Python, which has numpy.
-PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 "$here/e2e_wine.py" --build "$build" --work "$work" \
-  --port "$work/ttyE0" ${ZIV_E2E_SHOTS:+--shots "$ZIV_E2E_SHOTS"} \
-  ${ZIV_E2E_ONLY:+--only "$ZIV_E2E_ONLY"}
+PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 "$here/e2e_wine.py" "$build" "$work" "$work/ttyE0"

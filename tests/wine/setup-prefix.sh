@@ -42,8 +42,7 @@ write_port_registry() {
   quietly wine reg delete 'HKLM\Software\Wine\Ports' /f || true
   quietly wine reg add 'HKLM\Software\Wine\Ports' /f
   while IFS='=' read -r name target; do
-    [ -n "$name" ] || continue
-    quietly wine reg add 'HKLM\Software\Wine\Ports' /v "$name" /t REG_SZ /d "$target" /f
+    [ -z "$name" ] || quietly wine reg add 'HKLM\Software\Wine\Ports' /v "$name" /t REG_SZ /d "$target" /f
   done <<<"$map"
 }
 
@@ -71,6 +70,6 @@ start_session() {
 
 start_session
 ziv_wine_apply_links "$WINEPREFIX" "$map"
-ziv_wine_links_match "$WINEPREFIX" "$map" || ziv_wine_die "COM links in $WINEPREFIX/dosdevices differ from the map"
+ziv_wine_ready "$WINEPREFIX" "$map" || ziv_wine_die "COM links in $WINEPREFIX/dosdevices differ from the map"
 echo "Wine prefix ready: $WINEPREFIX, server $(ziv_wine_server_pid "$WINEPREFIX"), ports: ${map:-none}" | tr '\n' ' ' >&2
 echo >&2

@@ -11,12 +11,8 @@ export WINEARCH=win64
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=;mshtml=;winemenubuilder.exe=d}
 # Windows appear only on the test run's own X server (ZIV_WINE_DISPLAY, set
 # by scripts/test-windows.sh), never on the user's.
-unset WAYLAND_DISPLAY
-if [ -n "${ZIV_WINE_DISPLAY:-}" ]; then
-  export DISPLAY=$ZIV_WINE_DISPLAY
-else
-  unset DISPLAY
-fi
+unset WAYLAND_DISPLAY DISPLAY
+[ -z "${ZIV_WINE_DISPLAY:-}" ] || export DISPLAY=$ZIV_WINE_DISPLAY
 
 ziv_wine_die() {
   echo "${0##*/}: $*" >&2
@@ -97,20 +93,22 @@ ziv_wine_server_is_guarded() {
   [ -n "$pid" ] && [ "$(readlink "/proc/$pid/ns/mnt")" = "$(ziv_wine_mount_ns)" ]
 }
 
-# True when dosdevices/ holds exactly the mapped COM links, each pointing at
-# its target.
+# True when dosdevices/ holds exactly the mapped COM links (named in lower
+# case, as Wine names them), each pointing at its target.
 ziv_wine_links_match() {
-  local dosdevices=$1/dosdevices map=$2 link name want
-  for link in "$dosdevices"/com*; do
+  local link have=
+  for link in "$1"/dosdevices/com*; do
     [ -e "$link" ] || [ -L "$link" ] || continue
-    name=$(basename "$link")
-    want=$(grep -i -m1 "^${name}=" <<<"$map" | cut -d= -f2-) || return 1
-    [ "$(readlink "$link")" = "$want" ] || return 1
+    have+="$(basename "$link")=$(readlink "$link")"$'\n'
   done
-  while IFS='=' read -r name want; do
-    [ -n "$name" ] || continue
-    [ "$(readlink "$dosdevices/${name,,}")" = "$want" ] || return 1
-  done <<<"$map"
+  # shellcheck disable=SC2001 # each line's name, not the paths
+  [ "$(sort <<<"${have%$'\n'}")" = "$(sed 's/^COM/com/' <<<"$2" | sort)" ]
+}
+
+# True when a Windows program may run: the prefix's server is ours and its
+# COM links are exactly the map.
+ziv_wine_ready() {
+  ziv_wine_server_is_guarded "$1" && ziv_wine_links_match "$1" "$2"
 }
 
 # Removes every COM link and makes the mapped ones. Wine resolves the link at
@@ -119,7 +117,6 @@ ziv_wine_apply_links() {
   local dosdevices=$1/dosdevices map=$2 name target
   rm -f "$dosdevices"/com*
   while IFS='=' read -r name target; do
-    [ -n "$name" ] || continue
-    ln -s "$target" "$dosdevices/${name,,}"
+    [ -z "$name" ] || ln -s "$target" "$dosdevices/${name,,}"
   done <<<"$map"
 }

@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
 # The test emulator (CMAKE_CROSSCOMPILING_EMULATOR): runs one Windows
-# program under Wine in the build directory's prepared prefix.
+# program under Wine in the build directory's prefix, only inside
+# tests/wine/guarded.sh and only once the prefix is ready (ziv_wine_ready;
+# setup-prefix.sh makes it so). A shared lock is held while the program
+# runs, so no other run can change the links under it.
 #
 #   tests/wine/wine-run.sh --build-dir DIR PROGRAM.exe [ARGS...]
-#
-# Refuses to run outside tests/wine/guarded.sh. Before every run it checks
-# that the prefix's wineserver lives in the same guarded namespace and that
-# the COM links are exactly the configured map, and prepares the prefix
-# (setup-prefix.sh) when they are not. A shared lock is held while the
-# program runs, so no other run can change the links under it.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -26,17 +23,13 @@ export WINEPREFIX
 WINEPREFIX=$(ziv_wine_prefix_of "$build")
 map=$(ziv_wine_port_map "$build")
 
-ready() {
-  ziv_wine_server_is_guarded "$WINEPREFIX" && ziv_wine_links_match "$WINEPREFIX" "$map"
-}
-
 exec 8>"$build/wine-prefix.lock"
 flock -s 8
-if ! ready; then
+if ! ziv_wine_ready "$WINEPREFIX" "$map"; then
   flock -u 8
   "$here/setup-prefix.sh" --build-dir "$build"
   flock -s 8
-  ready || ziv_wine_die "the prefix $WINEPREFIX is not ready (see $build/wine-server.log)"
+  ziv_wine_ready "$WINEPREFIX" "$map" || ziv_wine_die "the prefix $WINEPREFIX is not ready (see $build/wine-server.log)"
 fi
 
 exec wine "$@"
