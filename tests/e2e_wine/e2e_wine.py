@@ -7,8 +7,10 @@ import functools
 import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
+import threading
 import time
 import types
 
@@ -18,7 +20,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../
 import desk  # noqa: E402
 from lines import (BROKE_OFF, Device, expect_whole_send, keyed_spans, now_ns,  # noqa: E402
                    transmissions)
-from sound import (RATE, PulseServer, Sink, marked_tone, play_into_sink,  # noqa: E402
+from sound import (RATE, PulseServer, Sink, marked_tone, play_into_sink, quiet_env,  # noqa: E402
                    recorded_sound, wait_for, write_message)
 
 # The windows' titles: the main window's is its start (while it records, or
@@ -491,6 +493,58 @@ def check_record_and_send():
             f"whole, {sounds[0].seconds:.3f} s at {sounds[0].hz:.1f} Hz")
 
 
+def check_cat():
+    """Keyed by CAT through Debian's rigctld (over Winsock): the radio keyed
+    around the whole message and unkeyed after it; with Cut On Stop, Escape
+    cuts the next message and unkeys at once; the end leaves it unkeyed."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+    rig = subprocess.Popen(["rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", str(port)],
+                           env=quiet_env())
+    try:
+        expect(wait_for(lambda: subprocess.run(["rigctl", "-m", "2", "-r", f"127.0.0.1:{port}",
+                                                "t"], env=quiet_env(), capture_output=True)
+                        .returncode == 0, 10, 0.1), "rigctld did not listen")
+        radio = socket.create_connection(("127.0.0.1", port), timeout=2)
+
+        def keyed():
+            radio.sendall(b"t\n")
+            return radio.recv(64).strip() == b"1"
+
+        st, lengths, _ = start_station("cat", 1.0, PTT_Method="CAT", Rigctld_Port=port,
+                                       Cut_On_Stop=1)
+        seen = []
+        watch = threading.Thread(target=lambda: [seen.append((now_ns(), keyed())) or
+                                                 time.sleep(0.002) for _ in range(1500)])
+        watch.start()
+        since, _ = send(st)
+        sounds = heard_send(since)
+        watch.join()
+        on = [t for t, k in seen if k]
+        expect(len(sounds) == 1 and sounds[0].whole and on, f"{sounds}, keyed {len(on)} looks")
+        lead, tail = (sounds[0].start_ns - on[0]) / 1e6, (on[-1] - sounds[0].end_ns) / 1e6
+        expect(100 <= lead <= 600 and tail >= -10, f"keyed {lead:.1f} ms before, {tail:.1f} after")
+        since, _ = send(st)
+        expect(wait_for(keyed, 5, 0.005), "the second send did not key")
+        time.sleep(0.5)
+        escaped = now_ns()
+        st.key("Escape")
+        expect(wait_for(lambda: not keyed(), 5, 0.005), "Escape did not unkey")
+        cut = (now_ns() - escaped) / 1e6
+        time.sleep(0.5)
+        heard = RUN.sink.sounds(since)
+        expect(len(heard) == 1 and not heard[0].whole, f"{heard} after Escape")
+        st.close()
+        expect(not keyed(), "the radio stayed keyed after the end")
+        radio.close()
+        return (f"keyed {lead:.1f} ms before the first sample, {tail:.1f} ms after the last; "
+                f"Escape unkeyed within {cut:.0f} ms; unkeyed at the end")
+    finally:
+        rig.terminate()
+        rig.wait()
+
+
 def run_check(name, check):
     """A check, once more if Wine's sound broke up: the program hands a
     message to the device in one buffer, but Wine 8 keeps only 30 ms of it in
@@ -524,7 +578,8 @@ def main():
               ("SendDtrInvertedCloseDuringMessage", line(("DTR", True), 2, None, True)),
               ("OpenRtsInvertedOutputMissing", line(("RTS", True), 0, MISSING)),
               ("OpenDtrNormalOutputByName", line(("DTR", False), 0, RUN.output)),
-              ("LoopAndEscape", check_loop), ("RecordAndSend", check_record_and_send)]
+              ("LoopAndEscape", check_loop), ("RecordAndSend", check_record_and_send),
+              ("CatSendAndCut", check_cat)]
     checks, failed = [(name, check) for name, check in checks if only in name], 0
     try:
         for name, check in checks:

@@ -33,6 +33,11 @@ int main(int argc, char** argv) {
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))
         return 1;
+    // The keying rows as a station keyed by CAT sees them (without a keyer
+    // here they are disabled).
+    for (QWidget* child : form.findChildren<QWidget*>())
+        child->setEnabled(true);
+    form.ShowPtt(1, "127.0.0.1", "4532", "120", 0);
     QTest::qWait(200);
     return form.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }
