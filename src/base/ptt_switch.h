@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace ziv {
@@ -21,6 +22,9 @@ public:
     // Keys (true) or unkeys the transmitter; true once the radio says it is
     // so, false with the reason in `why`.
     virtual bool Switch(bool transmit, std::string* why) = 0;
+    // Told, on a thread of the switch's own, when a radio keyed by it can no
+    // longer be seen transmitting (its server went away, or it unkeyed).
+    virtual void SetOnLost(std::function<void(const std::string& why)> lost) { (void)lost; }
 };
 
 // The radio keys itself by VOX: the message only plays.

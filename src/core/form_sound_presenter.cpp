@@ -17,6 +17,7 @@ const char* const TFormSoundPresenter::SendFailedText = "nepavyko groti";
 const char* const TFormSoundPresenter::KeyFailedText = "siųstuvas neįjungtas";
 const char* const TFormSoundPresenter::UnkeyFailedText = "siųstuvas gal liko įjungtas";
 const char* const TFormSoundPresenter::TimeoutText = "perdavimas nutrauktas po ";
+const char* const TFormSoundPresenter::LostText = "ryšys su radija nutrūko: ";
 
 TFormSoundPresenter::TFormSoundPresenter(TFormSoundView& view, TKeyer& keyer, TFormPort& port,
                                          TLMDIniCtrl& ini, TMessageSlots& messageSlots,
@@ -50,6 +51,11 @@ TFormSoundPresenter::TFormSoundPresenter(TFormSoundView& view, TKeyer& keyer, TF
         WriteDiagnostic(note);
         ShowTitleNote(note);
     };
+    keyer_.OnPttLost = [this](const std::string& why) {
+        const std::string note = std::string(LostText) + why;
+        WriteDiagnostic(note);
+        ShowTitleNote(note);
+    };
     keyer_.OnTransmitTimeout = [this](int seconds) {
         ShowTitleNote(TimeoutText + std::to_string(seconds) + " s");
     };
@@ -69,6 +75,7 @@ void TFormSoundPresenter::UnbindModels() {
     keyer_.OnSendResult = nullptr;
     keyer_.OnPttFailure = nullptr;
     keyer_.OnTransmitTimeout = nullptr;
+    keyer_.OnPttLost = nullptr;
 }
 
 void TFormSoundPresenter::SetFilesWindow(TFilesLink link) {

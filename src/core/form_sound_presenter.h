@@ -68,6 +68,7 @@ public:
     static const char* const KeyFailedText;
     static const char* const UnkeyFailedText;
     static const char* const TimeoutText;
+    static const char* const LostText;
 
     // The port is the same component as the keyer's COM. Calls nothing of
     // the view before the first handler.

@@ -99,6 +99,7 @@ void TKeyer::TXOn() {
         FailSend();
         return;
     }
+    pttLost_ = false;
     // A key the radio did not confirm plays nothing.
     if (!KeyTransmitter(true)) {
         RaiseSendControls();
@@ -119,6 +120,23 @@ void TKeyer::TXOff() {
         OnPttFailure(false, pttFailure_);
 }
 
+void TKeyer::SetPttSwitch(TPttSwitch* ptt) {
+    if (ptt_ != nullptr)
+        ptt_->SetOnLost(nullptr);
+    ptt_ = ptt;
+    if (ptt_ != nullptr)
+        ptt_->SetOnLost([this](const std::string& why) { PttLost(why); });
+}
+
+void TKeyer::PttLost(const std::string& why) {
+    {
+        const std::lock_guard<std::mutex> guard(lostLock_);
+        lostWhy_ = why;
+    }
+    pttLost_ = true;
+    WavePlayer.Stop();
+}
+
 bool TKeyer::KeyTransmitter(bool transmit) {
     if (ptt_ == nullptr) {
         WritePttLine(transmit);
@@ -136,6 +154,12 @@ void TKeyer::Timer2Timer() {
     Timer2->SetEnabled(false);
     // The after-play event has unkeyed either way; a send whose unkey the
     // radio did not confirm failed too, and says so last.
+    // A radio lost in the key-up delay gets no message.
+    if (pttLost_) {
+        TXOff();
+        TellLost();
+        return;
+    }
     playing_ = true;
     unkeyFailed_ = false;
     // The transmission's time counts from the key, two ticks before.
@@ -143,6 +167,10 @@ void TKeyer::Timer2Timer() {
     cut_ = false;
     const bool played = WavePlayer.Play();
     playing_ = false;
+    if (pttLost_) {
+        TellLost();
+        return;
+    }
     if (cut_ && !unkeyFailed_) {
         // As asked: no failure to tell. The held stop ends the loop too.
         if (loopFlag_)
@@ -159,6 +187,19 @@ void TKeyer::Timer2Timer() {
         OnTransmitTimeout(transmitTimeout_);
     if (unkeyFailed_ && OnPttFailure)
         OnPttFailure(false, pttFailure_);
+}
+
+void TKeyer::TellLost() {
+    pttLost_ = false;
+    RaiseSendControls();
+    FailSend();
+    std::string why;
+    {
+        const std::lock_guard<std::mutex> guard(lostLock_);
+        why = lostWhy_;
+    }
+    if (OnPttLost)
+        OnPttLost(why);
 }
 
 void TKeyer::FailSend() {

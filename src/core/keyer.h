@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "audio/wave_player.h"
@@ -76,11 +77,16 @@ public:
 
     // How the transmitter is keyed; null (as at the start) for the serial
     // port's line chosen in the window.
-    void SetPttSwitch(TPttSwitch* ptt) { ptt_ = ptt; }
+    void SetPttSwitch(TPttSwitch* ptt);
     bool UsesSerialLine() const { return ptt_ == nullptr; }
     // Told why the transmitter could not be keyed or unkeyed (after the
     // send's result).
     std::function<void(bool transmit, const std::string& why)> OnPttFailure;
+    // Told when a keyed radio was lost (its server, or its PTT) during a
+    // send: the message was stopped at once and the loop ended.
+    std::function<void(const std::string& why)> OnPttLost;
+    // From any thread: the switch lost the radio.
+    void PttLost(const std::string& why);
 
     // A transmission that lasts longer than `seconds` (0: no limit) is cut,
     // unkeyed and the loop ended; OnTransmitTimeout is told.
@@ -150,6 +156,8 @@ private:
     void LoopStartKey();
     void Refuse() { beep_.MessageBeep(TBeep::RefusalType); }
     void FailSend();
+    // A send whose radio was lost: failed, and why.
+    void TellLost();
     // A send that does not go out: the send button up and the pause shown.
     void RaiseSendControls();
     // Writes the PTT line for transmit (true) or idle (false) by the
@@ -166,8 +174,11 @@ private:
     int transmitTimeout_ = 0;  // s
     bool cutOnStop_ = false;
     std::atomic<bool> cut_ = false;  // the playing message was cut
-    bool playing_ = false;           // inside the play of a send
-    bool unkeyFailed_ = false;       // its unkey was not confirmed
+    std::atomic<bool> pttLost_ = false;
+    std::mutex lostLock_;
+    std::string lostWhy_;
+    bool playing_ = false;      // inside the play of a send
+    bool unkeyFailed_ = false;  // its unkey was not confirmed
     bool loopFlag_ = false;
     std::int32_t savedPause_ = 0;
     std::int32_t keyUpTicks_ = 0;

@@ -7,12 +7,54 @@ TCatPtt::TCatPtt(TBlockingRunner& runner, std::unique_ptr<ITcpLink> link, const 
     : runner_(runner), client_(std::move(link), host, port) {}
 
 TCatPtt::~TCatPtt() {
+    StopWatch();
     std::string ignored;
     if (client_.Connected())
         client_.Release(&ignored);
 }
 
+void TCatPtt::SetOnLost(std::function<void(const std::string& why)> lost) {
+    StopWatch();
+    lost_ = std::move(lost);
+}
+
+void TCatPtt::StartWatch() {
+    if (!lost_ || watch_.joinable())
+        return;
+    stopWatch_ = false;
+    watch_ = std::thread([this] {
+        std::unique_lock<std::mutex> guard(lock_);
+        while (!wake_.wait_for(guard, std::chrono::milliseconds(WatchMs),
+                               [this] { return stopWatch_; })) {
+            bool on = false;
+            std::string why;
+            guard.unlock();  // a stop waits for this read at most
+            const bool read = client_.ReadPtt(&on, &why);
+            guard.lock();
+            if (stopWatch_)
+                return;
+            if (!read || !on) {
+                lost_(read ? "the radio unkeyed by itself" : why);
+                return;
+            }
+        }
+    });
+}
+
+void TCatPtt::StopWatch() {
+    if (!watch_.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        stopWatch_ = true;
+    }
+    wake_.notify_all();
+    watch_.join();
+}
+
 bool TCatPtt::Switch(bool transmit, std::string* why) {
+    // The client is used by one thread at a time.
+    StopWatch();
     bool done = false;
     runner_.RunBlocking([&] {
         done = client_.SetPtt(transmit, why);
@@ -23,6 +65,8 @@ bool TCatPtt::Switch(bool transmit, std::string* why) {
             *why += client_.Release(&again) ? " (then unkeyed on a new connection)" : "";
         }
     });
+    if (done && transmit)
+        StartWatch();
     return done;
 }
 

@@ -37,14 +37,28 @@ bool TRigctldClient::Unkey(std::string* error) {
 bool TRigctldClient::SetPtt(bool on, std::string* error) {
     if (!Connect(error) || !Command(on ? "T 1" : "T 0", "set_ptt", error))
         return false;
-    std::string value;
-    if (!Command("t", "get_ptt", error, "PTT", &value))
+    bool now = false;
+    if (!ReadPtt(&now, error))
         return false;
-    if (value != (on ? "1" : "0")) {
-        *error = Where() + ": the radio says PTT " + value + " after " + (on ? "T 1" : "T 0");
+    if (now != on) {
+        *error = Where() + ": the radio says PTT " + (now ? "1" : "0") + " after " +
+                 (on ? "T 1" : "T 0");
         link_->Close();
         return false;
     }
+    return true;
+}
+
+bool TRigctldClient::ReadPtt(bool* on, std::string* error) {
+    std::string value;
+    if (!link_->Connected()) {
+        *error = Where() + ": not connected";
+        return false;
+    }
+    if (!Command("t", "get_ptt", error, "PTT", &value))
+        return false;
+    // Hamlib tells the kinds of transmitting apart (1 mic, 2 data, 3 ...).
+    *on = value != "0";
     return true;
 }
 

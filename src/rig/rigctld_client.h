@@ -26,6 +26,8 @@ public:
     // says it is so. Connects first when not connected: a new connection
     // starts with an unkey. On any failure the connection is dropped.
     bool SetPtt(bool on, std::string* error);
+    // Reads the PTT; false, and the connection dropped, when it cannot.
+    bool ReadPtt(bool* on, std::string* error);
     // Unkeys, on a new connection when the standing one fails, and closes:
     // rigctld keeps a radio keyed after its client has gone.
     bool Release(std::string* error);

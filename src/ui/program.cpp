@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QTimer>
 #include <csignal>
+#include <cstdlib>
 
+#include "base/diagnostics.h"
+#include "core/station_port.h"
 #include "rig/cat_ptt.h"
 #include "serial/comm_thread.h"
 #include "settings/station_settings.h"
@@ -21,6 +24,16 @@ std::string ResolvePort(TLMDIniCtrl& ini, const std::string& comName) {
     // USB adapter most stations key through.
     std::string path = PortDevicePath(ini, comName);
     return path.empty() ? DefaultPortPath(comName) : path;
+}
+
+// The program that runs, for an end that comes from inside the toolkit:
+// Qt ends the process with exit() when its display goes away (the end of
+// the session), past every close and destructor of ours.
+TProgram* running = nullptr;
+
+void UnkeyAtExit() {
+    if (running != nullptr)
+        UnkeyAndClose(running->Keyer(), running->Port());
 }
 
 }  // namespace
@@ -71,9 +84,14 @@ TProgram::TProgram(const QString& executablePath, const std::string& settingsPat
 
     signals_ = std::make_unique<TSignalWatch>(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP},
                                               [this](int) { OnSignal(); });
+    static const bool unkeysAtExit = std::atexit(&UnkeyAtExit) == 0;
+    if (!unkeysAtExit)
+        WriteDiagnostic("the transmitter will not be unkeyed should the display go away");
+    running = this;
 }
 
 TProgram::~TProgram() {
+    running = nullptr;
     // The port's event thread must not hand anything over from here on.
     SetApplicationShuttingDown(true);
     // Before everything it records for and shows on.

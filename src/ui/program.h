@@ -52,6 +52,8 @@ public:
     int Run();
 
     TErrorReport& Errors() { return errors_; }
+    TKeyer& Keyer() { return keyer_; }
+    TFormPort& Port() { return port_; }
 
 private:
     // SIGINT, SIGTERM, SIGHUP: stop a message that plays, then close.

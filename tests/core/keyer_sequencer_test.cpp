@@ -246,6 +246,33 @@ TEST_F(Sequencer, KeyedBySwitchOnlyOnceConfirmedAndARefusalPlaysNothing) {
     EXPECT_EQ(told.back(), "test: refused");
 }
 
+// A radio lost during the message stops it at once; lost in the key-up
+// delay, nothing plays; either way the transmitter is unkeyed, the loop
+// ended and the reason told.
+TEST_F(Sequencer, ARadioLostMidSendStopsTheMessageAndEndsTheLoop) {
+    TVoxPtt vox;  // stands in for a switch that tells of a loss
+    keyer.SetPttSwitch(&vox);
+    std::vector<std::string> told;
+    keyer.OnSendResult = [&](bool sent) { told.push_back(sent ? "sent" : "failed"); };
+    keyer.OnPttLost = [&](const std::string& why) { told.push_back("lost: " + why); };
+    sound.StopAt = 1000;
+    sound.During = [&] { keyer.PttLost("gone"); };
+    keyer.BtnPlay1.Click();
+    keyer.TrackBar1.SetPosition(1);
+    At(0, [&] { keyer.TrackBar1.MouseUp(); });
+    ui.Advance(10000);
+    EXPECT_EQ(sound.Plays.size(), 1u);
+    EXPECT_EQ(sound.Plays[0].end, 1120);
+    EXPECT_FALSE(keyer.LoopFlag());
+    sound.During = nullptr;
+    At(20000, [&] { keyer.BtnStart.Click(); });
+    At(20030, [&] { keyer.PttLost("gone again"); });
+    ui.Advance(15000);
+    EXPECT_EQ(sound.Plays.size(), 1u);
+    EXPECT_EQ(told, (Strings{"failed", "lost: gone", "failed", "lost: gone again"}));
+    EXPECT_EQ(Buttons(), "timer start-up");
+}
+
 // Off by default (the 3 s message plays whole); at 3 s a transmission is
 // cut 3 s after its key, unkeyed, the loop ended and the reason told; a
 // shorter one is not touched.

@@ -83,11 +83,17 @@ def test_a_send_keys_the_radio_for_the_whole_message_and_every_end_unkeys_it(run
         assert 100 <= lead <= 600 and tail >= -10, (lead, tail)
         assert not rig.ptt(), "the radio stayed keyed"
         assert not device.events(), "the serial port was used"
-        # Keyed again and closed by a signal mid-message: unkeyed.
+        # Keyed again and ended mid-message, by a signal or by the end of
+        # the session (the X connection lost): unkeyed either way.
         station.send("F1")
         assert wait_for(rig.ptt, 5, 0.005), station.stderr()
         assert station.terminate() == 0, station.stderr()
         assert not rig.ptt(), "the radio stayed keyed after SIGTERM"
+        station.start().send("F1")
+        assert wait_for(rig.ptt, 5, 0.005), station.stderr()
+        run.x.xdo("windowkill", station.window)
+        assert station.terminate() is not None, "still running without its display"
+        assert not rig.ptt(), "the radio stayed keyed after the session ended"
     finally:
         rig.stop()
 
@@ -127,6 +133,67 @@ def test_a_refusing_stalled_or_foreign_server_keys_nothing_and_says_why(run):
     foreign.close()
     time.sleep(0.5)
     assert not run.sink.sounds(), "a message played without a key"
+
+
+class DroppingRig:
+    """Answers as rigctld does, and drops the connection `after` seconds
+    into a transmission; logs (time, command) of every connection."""
+
+    def __init__(self, after):
+        self.server, self.after, self.log = socket.create_server(("127.0.0.1", 0)), after, []
+        self.port, self.keyed_at, self.dropped_ns = self.server.getsockname()[1], None, None
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while True:
+            try:
+                conn, _ = self.server.accept()
+            except OSError:
+                return
+            threading.Thread(target=self.talk, args=(conn,), daemon=True).start()
+
+    def talk(self, conn):
+        conn.settimeout(0.05)
+        ptt, text = "0", b""
+        while True:
+            if self.keyed_at and time.monotonic() - self.keyed_at > self.after:
+                self.keyed_at, self.dropped_ns = None, now_ns()
+                conn.close()
+                return
+            try:
+                data = conn.recv(64)
+            except socket.timeout:
+                continue
+            if not data:
+                return
+            text += data
+            while b"\n" in text:
+                line, text = text.split(b"\n", 1)
+                command = line.decode().lstrip("+")
+                self.log.append((now_ns(), command))
+                if command.startswith("T "):
+                    ptt = command[2:]
+                    self.keyed_at = time.monotonic() if ptt == "1" else None
+                    conn.sendall(f"set_ptt: {ptt}\nRPRT 0\n".encode())
+                elif command == "t":
+                    conn.sendall(f"get_ptt:\nPTT: {ptt}\nRPRT 0\n".encode())
+
+
+def test_a_server_lost_mid_message_stops_it_and_the_unkey_goes_out_again(run):
+    rig = DroppingRig(0.6)
+    station, _ = cat_station(run, "dropping", rig.port, seconds=2.0)
+    station.start().send("F1")
+    assert wait_for(lambda: rig.dropped_ns, 5), station.stderr()
+    assert wait_for(lambda: "nutrūko" in station.title(), 5), station.title()
+    time.sleep(0.5)
+    sounds = run.sink.sounds()
+    stopped = (sounds[0].end_ns - rig.dropped_ns) / 1e6
+    again = [t for t, c in rig.log if t > rig.dropped_ns and c == "T 0"]
+    print(f"stopped {stopped:.0f} ms after the drop; {station.title()}")
+    assert len(sounds) == 1 and not sounds[0].whole and stopped < 1000, sounds
+    assert again, f"no unkey on a new connection: {rig.log}"
+    assert station.terminate() == 0, station.stderr()
+    rig.server.close()
 
 
 def test_the_transmit_timeout_cuts_a_longer_transmission_and_ends_the_loop(run):

@@ -1,17 +1,21 @@
 #include "rig/rigctld_client.h"
+#include "rig/cat_ptt.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <thread>
+
 #ifndef _WIN32
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #endif
 
 namespace ziv::rig {
@@ -115,6 +119,40 @@ TEST(RigctldClient, RefusedStalledForeignOrUnconfirmedKeysFail) {
     std::string error;
     EXPECT_FALSE(client.SetPtt(true, &error));
     EXPECT_EQ(error, "rigctld radio:4532: Connection refused");
+}
+
+// Keyed, the radio's PTT is read back every quarter second: a server that
+// stops answering is told at once, and the unkey goes out on a new
+// connection.
+TEST(CatPtt, AServerLostWhileKeyedIsToldAndTheUnkeyReconnects) {
+    struct TInlineRunner final : TBlockingRunner {
+        void RunBlocking(const std::function<void()>& job) override { job(); }
+    } runner;
+    auto link = std::make_unique<TScriptedLink>();
+    TScriptedLink& server = *link;
+    server.script = {{"+T 0\n", kSet0},
+                     {"+T 1\n", kSet1},
+                     {"+t\n", Ptt("1")},
+                     {"+t\n", Ptt("1")},
+                     {"+t\n", {""}}};
+    TCatPtt cat(runner, std::move(link), "radio", 4532);
+    std::atomic<bool> lost = false;
+    std::string why;
+    cat.SetOnLost([&](const std::string& w) {
+        why = w;
+        lost = true;
+    });
+    std::string error;
+    EXPECT_TRUE(cat.Switch(true, &error)) << error;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!lost && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(lost);
+    EXPECT_EQ(why, "rigctld radio:4532: t: no answer in time");
+    server.script = {{"+T 0\n", kSet0}, {"+T 0\n", kSet0}, {"+t\n", Ptt("0")}};
+    EXPECT_TRUE(cat.Switch(false, &error)) << error;
+    EXPECT_EQ(server.connects, 2);
+    server.script = {{"+T 0\n", kSet0}};
 }
 
 #ifndef _WIN32
