@@ -10,8 +10,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import desk  # noqa: E402
-from lines import Device, keyed_spans, level, transmissions  # noqa: E402
-from sound import Sink, sound_server, wait_for, write_message  # noqa: E402
+from lines import Device, expect_whole_send, keyed_spans, level, now_ns, transmissions  # noqa
+from sound import SINK, Sink, play_into_sink, sound_server, wait_for, write_message  # noqa: E402
 
 # Where the operator points in the main window (client coordinates).
 NARROW_WIDTH = 165
@@ -19,6 +19,9 @@ NARROW_WIDTH = 165
 THUMB_AT_ZERO, THUMB_AT_ONE = (39, 97), (39, 93)
 WIDEN = (150, 17)  # the small button that widens the window
 PORT_BOX, DTR, NORMAL, INVERTED = (227, 60), (161, 98), (210, 82), (210, 98)
+FAILED = "nepavyko groti"  # in the title after a send that could not play
+RECORDING = "● Įrašoma 1 "  # the title while slot 1 records
+
 
 def settings_text(x=10, y=10, port="COM1", waves=("", "", ""), labels=("CQ", "QRZ", "TEST"),
                   ptt=("RTS", False), ports=None, sound_output=None, sound_input=None):
@@ -125,6 +128,28 @@ class Station:
     def settings(self):
         return open(self.ini, encoding="cp1257").read()
 
+    def end(self, code=0):
+        assert self.terminate() == code, self.stderr()
+
+    def record_slot_1(self, tone, stop_keys, sink=SINK):
+        """Records slot 1 while the tone plays into the sink, whose monitor
+        is the input; a Ctrl+Enter meanwhile is refused. The times it ran."""
+        started = now_ns()
+        self.key("ctrl+shift+F1")
+        assert wait_for(lambda: RECORDING in self.title(), 5), self.title() + self.stderr()
+        self.key("ctrl+Return")
+        # The new capture stream's first samples may take a moment.
+        time.sleep(0.3)
+        assert play_into_sink(tone, 0.5, os.path.join(self.dir, "tone.raw"), sink).wait(15) == 0
+        time.sleep(0.4)
+        # Two seconds in, the title counts them and shows a ten-cell level bar.
+        shown = self.title().partition(RECORDING)[2]
+        assert shown.startswith("0:0") and not shown.startswith("0:00"), shown
+        assert shown.count("■") + shown.count("□") == 10, f"no level bar: {shown}"
+        self.key(stop_keys)
+        assert wait_for(lambda: RECORDING not in self.title(), 5), self.title()
+        return started, now_ns()
+
 
 class Run:
     """Everything one scenario needs: a directory, a private sound server
@@ -184,6 +209,19 @@ class Run:
                                     transmissions(device.events(), ptt)) >= count, timeout)
         time.sleep(settle if done else 0)
         return done
+
+    def sent(self, device, ptt, count, timeout=15, settle=0.3):
+        """The transmissions once `count` have ended (and no more came)."""
+        assert self.wait_for_transmissions(device, ptt, count, timeout, settle), \
+            "".join(s.stderr() for s in self.stations)
+        sent = transmissions(device.events(), ptt)
+        assert len(sent) == count, sent
+        return sent
+
+    def expect_sends(self, device, ptt, seconds, **judged):
+        """Each message length in `seconds` sent whole, in turn, and no more."""
+        sent, sounds = self.sent(device, ptt, len(seconds)), self.sink.sounds()
+        return [expect_whole_send(span, sounds, s, **judged) for span, s in zip(sent, seconds)]
 
 
 def expect_quiet_lines(events, ptt):

@@ -44,17 +44,6 @@ def raw_minus_monotonic():
     return min(pairs)[1]
 
 
-def read_log(path, device=None):
-    """The events, oldest first (several processes append, and a line's stamp
-    is taken a little before it is written)."""
-    offset, events = raw_minus_monotonic(), []
-    if os.path.exists(path):
-        for text in open(path):
-            f = text.split()
-            if len(f) == 6 and (device is None or f[1] == device):
-                events.append(Event(int(f[0]) + offset, f[1], f[2], f[3] == "rts=1",
-                                    f[4] == "dtr=1", int(f[5][4:])))
-    return sorted(events, key=lambda e: e.ns)
 
 
 def level(event, line):
@@ -94,10 +83,7 @@ def sound_of(span, sounds, after_s=0.25):
 
 # Two 60 ms ticks: one tick fails. A busy machine only makes the first sample
 # later (by 90 ms seen), so the latest is five times the idle figure.
-EARLIEST_MS, LATEST_MS = 105, 600
-LONGEST_TAIL_MS = 250
-
-
+EARLIEST_MS, LATEST_MS, LONGEST_TAIL_MS = 105, 600, 250
 BROKE_OFF = "the sound broke off inside the message"
 
 
@@ -141,13 +127,18 @@ class Device:
             os.remove(self.path + ".state")
 
     def events(self):
-        return read_log(self.log, self.path)
+        """Oldest first (several processes append, and a line's stamp is
+        taken a little before it is written)."""
+        offset, events = raw_minus_monotonic(), []
+        for f in (t.split() for t in open(self.log)) if os.path.exists(self.log) else ():
+            if len(f) == 6 and f[1] == self.path:
+                events.append(Event(int(f[0]) + offset, f[1], f[2], f[3] == "rts=1",
+                                    f[4] == "dtr=1", int(f[5][4:])))
+        return sorted(events, key=lambda e: e.ns)
 
     def _record(self, f):
         data = f.read(self.RECORD.size)
-        if len(data) < self.RECORD.size:
-            return None
-        return list(self.RECORD.unpack(data))
+        return list(self.RECORD.unpack(data)) if len(data) == self.RECORD.size else None
 
     def levels(self):
         """(rts, dtr, opens) now; a device never opened is low and closed."""
