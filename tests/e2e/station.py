@@ -18,7 +18,7 @@ NARROW_WIDTH = 165
 # The track bar's thumb: its values run up 4 px a second from y = 97 (0 s).
 THUMB_AT_ZERO, THUMB_AT_ONE = (39, 97), (39, 93)
 WIDEN = (150, 17)  # the small button that widens the window
-PORT_BOX, DTR, NORMAL, INVERTED = (227, 60), (161, 98), (210, 82), (210, 98)
+PORT_BOX, DTR, INVERTED = (227, 60), (161, 98), (210, 98)
 FAILED = "nepavyko groti"  # in the title after a send that could not play
 RECORDING = "● Įrašoma 1 "  # the title while slot 1 records
 
@@ -30,13 +30,9 @@ def settings_text(x=10, y=10, port="COM1", waves=("", "", ""), labels=("CQ", "QR
     text += "".join(f"Wave File{n + 1}={w}\n" for n, w in enumerate(waves))
     text += "".join(f"Label{n + 1}={v}\n" for n, v in enumerate(labels))
     text += f"RTS={int(rts)}\nDTR={int(not rts)}\nNorm={int(not inverted)}\nInv={int(inverted)}\n"
-    if sound_output is not None:
-        text += f"Sound Output={sound_output}\n"
-    if sound_input is not None:
-        text += f"Sound Input={sound_input}\n"
-    if ports:
-        text += "[Ports]\n" + "".join(f"{k}={v}\n" for k, v in ports.items())
-    return text
+    for key, value in (("Sound Output", sound_output), ("Sound Input", sound_input)):
+        text += f"{key}={value}\n" if value is not None else ""
+    return text + ("[Ports]\n" + "".join(f"{k}={v}\n" for k, v in ports.items()) if ports else "")
 
 
 class Station:
@@ -64,7 +60,7 @@ class Station:
         if not wait_for(lambda: self.windows() or self.proc.poll() is not None, 30, 0.005):
             raise AssertionError("the window did not show:\n" + self.stderr())
         self.shown_ns = time.monotonic_ns()
-        assert self.proc.poll() is None, f"ended ({self.proc.returncode}):\n" + self.stderr()
+        assert self.running(), f"ended ({self.proc.returncode}):\n" + self.stderr()
         self.window = self.windows()[0]
         # Keys sent the moment the window is mapped are lost: Qt takes them
         # only once it has handled the window's first expose and focus.
@@ -98,9 +94,6 @@ class Station:
         self.key(message_key)
         self.key("ctrl+Return")
 
-    def type(self, text):
-        self.run.x.xdo("type", "--delay", "30", text)
-
     def click(self, point):
         desk.click(self.run.x.display, self.window, *point)
 
@@ -116,10 +109,12 @@ class Station:
         except subprocess.TimeoutExpired:
             return None
 
+    def end(self, code=0):
+        assert self.terminate() == code, self.stderr()
+
     def kill(self):
-        if self.proc and self.running():
-            self.proc.kill()
         if self.proc:
+            self.proc.kill()
             self.proc.wait()
 
     def stderr(self):
@@ -128,9 +123,6 @@ class Station:
     def settings(self):
         return open(self.ini, encoding="cp1257").read()
 
-    def end(self, code=0):
-        assert self.terminate() == code, self.stderr()
-
     def record_slot_1(self, tone, stop_keys, sink=SINK):
         """Records slot 1 while the tone plays into the sink, whose monitor
         is the input; a Ctrl+Enter meanwhile is refused. The times it ran."""
@@ -138,8 +130,7 @@ class Station:
         self.key("ctrl+shift+F1")
         assert wait_for(lambda: RECORDING in self.title(), 5), self.title() + self.stderr()
         self.key("ctrl+Return")
-        # The new capture stream's first samples may take a moment.
-        time.sleep(0.3)
+        time.sleep(0.3)  # the new capture stream's first samples may take a moment
         assert play_into_sink(tone, 0.5, os.path.join(self.dir, "tone.raw"), sink).wait(15) == 0
         time.sleep(0.4)
         # Two seconds in, the title counts them and shows a ten-cell level bar.
@@ -152,10 +143,9 @@ class Station:
 
 
 class Run:
-    """Everything one scenario needs: a directory, a private sound server
-    whose sink is recorded, an X server, serial device doubles and their line
-    log. The program and the double come from ZIV_E2E_PROGRAM and
-    ZIV_E2E_SERIAL_DOUBLE."""
+    """One scenario's directory, sound server (its sink recorded), X server,
+    serial device doubles and their line log. The program and the double
+    come from ZIV_E2E_PROGRAM and ZIV_E2E_SERIAL_DOUBLE."""
 
     def __init__(self):
         self.program = os.path.abspath(os.environ["ZIV_E2E_PROGRAM"])
@@ -168,8 +158,7 @@ class Run:
         self.sink = Sink(render_ahead_ns=self.pulse.render_ahead_ns)
 
     def close(self):
-        # Programs first: they are clients of both servers.
-        for s in self.stations:
+        for s in self.stations:  # first: they are clients of both servers
             s.kill()
         for part in (self.sink, self.x, self.pulse):
             if part:
@@ -194,8 +183,8 @@ class Run:
         return self.stations[-1]
 
     def on_com1(self, ptt=("RTS", False), *bodies, **settings):
-        """The usual set-up: the device ttyE0 as COM1, keyed on `ptt`, and
-        messages of the given body lengths; the station not yet started."""
+        """The device ttyE0 as COM1, keyed on `ptt`, and messages of the
+        given body lengths; the station not yet started."""
         device = self.device()
         waves = [self.message(f"message{n + 1}.wav", b)[0] for n, b in enumerate(bodies)]
         station = self.station(ptt=ptt, ports={"COM1": device.path},
@@ -211,7 +200,7 @@ class Run:
         return done
 
     def sent(self, device, ptt, count, timeout=15, settle=0.3):
-        """The transmissions once `count` have ended (and no more came)."""
+        """The transmissions once `count` have ended, and no more came."""
         assert self.wait_for_transmissions(device, ptt, count, timeout, settle), \
             "".join(s.stderr() for s in self.stations)
         sent = transmissions(device.events(), ptt)
@@ -219,7 +208,7 @@ class Run:
         return sent
 
     def expect_sends(self, device, ptt, seconds, **judged):
-        """Each message length in `seconds` sent whole, in turn, and no more."""
+        """Messages of these lengths sent whole, in turn, and no more."""
         sent, sounds = self.sent(device, ptt, len(seconds)), self.sink.sounds()
         return [expect_whole_send(span, sounds, s, **judged) for span, s in zip(sent, seconds)]
 
@@ -243,4 +232,3 @@ def expect_quiet_lines(events, ptt):
         opening = [s.ms for s in keyed_spans(events, (watched, inverted)) if s.cause == "open"]
         print(f"{watched} keyed at the port's opening for {opening} ms")
         assert all(ms < 5 for ms in opening), "a line sat keyed after the open"
-
