@@ -13,18 +13,39 @@ from sound import wait_for, write_wav
 from station import FAILED, THUMB_AT_ONE, THUMB_AT_ZERO, expect_quiet_lines
 
 LINES = [("RTS", False), ("RTS", True), ("DTR", False), ("DTR", True)]
-POLARITIES = pytest.mark.parametrize("ptt", LINES[:2], ids=["Normal", "Inverted"])
+
+
+def keyed(device, ptt):
+    rts, dtr, _ = device.levels()
+    return (rts if ptt[0] == "RTS" else dtr) != ptt[1]
+
 
 @pytest.mark.parametrize("ptt", LINES, ids=lambda p: p[0] + ("Inverted" if p[1] else "Normal"))
-def test_send_keys_plays_the_whole_message_and_unkeys(run, ptt):
+def test_a_send_plays_the_whole_message_and_no_end_of_the_program_leaves_it_keyed(run, ptt):
+    """Normal is dropped at the close (HUPCL), even the kernel's own close
+    of a killed program; Inverted keeps its unkeyed level with HUPCL off."""
     station, device = run.on_com1(ptt, 0.4)
     station.start().send("F1")
     assert run.wait_for_transmissions(device, ptt, 1), station.stderr()
-    station.end()
-    # The program keyed nothing else (the device drops both lines at the
-    # last close, which is no transmission).
+    for end in ("SIGTERM", "SIGHUP", "SIGKILL", "X connection lost"):
+        if end == "SIGHUP":
+            station.start().proc.send_signal(signal.SIGHUP)
+        if end == "SIGKILL":
+            station.start().kill()
+        elif end == "X connection lost":
+            run.x.xdo("windowkill", station.start().window)
+            assert station.terminate() is not None, "still running without its display"
+        else:
+            station.end()
+        device.reap()
+        assert device.levels()[2] == 0, end
+        assert not keyed(device, ptt), f"keyed after {end}"
+    # The program keyed nothing else, and the port's openings and closes no
+    # more than a moment.
     run.expect_sends(device, ptt, [0.5])
     expect_quiet_lines(device.events(), ptt)
+    spans = [s for s in keyed_spans(device.events(), ptt) if s.cause != "lines"]
+    assert all(s.unkey_ns and s.ms < 5 for s in spans), spans
 
 
 def test_8_khz_44_1_khz_stereo_and_float_messages_play_whole(run):
@@ -41,16 +62,16 @@ def test_8_khz_44_1_khz_stereo_and_float_messages_play_whole(run):
     for span, floor in zip(run.sent(device, ptt, 3), [-3.0, -3.0, -1.0]):
         expect_whole_send(span, run.sink.sounds(), 0.4, tail_floor_ms=floor)
 
-def keyed(device, ptt):
-    rts, dtr, _ = device.levels()
-    return (rts if ptt[0] == "RTS" else dtr) != ptt[1]
 
-
-@POLARITIES
-def test_unplayable_messages_never_key_the_transmitter(run, ptt):
-    """Each send is refused before the line moves, a loop on one ends at
-    once, and the title says so until the next good send; with no sound
-    server at all nothing keys either."""
+@pytest.mark.parametrize("ptt", LINES[:2], ids=["Normal", "Inverted"])
+def test_unplayable_messages_a_stalled_server_and_a_signal_never_hold_the_transmitter(run, ptt):
+    """Each send of an unplayable message is refused before the line moves,
+    a loop on one ends at once, and the title says so until the next good
+    send. A stalled sound server unkeys: the program gives up 0.7 s after its
+    output stalled, within five times that. A SIGTERM during the next message
+    unkeys, closes the port, saves the settings whole (replaced, never
+    rewritten in place) and exits 0 within a second. With no sound server at
+    all nothing keys either."""
     device, d = run.device(), run.dir
     open(d + "/empty.wav", "w").close()
     open(d + "/text.wav", "w").write("CQ CQ CQ de LY1ABC\n")
@@ -72,77 +93,50 @@ def test_unplayable_messages_never_key_the_transmitter(run, ptt):
             assert f in station.stderr(), f"no line says why {f} was refused"
 
     good, _ = run.message("good.wav", 0.2)
+    long, _ = run.message("long.wav", 10)
     station = run.station("station-good", ptt=ptt, ports={"COM1": device.path},
-                          waves=(d + "/missing.wav", good, "")).start()
+                          waves=(d + "/missing.wav", good, long)).start()
     station.send("F1")
     assert wait_for(lambda: FAILED in station.title(), 5), station.title()
     station.send("F2")
     run.sent(device, ptt, 1)
     assert station.title() == "Zivsound", "a good send did not clear the sign"
-    run.pulse.kill()
-    station.key("ctrl+Return")
-    assert wait_for(lambda: FAILED in station.title(), 5), station.title()
-    time.sleep(0.5)
-    assert len(transmissions(device.events(), ptt)) == 1, "keyed with no sound server"
-    station.end()
 
-
-@POLARITIES
-def test_every_end_of_the_program_leaves_the_transmitter_unkeyed(run, ptt):
-    """Normal is dropped at the close (HUPCL), even the kernel's own close
-    of a killed program; Inverted keeps its unkeyed level with HUPCL off."""
-    station, device = run.on_com1(ptt)
-    for end in ("SIGTERM", "SIGHUP", "SIGKILL", "X connection lost"):
-        station.start()
-        if end == "SIGHUP":
-            station.proc.send_signal(signal.SIGHUP)
-        if end == "SIGKILL":
-            station.kill()
-        elif end == "X connection lost":
-            run.x.xdo("windowkill", station.window)
-            assert station.terminate() is not None, "still running without its display"
-        else:
-            station.end()
-        device.reap()
-        assert device.levels()[2] == 0, end
-        assert not keyed(device, ptt), f"keyed after {end}"
-    spans = keyed_spans(device.events(), ptt)
-    assert all(s.unkey_ns and s.ms < 5 for s in spans), spans
-
-
-@POLARITIES
-def test_a_stalled_sound_server_unkeys_and_a_signal_ends_a_message_at_once(run, ptt):
-    """The program gives up 0.7 s after its output stalled: within five
-    times that. A SIGTERM during the next message unkeys, closes the port,
-    saves the settings whole (replaced, never rewritten in place) and exits 0
-    within a second."""
-    station, device = run.on_com1(ptt, 10)
-    station.start().send("F1")
-    assert wait_for(lambda: transmissions(device.events(), ptt), 5)
+    station.send("F3")
+    assert wait_for(lambda: len(transmissions(device.events(), ptt)) == 2, 5)
     time.sleep(1)
     stalled = now_ns()
     run.pulse.signal_all(signal.SIGSTOP)
     try:
-        assert run.wait_for_transmissions(device, ptt, 1, 5, settle=0), "still keyed 5 s on"
+        assert run.wait_for_transmissions(device, ptt, 2, 5, settle=0), "still keyed 5 s on"
     finally:
         run.pulse.signal_all(signal.SIGCONT)
     sent = transmissions(device.events(), ptt)
-    after = (sent[0].unkey_ns - stalled) / 1e6
+    after = (sent[1].unkey_ns - stalled) / 1e6
     print(f"unkeyed {after:.0f} ms after the server stopped")
-    assert len(sent) == 1 and after < 3500
+    assert len(sent) == 2 and after < 3500
     assert wait_for(lambda: FAILED in station.title(), 5), station.title()
 
     station.key("ctrl+Return")
-    assert wait_for(lambda: len(transmissions(device.events(), ptt)) == 2, 5), station.stderr()
+    assert wait_for(lambda: len(transmissions(device.events(), ptt)) == 3, 5), station.stderr()
     time.sleep(0.5)
     before = os.stat(station.ini).st_ino
     signalled = now_ns()
     assert station.terminate(5) == 0, station.stderr()
     ended = (now_ns() - signalled) / 1e6
     sent = transmissions(device.events(), ptt)
-    assert len(sent) == 2 and sent[1].unkey_ns
-    unkeyed = (sent[1].unkey_ns - signalled) / 1e6
+    assert len(sent) == 3 and sent[2].unkey_ns
+    unkeyed = (sent[2].unkey_ns - signalled) / 1e6
     print(f"unkeyed {unkeyed:.0f} ms and ended {ended:.0f} ms after SIGTERM")
     assert ended < 1000 and unkeyed < 1000
     assert not keyed(device, ptt) and device.levels()[2] == 0
     assert os.stat(station.ini).st_ino != before, "the settings were not saved"
+
+    station.start().send("F2")
+    run.sent(device, ptt, 4)
+    run.pulse.kill()
+    station.key("ctrl+Return")
+    assert wait_for(lambda: FAILED in station.title(), 5), station.title()
+    time.sleep(0.5)
+    assert len(transmissions(device.events(), ptt)) == 4, "keyed with no sound server"
+    station.end()

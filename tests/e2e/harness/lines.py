@@ -12,10 +12,9 @@ Event = collections.namedtuple("Event", "ns device event rts dtr pid")
 
 
 class Span:
-    """A time a PTT line sat at its keyed level. cause: "lines" when the
-    program switched it, "open" when the port's opening did (the open, or the
-    program setting the port up just after it), "close"/"reap" when the
-    device dropped the lines at the last close."""
+    """A time a PTT line sat keyed, by its cause: "lines" (the program),
+    "open" (the port's opening, or the program setting the port up just
+    after it), "close"/"reap" (dropped by the last close)."""
 
     def __init__(self, key_ns, cause):
         self.key_ns, self.unkey_ns, self.cause = key_ns, None, cause
@@ -33,8 +32,8 @@ def now_ns():
 
 
 def raw_minus_monotonic():
-    """The double stamps CLOCK_MONOTONIC, which only NTP's slewing (parts per
-    million) moves against the raw clock: the offset, from the closest pair."""
+    """The log's CLOCK_MONOTONIC against the raw clock, from the closest pair
+    (only NTP's slewing, parts per million, moves it)."""
     pairs = []
     for _ in range(5):
         before = now_ns()
@@ -42,8 +41,6 @@ def raw_minus_monotonic():
         after = now_ns()
         pairs.append((after - before, (before + after) // 2 - mono))
     return min(pairs)[1]
-
-
 
 
 def level(event, line):
@@ -72,13 +69,9 @@ def transmissions(events, ptt, opening_s=0.05):
 
 
 def sound_of(span, sounds, after_s=0.25):
-    """The first sound heard inside the span's keyed window (to after_s past
-    its end)."""
-    for s in sounds:
-        if s.start_ns >= span.key_ns and (span.unkey_ns is None or
-                                          s.start_ns <= span.unkey_ns + after_s * 1e9):
-            return s
-    return None
+    """The first sound begun inside the keyed window (to after_s past it)."""
+    return next((s for s in sounds if s.start_ns >= span.key_ns and (
+        span.unkey_ns is None or s.start_ns <= span.unkey_ns + after_s * 1e9)), None)
 
 
 # Two 60 ms ticks: one tick fails. A busy machine only makes the first sample
@@ -89,11 +82,10 @@ BROKE_OFF = "the sound broke off inside the message"
 
 def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 0),
                       tolerance_s=0.003):
-    """The message heard whole at its own rate inside the keyed window: its
-    first sample a key-up delay (and the silence the file begins with) after
-    keying, the unkey after its last and the file's closing silence
-    (tail_floor_ms allows for the dating's error and a resampling server's
-    smeared edges). Prints and returns (lead, tail) in ms."""
+    """Heard whole at its own rate inside the keyed window, a key-up delay
+    (and the file's opening silence) after keying, unkeyed after its end
+    (tail_floor_ms: the dating's error, a resampler's smeared edges). Prints
+    and returns (lead, tail) in ms."""
     assert span.unkey_ns is not None, "the transmitter stayed keyed"
     s = sound_of(span, sounds)
     assert s, f"keyed for {span.ms:.0f} ms and nothing was heard"
@@ -119,16 +111,13 @@ class Device:
     def __init__(self, path, log):
         self.path, self.log = path, log
 
-    def reset(self):
-        """As newly plugged in and never opened: the double starts a missing
-        record fresh."""
+    def reset(self):  # as newly plugged in: the double starts a missing record fresh
         open(self.path, "w").close()
         if os.path.exists(self.path + ".state"):
             os.remove(self.path + ".state")
 
     def events(self):
-        """Oldest first (several processes append, and a line's stamp is
-        taken a little before it is written)."""
+        """Sorted: several processes append, each stamp a little before."""
         offset, events = raw_minus_monotonic(), []
         for f in (t.split() for t in open(self.log)) if os.path.exists(self.log) else ():
             if len(f) == 6 and f[1] == self.path:
@@ -150,9 +139,8 @@ class Device:
         return (r[33], r[34], r[0]) if r else (False, False, 0)
 
     def reap(self):
-        """What the kernel does for a process that ended without closing the
-        port (killed): its opens go, and the last one is the last close.
-        Logged as `reap`; call it once the process has been waited for."""
+        """The kernel's close of the port for a killed process, logged as
+        `reap`; once the process has been waited for."""
         if not os.path.exists(self.path + ".state"):
             return
         with open(self.path + ".state", "r+b") as f:

@@ -27,21 +27,15 @@ def wait_for(condition, seconds, step=0.02):
     return True
 
 
-def quiet_env():
-    """Only the program and Wine need the serial double."""
+def quiet_env():  # only the program and Wine need the serial double
     return {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
 
 
 class PulseServer:
-    """PulseAudio with a 48 kHz mono null sink as the default output, its
-    monitor the default input. norewinds=1: with rewinds the monitor loses
-    the first milliseconds of a new stream. A silent keep-alive stream: without
-    one the sink stalls when the first stream comes. Real-time priority where
-    it may (root): a sink thread starved by a busy machine broke the streams
-    under Wine up. The environment of this process points every client there."""
-    # The null sink renders one block ahead of its clock (with the
-    # keep-alive's 10 ms latency): a sample shows on the monitor that early.
-    render_ahead_ns = 2_500_000
+    """PulseAudio, set up as README.md says; the environment of this process
+    points every client there. Real-time priority where it may (root): a sink
+    thread starved by a busy machine broke the streams under Wine up."""
+    render_ahead_ns = 2_500_000  # one block of the null sink, with the keep-alive
 
     def __init__(self, directory):
         d = self.dir = os.path.join(directory, "pulse")
@@ -57,8 +51,7 @@ class PulseServer:
              "--realtime=yes", "--high-priority=yes"])]
         self.ready()
 
-    def prepare(self, d, **pulse):
-        """The server's folder and environment; `pulse` for its clients too."""
+    def prepare(self, d, **pulse):  # the server's folder and environment, `pulse` for all
         os.makedirs(d + "/run", mode=0o700)
         for var in ("PULSE_SINK", "PULSE_SOURCE", "PULSE_CLIENTCONFIG", "PULSE_RUNTIME_PATH",
                     "PULSE_STATE_PATH"):
@@ -72,8 +65,7 @@ class PulseServer:
                                 stderr=log)
 
     def ready(self):
-        """Once the server answers: the sink, the defaults, the keep-alive;
-        on a failure every process started so far ends again."""
+        """The sink, the defaults, the keep-alive; or every process ended."""
         try:
             if not wait_for(lambda: self.pactl("info") is not None, 10, 0.1):
                 raise RuntimeError("the sound server did not start (logs in " + self.dir + ")")
@@ -91,8 +83,7 @@ class PulseServer:
             self.stop()
             raise
 
-    def add_sink(self, name):
-        """A null sink like the first; its module's number."""
+    def add_sink(self, name):  # its module's number
         return self.pactl("load-module", "module-null-sink", f"sink_name={name}", f"rate={RATE}",
                           "channels=1", "format=float32le", "norewinds=1").strip()
 
@@ -101,8 +92,7 @@ class PulseServer:
         p = subprocess.run(["pactl", *args], capture_output=True, text=True, timeout=10)
         return p.stdout if p.returncode == 0 else None
 
-    def signal_all(self, sig):
-        """SIGSTOP stalls the server; the keep-alive (first) is no part of it."""
+    def signal_all(self, sig):  # but the keep-alive (first): SIGSTOP stalls the server
         for p in self.procs[1:]:
             p.send_signal(sig)
 
@@ -125,10 +115,8 @@ class PulseServer:
 
 
 class PipeWireServer(PulseServer):
-    """PipeWire with WirePlumber and its PulseAudio service, headless with a
-    session bus of its own, the graph's cycle forced to `quantum` frames. Its
-    monitor hands over a whole cycle at the start of the cycle that plays it:
-    a sample shows there one cycle early."""
+    """With WirePlumber and its PulseAudio service, a session bus of its own
+    and the graph's cycle forced; its monitor shows a cycle as it starts."""
 
     def __init__(self, directory, quantum=1024):
         d = self.dir = os.path.join(directory, "pipewire")
@@ -156,8 +144,7 @@ class PipeWireServer(PulseServer):
 
 
 def sound_server(directory):
-    """The server ZIV_E2E_SERVER names: "pulseaudio" (the default), or
-    "pipewire" with an optional cycle in frames ("pipewire:256")."""
+    """ZIV_E2E_SERVER: "pulseaudio" (the default), "pipewire[:frames a cycle]"."""
     kind, _, quantum = os.environ.get("ZIV_E2E_SERVER", "pulseaudio").partition(":")
     if kind == "pipewire":
         return PipeWireServer(directory, int(quantum or 1024))
@@ -165,9 +152,7 @@ def sound_server(directory):
 
 
 class Sound:
-    """A run of audible samples with no silence longer than 20 ms inside:
-    when its first sample was played and its last had been, and its length
-    in samples (exact, where the times carry a millisecond of jitter)."""
+    """A run of audible samples (see runs), its length exact in samples."""
 
     def __init__(self, samples, first, start_ns, end_ns, longest_gap_ms):
         self.first, self.end = first, first + len(samples)
@@ -190,10 +175,8 @@ class Sound:
 
 
 class Sink:
-    """Records the null sink's monitor from its creation on. A sample is
-    dated by its count at the sink's rate from an origin: each read gives one
-    no earlier than the truth (a read comes after its samples), so the least
-    of those in the following second holds (a busy reader only comes late)."""
+    """Records the null sink's monitor from its creation on, each sample
+    dated as README.md says."""
 
     def __init__(self, sink=SINK, render_ahead_ns=PulseServer.render_ahead_ns):
         self.render_ahead_ns = render_ahead_ns
@@ -223,8 +206,7 @@ class Sink:
         self.proc.terminate()
         self.proc.wait()
 
-    def mark(self):
-        """The samples so far: sounds(since=mark()) are those after now."""
+    def mark(self):  # sounds(since=mark()) are those after now
         with self.lock:
             return self.count
 
@@ -274,26 +256,23 @@ def dominant(samples, hz):
                               for other in (START_HZ, BODY_HZ, END_HZ) if other != hz)
 
 
-def zero_crossing_hz(s):
-    """Over the whole periods between the first and last rising zero crossings."""
+def zero_crossing_hz(s):  # over the periods between the first and last rising crossing
     rising = np.flatnonzero((s[:-1] < 0) & (s[1:] >= 0))
     return (len(rising) - 1) * RATE / (rising[-1] - rising[0]) if len(rising) > 1 else 0
 
 
 def marked_tone(body_s, body_hz=BODY_HZ, rate=RATE):
-    """A 50 ms marker at each end. Each tone starts at phase zero at half
-    scale: audible within microseconds of its start."""
+    """50 ms markers around the body, each from phase zero at half scale."""
     return np.concatenate([0.5 * np.sin(2 * np.pi * hz * np.arange(round(s * rate)) / rate)
                            for hz, s in ((START_HZ, 0.05), (body_hz, body_s), (END_HZ, 0.05))])
 
 
-def write_message(path, body_s, rate=RATE, channels=1, float_samples=False):
-    """A marked message with a 1 kHz body; its length in seconds."""
+def write_message(path, body_s, rate=RATE, channels=1, float_samples=False):  # its length in s
     return write_wav(path, marked_tone(body_s, rate=rate), rate, channels, float_samples)
 
 
 def write_wav(path, samples, rate=RATE, channels=1, float_samples=False):
-    """Mono samples written to every channel, as 16-bit PCM or 32-bit float."""
+    """On every channel, as 16-bit PCM or 32-bit float."""
     frames = np.repeat(samples, channels)
     data = frames.astype("<f4") if float_samples else np.round(frames * 32767).astype("<i2")
     width = data.itemsize
@@ -322,10 +301,8 @@ def recorded_sound(path):
 
 
 def play_into_sink(samples, lead_s, path, sink=SINK):
-    """Starts playing the samples after lead_s of silence into the sink, as a
-    microphone would hear them there (path keeps the raw sound); the process
-    ends once they have been played. Its ample buffer keeps a busy machine
-    from starving it, which would put holes in the sound."""
+    """A process that plays lead_s of silence and the samples into the sink
+    (path keeps them), with a buffer a busy machine cannot starve."""
     data = np.concatenate([np.zeros(round(lead_s * RATE)), samples])
     with open(path, "wb") as f:
         f.write(np.round(data * 32767).astype("<i2").tobytes())
