@@ -51,35 +51,12 @@ def test_repeat_loops_from_the_track_bar_and_f4_keep_their_spacing_and_stop_on_e
             assert 1000 - 30 <= pause <= 1000 + 55, f"between cycles {n} and {n + 1}"
 
 
-def test_a_port_changed_in_the_box_closes_the_old_and_opens_the_new_at_idle(run):
+def test_a_second_copy_is_told_the_port_is_busy_and_a_port_typed_in_the_box_takes_over(run):
     com1, com2 = run.device("ttyE0"), run.device("ttyE1")
     wave, seconds = run.message("cq.wav", 0.2)
-    station = run.station(waves=(wave, "", ""), ports={"COM1": com1.path, "COM2": com2.path})
-    station.start().click(WIDEN)
-    station.click(PORT_BOX)
-    station.key("ctrl+a")
-    run.x.xdo("type", "--delay", "30", "COM2")
-    assert wait_for(lambda: com2.levels()[2] == 1, 5), "the new port is not open"
-    time.sleep(0.3)
-    changed = now_ns()
-    assert com1.levels()[2] == 0, "the old port is still open"
-    assert not com2.levels()[0], "the new port's PTT line is not at its idle level"
-    # The next message goes out on the new port only.
-    station.send("F1")
-    assert run.wait_for_transmissions(com2, RTS, 1), station.stderr()
-    station.end()
-    assert all(e.ns < changed for e in com1.events()), "the old port was used after the change"
-    expect_quiet_lines(com2.events(), RTS)
-    run.expect_sends(com2, RTS, [seconds])
-
-
-def test_a_second_copy_on_the_same_port_is_told_it_is_busy_and_the_first_still_sends(run):
-    device = run.device()
-    wave, seconds = run.message("cq.wav", 0.2)
-    first = run.station("first", waves=(wave, "", ""), ports={"COM1": device.path}).start()
-    second = run.station("second", x=400, waves=(wave, "", ""), ports={"COM1": device.path})
-    second.start()
-    # "Prievadas užimtas" in a box of its own.
+    first, second = (run.station(name, x=x, waves=(wave, "", ""),
+                                 ports={"COM1": com1.path, "COM2": com2.path}).start()
+                     for name, x in (("first", 10), ("second", 400)))
     boxes = []
     assert wait_for(lambda: boxes.extend(w for w in second.windows()
                                          if second.geometry(w)[2] != NARROW_WIDTH) or boxes, 10), \
@@ -90,10 +67,25 @@ def test_a_second_copy_on_the_same_port_is_told_it_is_busy_and_the_first_still_s
     assert second.running(), "the second copy ended"
     assert second.geometry(second.windows()[0])[2] == NARROW_WIDTH, "no main window"
     first.send("F1")
-    run.expect_sends(device, RTS, [seconds])
-    assert second.pid not in {e.pid for e in device.events()}, "the second copy reached the port"
+    run.expect_sends(com1, RTS, [seconds])
+    assert second.pid not in {e.pid for e in com1.events()}, "the second copy reached the port"
     second.end()
+
+    first.click(WIDEN)
+    first.click(PORT_BOX)
+    first.key("ctrl+a")
+    run.x.xdo("type", "--delay", "30", "COM2")
+    assert wait_for(lambda: com2.levels()[2] == 1, 5), "the new port is not open"
+    time.sleep(0.3)
+    changed = now_ns()
+    assert com1.levels()[2] == 0, "the old port is still open"
+    assert not com2.levels()[0], "the new port's PTT line is not at its idle level"
+    first.send("F1")
+    assert run.wait_for_transmissions(com2, RTS, 1), first.stderr()
     first.end()
+    assert all(e.ns < changed for e in com1.events()), "the old port was used after the change"
+    expect_quiet_lines(com2.events(), RTS)
+    run.expect_sends(com2, RTS, [seconds])
 
 
 def test_the_end_of_a_session(run):
@@ -120,6 +112,7 @@ def test_the_end_of_a_session(run):
     os.chmod(station.ini, 0o444)
     station.start().end(1)
     assert "Unable to write to" in station.stderr()
+
 
 def expect_recording_of(path, tone):
     """The whole tone and only a little silence around it, 16-bit mono at
@@ -180,16 +173,19 @@ def test_record_send_and_record_again(run):
         assert abs(sound_of(span, sounds).hz - hz) < 3, "another message was sent"
     expect_quiet_lines(events, RTS)
 
-def test_the_chosen_output_plays_and_its_loss_ends_the_transmission(run):
-    """The radio's output ("rig") is chosen; the default sink, recorded by
-    the run, stands for the speakers. Unloading "rig" 0.8 s into a 2.5 s
-    message unkeys at once, ends the loop and says why; nothing reaches the
-    speakers. A missing output refuses to key; once it is back, the next
-    send is heard whole without a restart."""
-    module = run.pulse.add_sink("rig")
+
+def test_the_chosen_output_and_input_and_the_loss_of_the_output(run):
+    """The radio's output ("rig") and input (the monitor of a sink "mic") are
+    chosen; the run's sink stands for the speakers, and its monitor for the
+    default input. Unloading "rig" 0.8 s into a 2.5 s message unkeys at once,
+    ends the loop and says why; nothing reaches the speakers. A missing
+    output refuses to key; once it is back, the next send is heard whole
+    without a restart. A missing input refuses to record."""
+    module, _ = run.pulse.add_sink("rig"), run.pulse.add_sink("mic")
     rig = Sink("rig", run.pulse.render_ahead_ns)
     try:
-        station, device = run.on_com1(RTS, 2.5, 0.3, sound_output="rig")
+        station, device = run.on_com1(RTS, 2.5, 0.3, sound_output="rig",
+                                      sound_input="mic.monitor")
         station.start().send("F2")
         expect_whole_send(run.sent(device, RTS, 1)[0], rig.sounds(), 0.4)
         assert not run.sink.sounds(), "the speakers heard the message"
@@ -221,23 +217,14 @@ def test_the_chosen_output_plays_and_its_loss_ends_the_transmission(run):
         station.key("ctrl+Return")
         expect_whole_send(run.sent(device, RTS, 3)[2], rig.sounds(), 2.6)
         assert FAILED not in station.title()
-        station.end()
-        assert "Sound Output=rig\n" in station.settings()
     finally:
         rig.stop()
-
-
-def test_the_chosen_input_is_recorded_and_a_missing_one_refused(run):
-    """A second sink's monitor stands for the radio's receive audio while
-    the default input stays the run's sink monitor, which hears nothing."""
-    run.pulse.add_sink("mic")
-    station, device = run.on_com1(RTS, 0.2, sound_input="mic.monitor")
-    target = os.path.join(station.dir, "message1.wav")
-    station.start().record_slot_1(marked_tone(0.8, 700), "ctrl+shift+F1", "mic")
+    target, tone = os.path.join(station.dir, "message1.wav"), marked_tone(0.8, 700)
+    station.record_slot_1(tone, "ctrl+shift+F1", "mic")
     assert wait_for(lambda: os.path.exists(target), 5), station.title() + station.stderr()
-    _, heard, _, _ = recorded_sound(target)
-    assert heard and heard.whole and abs(heard.hz - 700) < 3, f"recorded {heard}"
+    assert abs(expect_recording_of(target, tone)[2] - 700) < 3
     station.end()
+    assert "Sound Output=rig\n" in station.settings()
     assert "Sound Input=mic.monitor\n" in station.settings()
 
     kept = open(target, "rb").read()

@@ -33,11 +33,10 @@ class Openbox:
 
     def frame(self, window):
         """(x, y, width, height) of the frame drawn around the window: the
-        client's absolute place (xwininfo; xdotool adds the client's offset
-        in the frame once more) grown by the frame's extents; None if none."""
-        extents = re.search(r"= (\d+), (\d+), (\d+), (\d+)",
-                            self.output("xprop", "-id", window, "_NET_FRAME_EXTENTS"))
-        info = self.output("xwininfo", "-id", window)
+        client's absolute place (xdotool adds the client's offset in the frame
+        once more) grown by the frame's extents; None if none."""
+        info = self.output("xwininfo", "-wm", "-stats", "-id", window)
+        extents = re.search(r"Frame extents: (\d+), (\d+), (\d+), (\d+)", info)
         place = [re.search(pattern + r":\s+(-?\d+)", info) for pattern in
                  ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")]
         if not extents or int(extents[3]) == 0 or not all(place):

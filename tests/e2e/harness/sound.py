@@ -96,17 +96,11 @@ class PulseServer:
         for p in self.procs[1:]:
             p.send_signal(sig)
 
-    def kill(self):
-        for p in self.procs:
-            p.send_signal(signal.SIGCONT)
-            p.kill()
-            p.wait()
-
-    def stop(self):
+    def stop(self, sig=signal.SIGTERM):  # SIGKILL: the server gone without a word
         for p in self.procs:
             if p.poll() is None:
                 p.send_signal(signal.SIGCONT)
-                p.terminate()
+                p.send_signal(sig)
                 try:
                     p.wait(5)
                 except subprocess.TimeoutExpired:
@@ -135,8 +129,8 @@ class PipeWireServer(PulseServer):
         subprocess.run(["pw-metadata", "-n", "settings", "0", "clock.force-quantum",
                         str(quantum)], env=self.env, capture_output=True, timeout=10)
 
-    def stop(self):
-        super().stop()
+    def stop(self, sig=signal.SIGTERM):
+        super().stop(sig)
         try:
             os.kill(self.bus_pid, signal.SIGTERM)
         except ProcessLookupError:
