@@ -1,6 +1,5 @@
-"""The Linux flavour of the end-to-end harness: the real program under an
-Xvfb of the run's own, its serial ports served by the double, the sound
-server's sink recorded; and the checks the scenarios share."""
+"""The Linux stations: the real program under an Xvfb of the run's own, its
+serial ports served by the double, the sound server's sink recorded."""
 import os
 import shutil
 import subprocess
@@ -36,8 +35,7 @@ def settings_text(x=10, y=10, port="COM1", waves=("", "", ""), labels=("CQ", "QR
 
 
 class Station:
-    """One copy of the program in a directory of its own (the settings file
-    lies beside the executable), driven as an operator would."""
+    """A copy of the program in a folder of its own, beside its settings."""
 
     def __init__(self, run, name, **settings):
         self.run, self.dir = run, os.path.join(run.dir, name)
@@ -49,7 +47,6 @@ class Station:
         self.proc = self.window = None
 
     def start(self):
-        """Starts the program and waits until its main window shows."""
         env = dict(os.environ, DISPLAY=self.run.x.display, LD_PRELOAD=self.run.double,
                    ZIV_SERIAL_DOUBLE_DEVICES=":".join(d.path for d in self.run.devices),
                    ZIV_SERIAL_DOUBLE_LOG=self.run.log)
@@ -74,8 +71,7 @@ class Station:
     def running(self):
         return self.proc.poll() is None
 
-    def windows(self):
-        """The visible top-level windows (the main window, a message box)."""
+    def windows(self):  # the main window, a message box
         return self.run.x.xdo("search", "--all", "--onlyvisible", "--pid", self.proc.pid,
                               "--name", "^Zivsound$").split()
 
@@ -101,7 +97,7 @@ class Station:
         desk.drag(self.run.x.display, self.window, start, end)
 
     def terminate(self, timeout=10):
-        """SIGTERM; the exit code (-signal when killed), None when it hangs."""
+        """The exit code after a SIGTERM (-signal when killed), None if hung."""
         if self.running():
             self.proc.terminate()
         try:
@@ -143,9 +139,7 @@ class Station:
 
 
 class Run:
-    """One scenario's directory, sound server (its sink recorded), X server,
-    serial device doubles and their line log. The program and the double
-    come from ZIV_E2E_PROGRAM and ZIV_E2E_SERIAL_DOUBLE."""
+    """One scenario's folder, servers, device doubles and line log."""
 
     def __init__(self):
         self.program = os.path.abspath(os.environ["ZIV_E2E_PROGRAM"])
@@ -166,15 +160,13 @@ class Run:
         if not os.environ.get("ZIV_E2E_KEEP"):
             shutil.rmtree(self.dir, ignore_errors=True)
 
-    def device(self, name="ttyE0"):
-        """A device double served to every station started after this."""
+    def device(self, name="ttyE0"):  # served to every station started after this
         d = Device(os.path.join(self.dir, name), self.log)
         d.reset()
         self.devices.append(d)
         return d
 
-    def message(self, name, body_s, **kind):
-        """A marked message file: its path and length in seconds."""
+    def message(self, name, body_s, **kind):  # its path and length in seconds
         path = os.path.join(self.dir, name)
         return path, write_message(path, body_s, **kind)
 
@@ -183,8 +175,7 @@ class Run:
         return self.stations[-1]
 
     def on_com1(self, ptt=("RTS", False), *bodies, **settings):
-        """The device ttyE0 as COM1, keyed on `ptt`, and messages of the
-        given body lengths; the station not yet started."""
+        """A station, not yet started, on ttyE0 as COM1 with these messages."""
         device = self.device()
         waves = [self.message(f"message{n + 1}.wav", b)[0] for n, b in enumerate(bodies)]
         station = self.station(ptt=ptt, ports={"COM1": device.path},
@@ -192,8 +183,7 @@ class Run:
         return station, device
 
     def wait_for_transmissions(self, device, ptt, count, timeout=15, settle=0.3):
-        """Until `count` transmissions have ended, then `settle` more so that
-        the recording holds their last samples."""
+        """Until `count` have ended, and `settle` more for their last samples."""
         done = wait_for(lambda: sum(s.unkey_ns is not None for s in
                                     transmissions(device.events(), ptt)) >= count, timeout)
         time.sleep(settle if done else 0)

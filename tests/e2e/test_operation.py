@@ -1,9 +1,5 @@
-"""The program operated as in a contest: repeat loops, a port changed while
-running, a second copy on the same port, the end of a session, messages
-recorded with Ctrl+Shift+F1, and the sound output and input the settings
-choose. The sound server's default input is the sink's own monitor, so a
-tone played into the sink is what the program records, and its send is
-heard on the same sink."""
+"""The program operated as in a contest: loops, ports, the end of a session,
+recording, the sound output and input (README.md tells each scenario)."""
 import os
 import time
 
@@ -21,8 +17,7 @@ LEAD_MS, TAIL_MS, BLOCK_MS = 50, 250, 10
 def test_repeat_loops_from_the_track_bar_and_f4_keep_their_spacing_and_stop_on_escape(run):
     station, device = run.on_com1(RTS, 0.3)
     station.start().key("F1")
-    # Releasing the track bar at 1 s starts the loop at once; F4 starts it
-    # again with the pause it was released at.
+    # A loop starts as the track bar is released at 1 s, and again at F4.
     station.drag(THUMB_AT_ZERO, THUMB_AT_ONE)
     stops = []
     for count in (4, 8):
@@ -38,10 +33,8 @@ def test_repeat_loops_from_the_track_bar_and_f4_keep_their_spacing_and_stop_on_e
     sent, sounds = transmissions(events, RTS), run.sink.sounds()
     assert not [e for e in events if e.ns > stops[1] and e.event == "lines"]
     assert sent[4].key_ns > stops[0]
-    # Each cycle heard whole, and from the second on the pause between an
-    # unkey and the next key as set (the first cycle's pause runs during its
-    # send): about 5 ms late on an idle machine; a busy one makes it later,
-    # but less than another 60 ms tick.
+    # From the second cycle on (the first one's pause runs during its send)
+    # the pause is about 5 ms late idle; busy, less than another 60 ms tick.
     for loop in (sent[:4], sent[4:]):
         for span in loop:
             expect_whole_send(span, sounds, 0.4)
@@ -89,10 +82,6 @@ def test_a_second_copy_is_told_the_port_is_busy_and_a_port_typed_in_the_box_take
 
 
 def test_the_end_of_a_session(run):
-    """SIGTERM when idle closes the port and saves a choice made in the
-    window. A change to Inverted is followed while the port is open: a killed
-    program leaves the line at its new idle level. A close by signal whose
-    save fails opens no box: a line on standard error, exit 1."""
     station, device = run.on_com1()
     for choice in (DTR, INVERTED):
         station.start().click(WIDEN)
@@ -115,8 +104,7 @@ def test_the_end_of_a_session(run):
 
 
 def expect_recording_of(path, tone):
-    """The whole tone and only a little silence around it, 16-bit mono at
-    48 kHz. Returns the silence before and after it in ms, and its pitch."""
+    """The silence before and after the tone in ms, and its pitch."""
     shape, heard, lead, tail = recorded_sound(path)
     assert heard, "not one sound"
     print(f"recorded {heard} with {lead:.1f} ms before and {tail:.1f} ms after")
@@ -129,17 +117,14 @@ def expect_recording_of(path, tone):
 
 
 def test_record_send_and_record_again(run):
-    # Slot 1 starts with a message outside the station's folder: not the
-    # station's to record over.
+    # Slot 1's message lies outside the station's folder: not its to record over.
     station, device = run.on_com1(RTS, 0.2)
     old = os.path.join(run.dir, "message1.wav")
     old_bytes = open(old, "rb").read()
     target = os.path.join(station.dir, "message1.wav")
     tones, files, recordings = (marked_tone(1.1, 700), marked_tone(0.7, 1100)), [], []
     station.start()
-    # Recorded into the station's folder and named in the settings at once;
-    # again, stopped with Escape: the file is now the station's own and is
-    # replaced where it lies. Each is sent.
+    # Recorded into the station's folder, then over its own file there.
     for n, (tone, hz, stop) in enumerate(zip(tones, (700, 1100), ("ctrl+shift+F1", "Escape"))):
         recordings.append(station.record_slot_1(tone, stop))
         assert wait_for(lambda: f"Wave File1={target}\n" in station.settings(), 2), \
@@ -175,12 +160,8 @@ def test_record_send_and_record_again(run):
 
 
 def test_the_chosen_output_and_input_and_the_loss_of_the_output(run):
-    """The radio's output ("rig") and input (the monitor of a sink "mic") are
-    chosen; the run's sink stands for the speakers, and its monitor for the
-    default input. Unloading "rig" 0.8 s into a 2.5 s message unkeys at once,
-    ends the loop and says why; nothing reaches the speakers. A missing
-    output refuses to key; once it is back, the next send is heard whole
-    without a restart. A missing input refuses to record."""
+    """The radio's output ("rig") and input (the monitor of "mic") are chosen;
+    the run's sink stands for the speakers, its monitor for the default input."""
     module, _ = run.pulse.add_sink("rig"), run.pulse.add_sink("mic")
     rig = Sink("rig", run.pulse.render_ahead_ns)
     try:
@@ -199,9 +180,7 @@ def test_the_chosen_output_and_input_and_the_loss_of_the_output(run):
         run.pulse.pactl("unload-module", module)
         unkeyed_ms = (run.sent(device, RTS, 2, settle=2.5)[1].unkey_ns - unloaded) / 1e6
         print(f"unkeyed {unkeyed_ms:.1f} ms after the output was unloaded")
-        # About 8 ms on an idle machine; without the fix, the rest of the
-        # message (1.7 s) on the speakers.
-        assert unkeyed_ms < 500
+        assert unkeyed_ms < 500  # about 8 ms idle
         assert not run.sink.sounds(since), "the message went on on the speakers"
         assert FAILED in station.title(), station.title()
         assert "the sound output went away" in station.stderr()

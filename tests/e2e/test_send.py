@@ -60,13 +60,9 @@ def test_sends_play_whole_and_every_end_leaves_the_transmitter_unkeyed(run, ptt,
 
 @pytest.mark.parametrize("ptt", [("RTS", False), ("RTS", True)], ids=["Normal", "Inverted"])
 def test_unplayable_messages_a_stalled_server_and_a_signal_never_hold_the_transmitter(run, ptt):
-    """Each send of an unplayable message is refused before the line moves,
-    a loop on one ends at once, and the title says so until the next good
-    send. A stalled sound server unkeys: the program gives up 0.7 s after its
-    output stalled, within five times that. A SIGTERM during the next message
-    unkeys, closes the port, saves the settings whole (replaced, never
-    rewritten in place) and exits 0 within a second. With no sound server at
-    all nothing keys either."""
+    """A stalled server: the program gives up 0.7 s after its output stalled
+    (allowed five times that). The settings saved whole at a SIGTERM: replaced,
+    never rewritten in place."""
     device, d = run.device(), run.dir
     open(d + "/empty.wav", "w").close()
     open(d + "/text.wav", "w").write("CQ CQ CQ de LY1ABC\n")
@@ -103,13 +99,11 @@ def test_unplayable_messages_a_stalled_server_and_a_signal_never_hold_the_transm
     stalled = now_ns()
     run.pulse.signal_all(signal.SIGSTOP)
     try:
-        assert run.wait_for_transmissions(device, ptt, 2, 5, settle=0), "still keyed 5 s on"
+        after = (run.sent(device, ptt, 2, 5, settle=0)[1].unkey_ns - stalled) / 1e6
     finally:
         run.pulse.signal_all(signal.SIGCONT)
-    sent = transmissions(device.events(), ptt)
-    after = (sent[1].unkey_ns - stalled) / 1e6
     print(f"unkeyed {after:.0f} ms after the server stopped")
-    assert len(sent) == 2 and after < 3500
+    assert after < 3500
     assert wait_for(lambda: FAILED in station.title(), 5), station.title()
 
     station.key("ctrl+Return")
@@ -119,9 +113,7 @@ def test_unplayable_messages_a_stalled_server_and_a_signal_never_hold_the_transm
     signalled = now_ns()
     assert station.terminate(5) == 0, station.stderr()
     ended = (now_ns() - signalled) / 1e6
-    sent = transmissions(device.events(), ptt)
-    assert len(sent) == 3 and sent[2].unkey_ns
-    unkeyed = (sent[2].unkey_ns - signalled) / 1e6
+    unkeyed = (run.sent(device, ptt, 3, 0, settle=0)[2].unkey_ns - signalled) / 1e6
     print(f"unkeyed {unkeyed:.0f} ms and ended {ended:.0f} ms after SIGTERM")
     assert ended < 1000 and unkeyed < 1000
     assert not keyed(device, ptt) and device.levels()[2] == 0
