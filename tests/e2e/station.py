@@ -58,15 +58,11 @@ class Station:
             raise AssertionError("the window did not show:\n" + self.stderr())
         self.shown_ns = time.monotonic_ns()
         assert self.running(), f"ended ({self.proc.returncode}):\n" + self.stderr()
-        self.window = self.windows()[0]
+        self.window, self.pid = self.windows()[0], self.proc.pid
         # Keys sent the moment the window is mapped are lost: Qt takes them
         # only once it has handled the window's first expose and focus.
         time.sleep(0.3)
         return self
-
-    @property
-    def pid(self):
-        return self.proc.pid
 
     def running(self):
         return self.proc.poll() is None
@@ -146,7 +142,7 @@ class Run:
         self.double = os.path.abspath(os.environ["ZIV_E2E_SERIAL_DOUBLE"])
         self.dir = tempfile.mkdtemp(prefix="ziv-e2e-")
         self.log = os.path.join(self.dir, "lines.log")
-        self.devices, self.stations, self.x, self.sink = [], [], None, None
+        self.devices, self.stations = [], []
         self.pulse = sound_server(self.dir)
         self.x = desk.XServer(self.dir)
         self.sink = Sink(render_ahead_ns=self.pulse.render_ahead_ns)
@@ -155,8 +151,7 @@ class Run:
         for s in self.stations:  # first: they are clients of both servers
             s.kill()
         for part in (self.sink, self.x, self.pulse):
-            if part:
-                part.stop()
+            part.stop()
         if not os.environ.get("ZIV_E2E_KEEP"):
             shutil.rmtree(self.dir, ignore_errors=True)
 

@@ -3,6 +3,7 @@ the spans a line sat keyed, the device's shared state, and the send heard
 inside a keyed span; on the clock of the sound recording
 (CLOCK_MONOTONIC_RAW, also that of Wine's performance counter)."""
 import collections
+import dataclasses
 import fcntl
 import os
 import struct
@@ -11,20 +12,15 @@ import time
 Event = collections.namedtuple("Event", "ns device event rts dtr pid")
 
 
+@dataclasses.dataclass
 class Span:
     """A time a PTT line sat keyed, by its cause: "lines" (the program),
     "open" (the port's opening, or the program setting the port up just
     after it), "close"/"reap" (dropped by the last close)."""
-
-    def __init__(self, key_ns, cause):
-        self.key_ns, self.unkey_ns, self.cause = key_ns, None, cause
-
-    @property
-    def ms(self):
-        return (self.unkey_ns - self.key_ns) / 1e6
-
-    def __repr__(self):
-        return f"Span({self.key_ns}, {self.unkey_ns}, {self.cause})"
+    key_ns: int
+    cause: str
+    unkey_ns: int = None
+    ms = property(lambda self: (self.unkey_ns - self.key_ns) / 1e6)
 
 
 def now_ns():

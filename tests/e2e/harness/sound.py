@@ -229,25 +229,16 @@ def runs(samples, since=0, split_s=0.020):
     """(first, last, longest silence inside in ms) of each run of audible
     samples with no silence longer than split_s inside."""
     loud = np.flatnonzero(np.abs(samples[since:]) >= AUDIBLE) + since
-    if len(loud) == 0:
-        return []
-    found = []
-    for run in np.split(loud, np.flatnonzero(np.diff(loud) > split_s * RATE) + 1):
-        gap = (np.diff(run).max() - 1) * 1000 / RATE if len(run) > 1 else 0
-        found.append((int(run[0]), int(run[-1]), gap))
-    return found
-
-
-def power_at(samples, hz):
-    n = np.arange(len(samples))
-    return abs(np.dot(samples, np.exp(-2j * np.pi * hz * n / RATE))) ** 2
+    return [(int(r[0]), int(r[-1]), (np.diff(r).max() - 1) * 1000 / RATE if len(r) > 1 else 0)
+            for r in np.split(loud, np.flatnonzero(np.diff(loud) > split_s * RATE) + 1) if len(r)]
 
 
 def dominant(samples, hz):
     """hz carries most of the power among a marked message's three tones."""
-    wanted = power_at(samples, hz)
-    return wanted > 0 and all(power_at(samples, other) * 4 <= wanted
-                              for other in (START_HZ, BODY_HZ, END_HZ) if other != hz)
+    n = np.arange(len(samples))
+    power = {f: abs(np.dot(samples, np.exp(-2j * np.pi * f * n / RATE))) ** 2
+             for f in (START_HZ, BODY_HZ, END_HZ)}
+    return power[hz] > 0 and all(p * 4 <= power[hz] for f, p in power.items() if f != hz)
 
 
 def zero_crossing_hz(s):  # over the periods between the first and last rising crossing
