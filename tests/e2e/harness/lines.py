@@ -1,7 +1,6 @@
-"""The PTT lines as the serial double (serial_double/) sees them: its log,
-the spans a line sat keyed, the device's shared state, and the send heard
-inside a keyed span; on the clock of the sound recording
-(CLOCK_MONOTONIC_RAW, also that of Wine's performance counter)."""
+"""The PTT lines as the serial double sees them (its log, the spans a line
+sat keyed, the device's state) and the send heard inside a keyed span, on
+the clock of the sound recording (and of Wine's performance counter)."""
 import collections
 import dataclasses
 import fcntl
@@ -144,7 +143,7 @@ class Device:
             r = self._record(f)
             for k in range(16):
                 pid, opens = r[1 + 2 * k], r[2 + 2 * k]
-                if opens <= 0 or not gone(pid):
+                if opens <= 0 or os.path.exists(f"/proc/{pid}"):
                     continue
                 r[0] = max(r[0] - opens, 0)
                 r[2 + 2 * k] = 0
@@ -158,12 +157,3 @@ class Device:
                 with open(self.log, "a") as log:
                     log.write(f"{time.clock_gettime_ns(time.CLOCK_MONOTONIC)} {self.path} reap "
                               f"rts={int(r[33])} dtr={int(r[34])} pid={pid}\n")
-
-
-def gone(pid):
-    try:
-        os.kill(pid, 0)
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rsplit(")", 1)[1].split()[0] in "ZX"
-    except (ProcessLookupError, FileNotFoundError):
-        return True
