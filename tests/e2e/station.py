@@ -10,7 +10,8 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import desk  # noqa: E402
 from lines import Device, expect_whole_send, keyed_spans, level, now_ns, transmissions  # noqa
-from sound import SINK, Sink, play_into_sink, sound_server, wait_for, write_message  # noqa: E402
+from sound import (RATE, SINK, Sink, play_into_sink, recorded_sound, sound_server,  # noqa: E402
+                   wait_for, write_message)
 
 # Where the operator points in the main window (client coordinates).
 NARROW_WIDTH = 165
@@ -20,6 +21,9 @@ WIDEN = (150, 17)  # the small button that widens the window
 PORT_BOX, DTR, INVERTED = (227, 60), (161, 98), (210, 98)
 FAILED = "nepavyko groti"  # in the title after a send that could not play
 RECORDING = "● Įrašoma 1 "  # the title while slot 1 records
+# The silence a kept recording keeps around its sound, judged in 10 ms
+# blocks: up to one block more or less than the round figures.
+LEAD_MS, TAIL_MS, BLOCK_MS = 50, 250, 10
 
 
 def settings_text(x=10, y=10, port="COM1", waves=("", "", ""), labels=("CQ", "QRZ", "TEST"),
@@ -115,9 +119,12 @@ class Station:
     def settings(self):
         return open(self.ini, encoding="cp1257").read()
 
-    def record_slot_1(self, tone, stop_keys, sink=SINK):
+    def record_slot_1(self, tone, hz, stop_keys, sink=SINK):
         """Records slot 1 while the tone plays into the sink, whose monitor
-        is the input; a Ctrl+Enter meanwhile is refused. The times it ran."""
+        is the input; a Ctrl+Enter meanwhile is refused. It is kept whole in
+        16-bit mono at 48 kHz, with only a little silence around it, in the
+        station's folder, named in the settings at once. The times it ran and
+        the silence before and after the tone in ms."""
         started = now_ns()
         self.key("ctrl+shift+F1")
         assert wait_for(lambda: RECORDING in self.title(), 5), self.title() + self.stderr()
@@ -131,7 +138,16 @@ class Station:
         assert shown.count("■") + shown.count("□") == 10, f"no level bar: {shown}"
         self.key(stop_keys)
         assert wait_for(lambda: RECORDING not in self.title(), 5), self.title()
-        return started, now_ns()
+        stopped, path = now_ns(), os.path.join(self.dir, "message1.wav")
+        assert wait_for(lambda: f"Wave File1={path}\n" in self.settings(), 2), self.settings()
+        shape, heard, lead, tail = recorded_sound(path)
+        print(f"recorded {heard} with {lead:.1f} ms before and {tail:.1f} ms after")
+        assert heard and shape == (1, 2, RATE), "not one sound, or not 16-bit mono at 48 kHz"
+        assert LEAD_MS - BLOCK_MS <= lead <= LEAD_MS + BLOCK_MS + 1
+        assert TAIL_MS - BLOCK_MS <= tail <= TAIL_MS + BLOCK_MS + 1
+        assert heard.whole and abs(heard.seconds - len(tone) / RATE) < 0.005, "not recorded whole"
+        assert heard.longest_gap_ms < 1 and abs(heard.hz - hz) < 3, "a hole, or another tone"
+        return (started, stopped), lead, tail
 
 
 class Run:
