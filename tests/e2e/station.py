@@ -9,7 +9,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import desk  # noqa: E402
-from lines import Device, expect_whole_send, keyed_spans, level, now_ns, transmissions  # noqa
+from lines import Device, keyed_spans, level, now_ns, transmissions  # noqa: E402
 from sound import (RATE, SINK, Sink, play_into_sink, recorded_sound, sound_server,  # noqa: E402
                    wait_for, write_message)
 
@@ -26,29 +26,24 @@ RECORDING = "● Įrašoma 1 "  # the title while slot 1 records
 LEAD_MS, TAIL_MS, BLOCK_MS = 50, 250, 10
 
 
-def settings_text(x=10, y=10, port="COM1", waves=("", "", ""), labels=("CQ", "QRZ", "TEST"),
-                  ptt=("RTS", False), ports=None, sound_output=None, sound_input=None):
-    rts, inverted = ptt[0] == "RTS", ptt[1]
-    text = f"[ZIV SOUND]\nX={x}\nY={y}\nPort={port}\n"
-    text += "".join(f"Wave File{n + 1}={w}\n" for n, w in enumerate(waves))
-    text += "".join(f"Label{n + 1}={v}\n" for n, v in enumerate(labels))
-    text += f"RTS={int(rts)}\nDTR={int(not rts)}\nNorm={int(not inverted)}\nInv={int(inverted)}\n"
-    for key, value in (("Sound Output", sound_output), ("Sound Input", sound_input)):
-        text += f"{key}={value}\n" if value is not None else ""
-    return text + ("[Ports]\n" + "".join(f"{k}={v}\n" for k, v in ports.items()) if ports else "")
-
-
 class Station:
     """A copy of the program in a folder of its own, beside its settings."""
 
-    def __init__(self, run, name, **settings):
+    def __init__(self, run, name, x=10, y=10, port="COM1", waves=("", "", ""), ptt=("RTS", False),
+                 ports=None, sound_output=None, sound_input=None):
         self.run, self.dir = run, os.path.join(run.dir, name)
         os.makedirs(self.dir)
         shutil.copy2(run.program, os.path.join(self.dir, "ZIVSound"))
-        self.ini = os.path.join(self.dir, "ZIVSound.ini")
+        rts, inv = ptt[0] == "RTS", int(ptt[1])
+        text = (f"[ZIV SOUND]\nX={x}\nY={y}\nPort={port}\nLabel1=CQ\nLabel2=QRZ\nLabel3=TEST\n"
+                f"RTS={int(rts)}\nDTR={int(not rts)}\nNorm={1 - inv}\nInv={inv}\n")
+        text += "".join(f"Wave File{n + 1}={w}\n" for n, w in enumerate(waves))
+        for key, value in (("Sound Output", sound_output), ("Sound Input", sound_input)):
+            text += f"{key}={value}\n" if value is not None else ""
+        text += "[Ports]\n" + "".join(f"{k}={v}\n" for k, v in ports.items()) if ports else ""
+        self.ini, self.proc, self.window = os.path.join(self.dir, "ZIVSound.ini"), None, None
         with open(self.ini, "w") as f:
-            f.write(settings_text(**settings))
-        self.proc = self.window = None
+            f.write(text)
 
     def start(self):
         env = dict(os.environ, DISPLAY=self.run.x.display, LD_PRELOAD=self.run.double,
@@ -58,8 +53,8 @@ class Station:
             self.started_ns = time.monotonic_ns()
             self.proc = subprocess.Popen([os.path.join(self.dir, "ZIVSound")], cwd=self.dir,
                                          env=env, stdout=log, stderr=log)
-        if not wait_for(lambda: self.windows() or self.proc.poll() is not None, 30, 0.005):
-            raise AssertionError("the window did not show:\n" + self.stderr())
+        assert wait_for(lambda: self.windows() or not self.running(), 30, 0.005), \
+            "the window did not show:\n" + self.stderr()
         self.shown_ns = time.monotonic_ns()
         assert self.running(), f"ended ({self.proc.returncode}):\n" + self.stderr()
         self.window, self.pid = self.windows()[0], self.proc.pid
@@ -207,11 +202,6 @@ class Run:
         sent = transmissions(device.events(), ptt)
         assert len(sent) == count, sent
         return sent
-
-    def expect_sends(self, device, ptt, seconds, **judged):
-        """Messages of these lengths sent whole, in turn, and no more."""
-        sent, sounds = self.sent(device, ptt, len(seconds)), self.sink.sounds()
-        return [expect_whole_send(span, sounds, s, **judged) for span, s in zip(sent, seconds)]
 
 
 def expect_quiet_lines(events, ptt):

@@ -57,7 +57,7 @@ def test_a_second_copy_a_port_typed_in_the_box_and_the_end_of_a_session(run):
     assert second.running(), "the second copy ended"
     assert second.geometry(second.windows()[0])[2] == NARROW_WIDTH, "no main window"
     first.send("F1")
-    run.expect_sends(com1, RTS, [seconds])
+    expect_whole_send(run.sent(com1, RTS, 1)[0], run.sink.sounds(), seconds)
     assert second.pid not in {e.pid for e in com1.events()}, "the second copy reached the port"
     second.end()
 
@@ -71,7 +71,7 @@ def test_a_second_copy_a_port_typed_in_the_box_and_the_end_of_a_session(run):
     assert com1.levels()[2] == 0, "the old port is still open"
     assert not com2.levels()[0], "the new port's PTT line is not at its idle level"
     first.send("F1")
-    run.expect_sends(com2, RTS, [seconds])
+    expect_whole_send(run.sent(com2, RTS, 1)[0], run.sink.sounds(), seconds)
     assert all(e.ns < changed for e in com1.events()), "the old port was used after the change"
     expect_quiet_lines(com2.events(), RTS)
 

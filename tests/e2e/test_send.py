@@ -73,8 +73,7 @@ def test_unplayable_messages_a_stalled_server_and_a_signal_never_hold_the_transm
         assert FAILED in station.title()
         station.end()
         assert not transmissions(device.events(), ptt), f"keyed for {files}"
-        for f in files:
-            assert f in station.stderr(), f"no line says why {f} was refused"
+        assert all(f in station.stderr() for f in files), "no line says why each was refused"
 
     good, _ = run.message("good.wav", 0.2)
     long, _ = run.message("long.wav", 10)

@@ -35,9 +35,8 @@ def settled_frame(run):
     The program sets its width once the frame's is known and corrects its
     first placement once framed: the frame at that width, the same twice in
     a row (a busy machine shows it between the two moves)."""
-    env = dict(os.environ, DISPLAY=run.x.display, HOME=run.dir)
-    for name in ("XDG_CONFIG_HOME", "XDG_CACHE_HOME"):
-        env.pop(name, None)
+    env = {k: v for k, v in os.environ.items() if k not in ("XDG_CONFIG_HOME", "XDG_CACHE_HOME")}
+    env.update(DISPLAY=run.x.display, HOME=run.dir)
     with open(os.path.join(run.dir, "openbox.log"), "w") as log:
         wm = subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=log, stderr=log)
     assert wait_for(lambda: "window id" in subprocess.run(

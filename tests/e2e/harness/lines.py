@@ -29,13 +29,10 @@ def now_ns():
 def raw_minus_monotonic():
     """The log's CLOCK_MONOTONIC against the raw clock, from the closest pair
     (only NTP's slewing, parts per million, moves it)."""
-    pairs = []
-    for _ in range(5):
-        before = now_ns()
-        mono = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
-        after = now_ns()
-        pairs.append((after - before, (before + after) // 2 - mono))
-    return min(pairs)[1]
+    def pair():
+        before, mono, after = now_ns(), time.clock_gettime_ns(time.CLOCK_MONOTONIC), now_ns()
+        return after - before, (before + after) // 2 - mono
+    return min(pair() for _ in range(5))[1]
 
 
 def level(event, line):

@@ -149,10 +149,8 @@ class Sound:
     """A run of audible samples (see runs), its length exact in samples."""
 
     def __init__(self, samples, first, start_ns, end_ns, longest_gap_ms):
-        self.first, self.end = first, first + len(samples)
-        self.start_ns, self.end_ns = start_ns, end_ns
-        self.seconds = len(samples) / RATE
-        self.longest_gap_ms = longest_gap_ms
+        self.first, self.end, self.seconds = first, first + len(samples), len(samples) / RATE
+        self.start_ns, self.end_ns, self.longest_gap_ms = start_ns, end_ns, longest_gap_ms
         window, edge = round(0.040 * RATE), round(0.060 * RATE)
         long_enough = len(samples) >= 2 * window
         self.start_marker = long_enough and dominant(samples[:window], START_HZ)
