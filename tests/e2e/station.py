@@ -58,8 +58,7 @@ class Station:
         self.shown_ns = time.monotonic_ns()
         assert self.running(), f"ended ({self.proc.returncode}):\n" + self.stderr()
         self.window, self.pid = self.windows()[0], self.proc.pid
-        # Keys sent the moment the window is mapped are lost: Qt takes them
-        # only once it has handled the window's first expose and focus.
+        # Qt takes keys only once it has handled the window's first expose and focus.
         time.sleep(0.3)
         return self
 
@@ -115,11 +114,9 @@ class Station:
         return open(self.ini, encoding="cp1257").read()
 
     def record_slot_1(self, tone, hz, stop_keys, sink=SINK):
-        """Records slot 1 while the tone plays into the sink, whose monitor
-        is the input; a Ctrl+Enter meanwhile is refused. It is kept whole in
-        16-bit mono at 48 kHz, with only a little silence around it, in the
-        station's folder, named in the settings at once. The times it ran and
-        the silence before and after the tone in ms."""
+        """Records slot 1 from the sink's monitor, a Ctrl+Enter meanwhile refused; it is kept
+        whole (16-bit mono, 48 kHz, a little silence around it) in the station's folder,
+        named in the settings at once. The times it ran, the silences in ms."""
         started = now_ns()
         self.key("ctrl+shift+F1")
         assert wait_for(lambda: RECORDING in self.title(), 5), self.title() + self.stderr()
@@ -205,10 +202,9 @@ class Run:
 
 
 def expect_quiet_lines(events, ptt):
-    """The other line keeps the level the port's opening left it at, and no
-    line sits keyed for long while the port opens: Linux raises both lines
-    at the open, which keys a Normal PTT on either until the program lowers
-    them; Inverted, the other line rests low, which keys nothing."""
+    """The other line keeps the level the port's opening left it at, and no line sits keyed
+    for long at an open: Linux raises both, which keys a Normal PTT on either until the
+    program lowers them; Inverted, the other line rests low, which keys nothing."""
     assert events, "the device was never opened"
     line, inverted = ptt
     other = "DTR" if line == "RTS" else "RTS"

@@ -30,8 +30,7 @@ def test_repeat_loops_from_the_track_bar_and_f4_keep_their_spacing_and_stop_on_e
     sent, sounds = transmissions(events, RTS), run.sink.sounds()
     assert not [e for e in events if e.ns > stops[1] and e.event == "lines"]
     assert sent[4].key_ns > stops[0]
-    # From the second cycle on (the first one's pause runs during its send)
-    # the pause is about 5 ms late idle; busy, less than another 60 ms tick.
+    # From the second cycle (the first one's pause runs during its send): ~5 ms late idle.
     for loop in (sent[:4], sent[4:]):
         for span in loop:
             expect_whole_send(span, sounds, 0.4)
@@ -142,8 +141,7 @@ def test_the_chosen_output_and_input_and_the_loss_of_the_output(run):
     module, _ = run.pulse.add_sink("rig"), run.pulse.add_sink("mic")
     rig = Sink("rig", run.pulse.render_ahead_ns)
     try:
-        station, device = run.on_com1(RTS, 2.5, 0.3, sound_output="rig",
-                                      sound_input="mic.monitor")
+        station, device = run.on_com1(RTS, 2.5, 0.3, sound_output="rig", sound_input="mic.monitor")
         station.start().send("F2")
         expect_whole_send(run.sent(device, RTS, 1)[0], rig.sounds(), 0.4)
         assert not run.sink.sounds(), "the speakers heard the message"

@@ -1,7 +1,5 @@
-"""A message sent with F1 and Ctrl+Enter, seen on the line log and on the
-sound server's output together; and the transmitter never keyed without a
-message, left keyed when the program ends, or held by a signal or a stalled
-sound server."""
+"""Sends seen on the line log and the sound server's output together; the transmitter
+never keyed without a message, left keyed at an end, or held by a signal or a stall."""
 import os
 import signal
 import time
@@ -12,8 +10,7 @@ from lines import expect_whole_send, keyed_spans, now_ns, transmissions
 from sound import wait_for, write_wav
 from station import FAILED, THUMB_AT_ONE, THUMB_AT_ZERO, expect_quiet_lines
 
-# Each line setting's second message is one the server resamples to the
-# sink's 48 kHz, which smears its edges a little (the tail's floor), or float.
+# Each one's second message is float, or resampled (smeared edges: the tail's floor).
 SENDS = [pytest.param(("RTS", False), dict(rate=8000), -3.0, id="RTSNormal"),
          pytest.param(("RTS", True), dict(rate=44100, channels=2), -3.0, id="RTSInverted"),
          pytest.param(("DTR", False), dict(float_samples=True), -1.0, id="DTRNormal"),
@@ -53,9 +50,8 @@ def test_sends_play_whole_and_every_end_leaves_the_transmitter_unkeyed(run, ptt,
 
 @pytest.mark.parametrize("ptt", [("RTS", False), ("RTS", True)], ids=["Normal", "Inverted"])
 def test_unplayable_messages_a_stalled_server_and_a_signal_never_hold_the_transmitter(run, ptt):
-    """A stalled server: the program gives up 0.7 s after its output stalled
-    (allowed five times that). The settings saved whole at a SIGTERM: replaced,
-    never rewritten in place."""
+    """The program gives up 0.7 s after its output stalled (allowed five times that). At a
+    SIGTERM the settings are saved whole: replaced, never rewritten in place."""
     device, d = run.device(), run.dir
     open(d + "/empty.wav", "w").close()
     open(d + "/text.wav", "w").write("CQ CQ CQ de LY1ABC\n")
@@ -75,10 +71,8 @@ def test_unplayable_messages_a_stalled_server_and_a_signal_never_hold_the_transm
         assert not transmissions(device.events(), ptt), f"keyed for {files}"
         assert all(f in station.stderr() for f in files), "no line says why each was refused"
 
-    good, _ = run.message("good.wav", 0.2)
-    long, _ = run.message("long.wav", 10)
-    station = run.station("station-good", ptt=ptt, ports={"COM1": device.path},
-                          waves=(d + "/missing.wav", good, long)).start()
+    waves = (d + "/missing.wav", run.message("good.wav", 0.2)[0], run.message("long.wav", 10)[0])
+    station = run.station("station-good", ptt=ptt, ports={"COM1": device.path}, waves=waves).start()
     station.send("F1")
     assert wait_for(lambda: FAILED in station.title(), 5), station.title()
     station.send("F2")

@@ -13,9 +13,8 @@ NARROW, WIDE = 165, 290  # the frame's outer widths
 
 
 def frame_of(display, window):
-    """(x, y, width, height) of the frame drawn around the window: the
-    client's absolute place (xdotool adds the client's offset in the frame
-    once more) grown by the frame's extents; None if none."""
+    """(x, y, width, height) of the frame: the client's absolute place (xdotool adds its
+    offset in the frame once more) grown by the frame's extents; None if none."""
     info = subprocess.run(["xwininfo", "-display", display, "-wm", "-stats", "-id", window],
                           capture_output=True, text=True, timeout=20).stdout
     extents = re.search(r"Frame extents: (\d+), (\d+), (\d+), (\d+)", info)
@@ -30,11 +29,9 @@ def frame_of(display, window):
 
 @pytest.fixture
 def settled_frame(run):
-    """Openbox, which frames the windows mapped once it has announced itself
-    on the root window (its session and cache files in the run's folder).
-    The program sets its width once the frame's is known and corrects its
-    first placement once framed: the frame at that width, the same twice in
-    a row (a busy machine shows it between the two moves)."""
+    """Openbox, which frames the windows mapped once it is announced on the root window.
+    The program sets its width once the frame's is known and corrects its first place
+    once framed: the frame at that width, the same twice (busy, it shows in between)."""
     env = {k: v for k, v in os.environ.items() if k not in ("XDG_CONFIG_HOME", "XDG_CACHE_HOME")}
     env.update(DISPLAY=run.x.display, HOME=run.dir)
     with open(os.path.join(run.dir, "openbox.log"), "w") as log:
@@ -79,8 +76,7 @@ def test_restarts_keep_the_place_and_the_width_and_an_x_off_the_screen_comes_on(
     assert all(frame[:3] == (200, 150, NARROW) and saved == (200, 150)
                for frame, saved in trail), trail
 
-    # A stored X of INT_MAX comes up on the screen with its Y kept, saves
-    # the place it had, and comes back there.
+    # A stored X of INT_MAX comes on the screen, Y kept, saves that place and comes back there.
     station = run.station("far", x=2**31 - 1, y=40, port="")
     (x, y, w, h), saved = start_and_end(station, settled_frame)
     assert 0 <= x and x + w <= 800 and 0 <= y and y + h <= 600, (x, y, w, h)

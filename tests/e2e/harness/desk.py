@@ -1,5 +1,4 @@
-"""The operator's side: an X server of the run's own and input through it
-with xdotool."""
+"""The operator's side: an X server of the run's own and xdotool's input."""
 import os
 import subprocess
 import time
@@ -52,10 +51,9 @@ def geometry(display, window):  # x, y, width, height as xdotool gives them
 
 
 def key(display, window, keys, x, y, click=False, absolute=False):
-    """Keys to a window, which first gets the focus and the pointer (at x, y
-    in it, a point that takes no click; Wine activates a window only on a
-    click): without a window manager the keyboard follows the pointer. No
-    --sync: it waits for an event that never comes when nothing changes.
+    """Keys to a window, given the focus and the pointer (at x, y, which takes no
+    click) first: without a window manager the keyboard follows the pointer; Wine
+    activates a window only on a click. No --sync: it can wait for nothing.
     Returns the time just before the keys went out."""
     xdo(display, "windowfocus", window, "mousemove", *([] if absolute else ["--window", window]),
         x, y, *(["click", "1"] if click else []))

@@ -1,6 +1,5 @@
-"""The PTT lines as the serial double sees them (its log, the spans a line
-sat keyed, the device's state) and the send heard inside a keyed span, on
-the clock of the sound recording (and of Wine's performance counter)."""
+"""The PTT lines as the serial double logs them, and the send heard inside a
+keyed span, on the clock of the sound recording and Wine's performance counter."""
 import collections
 import dataclasses
 import fcntl
@@ -13,9 +12,8 @@ Event = collections.namedtuple("Event", "ns device event rts dtr pid")
 
 @dataclasses.dataclass
 class Span:
-    """A time a PTT line sat keyed, by its cause: "lines" (the program),
-    "open" (the port's opening, or the program setting the port up just
-    after it), "close"/"reap" (dropped by the last close)."""
+    """A time a PTT line sat keyed; cause: "lines" (the program), "open" (the
+    port's opening, or the set-up just after it), "close"/"reap" (the last close)."""
     key_ns: int
     cause: str
     unkey_ns: int = None
@@ -27,8 +25,7 @@ def now_ns():
 
 
 def raw_minus_monotonic():
-    """The log's CLOCK_MONOTONIC against the raw clock, from the closest pair
-    (only NTP's slewing, parts per million, moves it)."""
+    """Of the log's CLOCK_MONOTONIC (only NTP slews it), from the closest pair."""
     def pair():
         before, mono, after = now_ns(), time.clock_gettime_ns(time.CLOCK_MONOTONIC), now_ns()
         return after - before, (before + after) // 2 - mono
@@ -40,8 +37,7 @@ def level(event, line):
 
 
 def keyed_spans(events, ptt, opening_s=0.05):
-    """The spans `ptt` = (line, inverted) sat keyed in the events of one
-    device. No operator sends within opening_s of the port's opening."""
+    """The spans `ptt` = (line, inverted) sat keyed; none sends within opening_s of an open."""
     line, inverted = ptt
     spans, keyed, opened = [], False, None
     for e in events:
@@ -74,10 +70,9 @@ BROKE_OFF = "the sound broke off inside the message"
 
 def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 0),
                       tolerance_s=0.003):
-    """Heard whole at its own rate inside the keyed window, a key-up delay
-    (and the file's opening silence) after keying, unkeyed after its end
-    (tail_floor_ms: the dating's error, a resampler's smeared edges). Prints
-    and returns (lead, tail) in ms."""
+    """Heard whole at its own rate inside the keyed window, a key-up delay (and the file's
+    opening silence) after keying, unkeyed after its end (tail_floor_ms: the dating's
+    error, a resampler's smeared edges). Prints and returns (lead, tail) in ms."""
     assert span.unkey_ns is not None, "the transmitter stayed keyed"
     s = sound_of(span, sounds)
     assert s, f"keyed for {span.ms:.0f} ms and nothing was heard"
@@ -93,8 +88,7 @@ def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 
 
 
 class Device:
-    """A file the double serves as a serial port. Its state lies in
-    <path>.state, one record (device_state.h) under an flock()."""
+    """A served file; its state one record (device_state.h) in <path>.state."""
     # int opens; int owners[16][2]; bool rts, dtr, exclusive; termios (its
     # c_cflag after c_iflag and c_oflag).
     RECORD = struct.Struct("=i32i3?x3I")
@@ -131,8 +125,7 @@ class Device:
         return (r[33], r[34], r[0]) if r else (False, False, 0)
 
     def reap(self):
-        """The kernel's close of the port for a killed process, logged as
-        `reap`; once the process has been waited for."""
+        """The kernel's close for a killed process (logged `reap`), once waited for."""
         if not os.path.exists(self.path + ".state"):
             return
         with open(self.path + ".state", "r+b") as f:

@@ -1,6 +1,5 @@
-"""Sound for the end-to-end tests: a sound server of the run's own, a
-recording of its null sink dated on the line log's clock, and messages whose
-clipping shows (a 2 kHz start marker and a 3 kHz end marker around the body)."""
+"""A sound server of the run's own, its null sink recorded on the line log's clock,
+and messages whose clipping shows (2 kHz and 3 kHz markers around the body)."""
 import os
 import signal
 import subprocess
@@ -32,9 +31,8 @@ def quiet_env():  # only the program and Wine need the serial double
 
 
 class PulseServer:
-    """PulseAudio, set up as README.md says; the environment of this process
-    points every client there. Real-time priority where it may (root): a sink
-    thread starved by a busy machine broke the streams under Wine up."""
+    """Set up as README.md says, for every client this process starts. Real-time where it
+    may (root): a sink thread starved by a busy machine broke the streams under Wine up."""
     render_ahead_ns = 2_500_000  # one block of the null sink, with the keep-alive
 
     def __init__(self, directory):
@@ -167,8 +165,7 @@ class Sound:
 
 
 class Sink:
-    """Records the null sink's monitor from its creation on, each sample
-    dated as README.md says."""
+    """Records a null sink's monitor, each sample dated as README.md says."""
 
     def __init__(self, sink=SINK, render_ahead_ns=PulseServer.render_ahead_ns):
         self.render_ahead_ns = render_ahead_ns
@@ -224,8 +221,7 @@ class Sink:
 
 
 def runs(samples, since=0, split_s=0.020):
-    """(first, last, longest silence inside in ms) of each run of audible
-    samples with no silence longer than split_s inside."""
+    """(first, last, longest gap in ms) of each run of audible samples, split at split_s."""
     loud = np.flatnonzero(np.abs(samples[since:]) >= AUDIBLE) + since
     return [(int(r[0]), int(r[-1]), (np.diff(r).max() - 1) * 1000 / RATE if len(r) > 1 else 0)
             for r in np.split(loud, np.flatnonzero(np.diff(loud) > split_s * RATE) + 1) if len(r)]
@@ -270,8 +266,7 @@ def write_wav(path, samples, rate=RATE, channels=1, float_samples=False):
 
 
 def recorded_sound(path):
-    """A recorded 16-bit message: ((channels, bytes a sample, rate), its one
-    sound or None, the silence before and after it in ms)."""
+    """((channels, bytes a sample, rate), its one sound or None, the silences in ms)."""
     with wave.open(path, "rb") as w:
         shape = (w.getnchannels(), w.getsampwidth(), w.getframerate())
         samples = np.frombuffer(w.readframes(w.getnframes()), "<i2") / 32768.0
