@@ -1,5 +1,4 @@
-"""The Linux stations: the real program under an Xvfb of the run's own, its
-serial ports served by the double, the sound server's sink recorded."""
+"""Linux stations: the real program under an Xvfb of the run's own, on the double's ports."""
 import os
 import shutil
 import subprocess

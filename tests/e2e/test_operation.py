@@ -1,5 +1,4 @@
-"""The program operated as in a contest: loops, ports, the end of a session,
-recording, the sound output and input (README.md tells each scenario)."""
+"""The program operated as in a contest (README.md tells each scenario)."""
 import os
 import time
 

@@ -1,5 +1,4 @@
-"""Where the window comes up and what is saved, under a window manager: the
-frame it adds is what sets the saved and the restored position apart."""
+"""Where the window comes up and what is saved, under a window manager's frame."""
 import os
 import re
 import subprocess

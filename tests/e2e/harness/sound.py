@@ -107,8 +107,7 @@ class PulseServer:
 
 
 class PipeWireServer(PulseServer):
-    """With WirePlumber and its PulseAudio service, a session bus of its own
-    and the graph's cycle forced; its monitor shows a cycle as it starts."""
+    """With its services, a bus of its own, the cycle forced; its monitor shows a cycle early."""
 
     def __init__(self, directory, quantum=1024):
         d = self.dir = os.path.join(directory, "pipewire")
