@@ -98,8 +98,8 @@ class Station:
         except subprocess.TimeoutExpired:
             return None
 
-    def end(self, code=0):
-        assert self.terminate() == code, self.stderr()
+    def end(self, code=0, timeout=10):
+        assert self.terminate(timeout) == code, self.stderr()
 
     def kill(self):
         if self.proc:
@@ -115,7 +115,7 @@ class Station:
     def record_slot_1(self, tone, hz, stop_keys, sink=SINK):
         """Records slot 1 from the sink's monitor, a Ctrl+Enter meanwhile refused; it is kept
         whole (16-bit mono, 48 kHz, a little silence around it) in the station's folder,
-        named in the settings at once. The times it ran, the silences in ms."""
+        named in the settings at once. The times it ran, the silences in ms, its pitch."""
         started = now_ns()
         self.key("ctrl+shift+F1")
         assert wait_for(lambda: RECORDING in self.title(), 5), self.title() + self.stderr()
@@ -138,7 +138,7 @@ class Station:
         assert TAIL_MS - BLOCK_MS <= tail <= TAIL_MS + BLOCK_MS + 1
         assert heard.whole and abs(heard.seconds - len(tone) / RATE) < 0.005, "not recorded whole"
         assert heard.longest_gap_ms < 1 and abs(heard.hz - hz) < 3, "a hole, or another tone"
-        return (started, stopped), lead, tail
+        return (started, stopped), lead, tail, heard.hz
 
 
 class Run:

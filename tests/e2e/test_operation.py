@@ -91,7 +91,7 @@ def test_a_second_copy_a_port_typed_in_the_box_and_the_end_of_a_session(run):
     assert com2.levels()[1], "an Inverted PTT was keyed by the killed program's last close"
     # A close by signal whose save fails (read-only, even to root) opens no box.
     os.chmod(first.ini, 0o444)
-    first.start().end(1)
+    first.start().end(1, 5)
     assert "Unable to write to" in first.stderr()
 
 
@@ -117,7 +117,7 @@ def test_record_send_and_record_again(run):
     time.sleep(0.15)
     station.key("ctrl+shift+F1")
     assert wait_for(lambda: "per trumpas" in station.title(), 5), station.title()
-    times = [t for t, _, _ in recordings] + [(started, now_ns())]
+    times = [r[0] for r in recordings] + [(started, now_ns())]
     assert open(target, "rb").read() == kept, "a recording too short replaced the message"
     assert f"Wave File1={target}\n" in station.settings()
     station.end()
@@ -127,7 +127,7 @@ def test_record_send_and_record_again(run):
         assert not [e for e in events if start <= e.ns <= end and e.event == "lines"], \
             "a line moved while recording"
     sent, sounds = run.sent(device, RTS, 2), run.sink.sounds()
-    for span, tone, hz, (_, lead, tail) in zip(sent, tones, hzs, recordings):
+    for span, tone, (_, lead, tail, hz) in zip(sent, tones, recordings):
         expect_whole_send(span, sounds, len(tone) / RATE, silence_ms=(lead, tail),
                           tolerance_s=0.005)
         assert abs(sound_of(span, sounds).hz - hz) < 3, "another message was sent"
