@@ -1,40 +1,115 @@
-"""A message chosen with F1 and sent with Ctrl+Enter, seen on the line log
-and on the sound server's output together."""
+"""Sends seen on the line log and the sound server's output together; the transmitter
+never keyed without a message, left keyed at an end, or held by a signal or a stall."""
+import os
+import signal
+import time
+
 import pytest
 
-from lines import expect_whole_send, transmissions
-from station import expect_quiet_lines
+from lines import expect_whole_send, keyed_spans, now_ns, transmissions
+from sound import wait_for, write_wav
+from station import FAILED, THUMB_AT_ONE, THUMB_AT_ZERO, expect_quiet_lines
 
-LINES = [("RTS", False), ("RTS", True), ("DTR", False), ("DTR", True)]
-
-
-@pytest.mark.parametrize("ptt", LINES, ids=lambda p: p[0] + ("Inverted" if p[1] else "Normal"))
-def test_send_keys_plays_the_whole_message_and_unkeys(run, ptt):
-    station, device = run.on_com1(ptt, 0.4)
-    station.start().send("F1")
-    assert run.wait_for_transmissions(device, ptt, 1), station.stderr()
-    assert station.terminate() == 0, station.stderr()
-    # The program keyed nothing else (the device drops both lines at the
-    # last close, which is no transmission).
-    sent = transmissions(device.events(), ptt)
-    assert len(sent) == 1
-    expect_whole_send(sent[0], run.sink.sounds(), 0.5)
-    expect_quiet_lines(device.events(), ptt)
+# Each one's second message is float, or resampled (smeared edges: the tail's floor).
+SENDS = [pytest.param(("RTS", False), dict(rate=8000), -3.0, id="RTSNormal"),
+         pytest.param(("RTS", True), dict(rate=44100, channels=2), -3.0, id="RTSInverted"),
+         pytest.param(("DTR", False), dict(float_samples=True), -1.0, id="DTRNormal"),
+         pytest.param(("DTR", True), dict(rate=22050, channels=2), -3.0, id="DTRInverted")]
 
 
-def test_8_khz_44_1_khz_stereo_and_float_messages_play_whole(run):
-    """The server resamples them to the sink's 48 kHz, which smears their
-    edges a little."""
-    ptt = ("RTS", False)
+@pytest.mark.parametrize("ptt, kind, floor", SENDS)
+def test_sends_play_whole_and_every_end_leaves_the_transmitter_unkeyed(run, ptt, kind, floor):
+    """Normal is dropped at the close (HUPCL), even the kernel's own close
+    of a killed program; Inverted keeps its unkeyed level with HUPCL off."""
     device = run.device()
-    kinds = [dict(rate=8000), dict(rate=44100, channels=2), dict(float_samples=True)]
-    waves = [run.message(f"m{n}.wav", 0.3, **k)[0] for n, k in enumerate(kinds)]
-    station = run.station(waves=waves, ports={"COM1": device.path}).start()
-    for n, key in enumerate(["F1", "F2", "F3"]):
+    waves = [run.message("plain.wav", 0.4)[0], run.message("kind.wav", 0.3, **kind)[0], ""]
+    station = run.station(ptt=ptt, waves=waves, ports={"COM1": device.path}).start()
+    for n, key in enumerate(["F1", "F2"]):
         station.send(key)
-        assert run.wait_for_transmissions(device, ptt, n + 1), station.stderr()
-    assert station.terminate() == 0, station.stderr()
-    sent, sounds = transmissions(device.events(), ptt), run.sink.sounds()
-    assert len(sent) == 3
-    for span, floor in zip(sent, [-3.0, -3.0, -1.0]):
-        expect_whole_send(span, sounds, 0.4, tail_floor_ms=floor)
+        run.sent(device, ptt, n + 1)
+    for end in ("SIGTERM", "SIGHUP", "SIGKILL", "X connection lost"):
+        if end == "SIGHUP":
+            station.start().proc.send_signal(signal.SIGHUP)
+        if end == "SIGKILL":
+            station.start().kill()
+        elif end == "X connection lost":
+            run.x.xdo("windowkill", station.start().window)
+            assert station.terminate() is not None, "still running without its display"
+        else:
+            station.end()
+        device.reap()
+        assert device.levels()[2] == 0, end
+    # The program keyed nothing else, and no opening or end kept it keyed.
+    sent, sounds = run.sent(device, ptt, 2), run.sink.sounds()
+    expect_whole_send(sent[0], sounds, 0.5)
+    expect_whole_send(sent[1], sounds, 0.4, tail_floor_ms=floor)
+    expect_quiet_lines(device.events(), ptt)
+    spans = [s for s in keyed_spans(device.events(), ptt) if s.cause != "lines"]
+    assert all(s.unkey_ns and s.ms < 5 for s in spans), spans
+
+
+@pytest.mark.parametrize("ptt", [("RTS", False), ("RTS", True)], ids=["Normal", "Inverted"])
+def test_unplayable_messages_a_stalled_server_and_a_signal_never_hold_the_transmitter(run, ptt):
+    """The program gives up 0.7 s after its output stalled (allowed five times that). At a
+    SIGTERM the settings are saved whole: replaced, never rewritten in place."""
+    device, d = run.device(), run.dir
+    open(d + "/empty.wav", "w").close()
+    open(d + "/text.wav", "w").write("CQ CQ CQ de LY1ABC\n")
+    write_wav(d + "/header.wav", [])
+    os.mkdir(d + "/folder.wav")
+    os.mkfifo(d + "/fifo.wav")
+    for files in (["missing.wav", "empty.wav", "header.wav"],
+                  ["text.wav", "folder.wav", "fifo.wav"]):
+        station = run.station("station-" + files[0], ptt=ptt, ports={"COM1": device.path},
+                              waves=[f"{d}/{f}" for f in files]).start()
+        for key in ("F1", "F2", "F3"):
+            station.send(key)
+        station.drag(THUMB_AT_ZERO, THUMB_AT_ONE)
+        time.sleep(2.5)
+        assert FAILED in station.title()
+        station.end()
+        assert not transmissions(device.events(), ptt), f"keyed for {files}"
+        assert all(f in station.stderr() for f in files), "no line says why each was refused"
+
+    waves = (d + "/missing.wav", run.message("good.wav", 0.2)[0], run.message("long.wav", 10)[0])
+    station = run.station("station-good", ptt=ptt, ports={"COM1": device.path}, waves=waves).start()
+    station.send("F1")
+    assert wait_for(lambda: FAILED in station.title(), 5), station.title()
+    station.send("F2")
+    run.sent(device, ptt, 1)
+    assert station.title() == "Zivsound", "a good send did not clear the sign"
+
+    station.send("F3")
+    assert wait_for(lambda: len(transmissions(device.events(), ptt)) == 2, 5)
+    time.sleep(1)
+    stalled = now_ns()
+    run.pulse.signal_all(signal.SIGSTOP)
+    try:
+        after = (run.sent(device, ptt, 2, 5, settle=0)[1].unkey_ns - stalled) / 1e6
+    finally:
+        run.pulse.signal_all(signal.SIGCONT)
+    print(f"unkeyed {after:.0f} ms after the server stopped")
+    assert after < 3500
+    assert wait_for(lambda: FAILED in station.title(), 5), station.title()
+
+    station.key("ctrl+Return")
+    assert wait_for(lambda: len(transmissions(device.events(), ptt)) == 3, 5), station.stderr()
+    time.sleep(0.5)
+    before = os.stat(station.ini).st_ino
+    signalled = now_ns()
+    assert station.terminate(5) == 0, station.stderr()
+    ended = (now_ns() - signalled) / 1e6
+    unkeyed = (run.sent(device, ptt, 3, 0, settle=0)[2].unkey_ns - signalled) / 1e6
+    print(f"unkeyed {unkeyed:.0f} ms and ended {ended:.0f} ms after SIGTERM")
+    assert ended < 1000 and unkeyed < 1000
+    assert device.levels()[2] == 0 and all(s.unkey_ns for s in keyed_spans(device.events(), ptt))
+    assert os.stat(station.ini).st_ino != before, "the settings were not saved"
+
+    station.start().send("F2")
+    run.sent(device, ptt, 4)
+    run.pulse.stop(signal.SIGKILL)
+    station.key("ctrl+Return")
+    assert wait_for(lambda: FAILED in station.title(), 5), station.title()
+    time.sleep(0.5)
+    assert len(transmissions(device.events(), ptt)) == 4, "keyed with no sound server"
+    station.end()

@@ -1,5 +1,4 @@
-"""The operator's side: an X server of the run's own and input through it
-with xdotool."""
+"""The operator's side: an X server of the run's own and xdotool's input."""
 import os
 import subprocess
 import time
@@ -9,8 +8,7 @@ from lines import now_ns
 SCREEN = (800, 600)
 
 
-def xdo(display, *args):
-    """xdotool's output; a hung X server must not hang the tests."""
+def xdo(display, *args):  # a hung X server must not hang the tests
     try:
         return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True,
                               timeout=20, env=dict(os.environ, DISPLAY=display)).stdout
@@ -19,9 +17,7 @@ def xdo(display, *args):
 
 
 class XServer:
-    """Xvfb on a display it picks (-displayfd). -noreset: by default it
-    resets when its last client leaves and refuses a client meanwhile, which
-    xdotool's short connections would make a lottery of a program's start."""
+    """Xvfb on a display it picks, with -noreset (README.md says why)."""
 
     def __init__(self, directory):
         path = os.path.join(directory, "display")
@@ -48,21 +44,16 @@ class XServer:
         self.proc.wait()
 
 
-def geometry(display, window):
-    """x, y, width, height of a window as xdotool gives them."""
+def geometry(display, window):  # x, y, width, height as xdotool gives them
     g = dict(line.split("=", 1) for line in
              xdo(display, "getwindowgeometry", "--shell", window).split() if "=" in line)
     return tuple(int(g.get(k, 0)) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
 
 def key(display, window, keys, x, y, click=False, absolute=False):
-    """Keys to a window. Without a window manager the keyboard follows the
-    pointer, and a toolkit takes keys only in the window it last saw
-    focused: so the window gets the focus and the pointer (x, y inside it,
-    at a point that takes no click) first; Wine activates a window only on a
-    click. xdotool's --sync waits for an event that never comes when nothing
-    has to change, so none is used: the X server handles one connection's
-    requests in order. Returns the time just before the keys went out."""
+    """Keys to a window, given the focus and the pointer (at x, y, which takes no click)
+    first: without a window manager the keyboard follows the pointer; Wine activates a
+    window only on a click. No --sync: it can wait for nothing. The time before the keys."""
     xdo(display, "windowfocus", window, "mousemove", *([] if absolute else ["--window", window]),
         x, y, *(["click", "1"] if click else []))
     before = now_ns()

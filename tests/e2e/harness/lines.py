@@ -1,8 +1,7 @@
-"""The PTT lines as the serial double (serial_double/) sees them: its log,
-the spans a line sat keyed, the device's shared state, and the send heard
-inside a keyed span; on the clock of the sound recording
-(CLOCK_MONOTONIC_RAW, also that of Wine's performance counter)."""
+"""The PTT lines as the serial double logs them, and the send heard inside a
+keyed span, on the clock of the sound recording and Wine's performance counter."""
 import collections
+import dataclasses
 import fcntl
 import os
 import struct
@@ -11,21 +10,14 @@ import time
 Event = collections.namedtuple("Event", "ns device event rts dtr pid")
 
 
+@dataclasses.dataclass
 class Span:
-    """A time a PTT line sat at its keyed level. cause: "lines" when the
-    program switched it, "open" when the port's opening did (the open, or the
-    program setting the port up just after it), "close"/"reap" when the
-    device dropped the lines at the last close."""
-
-    def __init__(self, key_ns, cause):
-        self.key_ns, self.unkey_ns, self.cause = key_ns, None, cause
-
-    @property
-    def ms(self):
-        return (self.unkey_ns - self.key_ns) / 1e6
-
-    def __repr__(self):
-        return f"Span({self.key_ns}, {self.unkey_ns}, {self.cause})"
+    """A time a PTT line sat keyed; cause: "lines" (the program), "open" (the
+    port's opening, or the set-up just after it), "close"/"reap" (the last close)."""
+    key_ns: int
+    cause: str
+    unkey_ns: int = None
+    ms = property(lambda self: (self.unkey_ns - self.key_ns) / 1e6)
 
 
 def now_ns():
@@ -33,28 +25,11 @@ def now_ns():
 
 
 def raw_minus_monotonic():
-    """The double stamps CLOCK_MONOTONIC, which only NTP's slewing (parts per
-    million) moves against the raw clock: the offset, from the closest pair."""
-    pairs = []
-    for _ in range(5):
-        before = now_ns()
-        mono = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
-        after = now_ns()
-        pairs.append((after - before, (before + after) // 2 - mono))
-    return min(pairs)[1]
-
-
-def read_log(path, device=None):
-    """The events, oldest first (several processes append, and a line's stamp
-    is taken a little before it is written)."""
-    offset, events = raw_minus_monotonic(), []
-    if os.path.exists(path):
-        for text in open(path):
-            f = text.split()
-            if len(f) == 6 and (device is None or f[1] == device):
-                events.append(Event(int(f[0]) + offset, f[1], f[2], f[3] == "rts=1",
-                                    f[4] == "dtr=1", int(f[5][4:])))
-    return sorted(events, key=lambda e: e.ns)
+    """Of the log's CLOCK_MONOTONIC (only NTP slews it), from the closest pair."""
+    def pair():
+        before, mono, after = now_ns(), time.clock_gettime_ns(time.CLOCK_MONOTONIC), now_ns()
+        return after - before, (before + after) // 2 - mono
+    return min(pair() for _ in range(5))[1]
 
 
 def level(event, line):
@@ -62,8 +37,7 @@ def level(event, line):
 
 
 def keyed_spans(events, ptt, opening_s=0.05):
-    """The spans `ptt` = (line, inverted) sat keyed in the events of one
-    device. No operator sends within opening_s of the port's opening."""
+    """The spans `ptt` = (line, inverted) sat keyed; none sends within opening_s of an open."""
     line, inverted = ptt
     spans, keyed, opened = [], False, None
     for e in events:
@@ -83,31 +57,22 @@ def transmissions(events, ptt, opening_s=0.05):
 
 
 def sound_of(span, sounds, after_s=0.25):
-    """The first sound heard inside the span's keyed window (to after_s past
-    its end)."""
-    for s in sounds:
-        if s.start_ns >= span.key_ns and (span.unkey_ns is None or
-                                          s.start_ns <= span.unkey_ns + after_s * 1e9):
-            return s
-    return None
+    """The first sound begun inside the keyed window (to after_s past it)."""
+    return next((s for s in sounds if s.start_ns >= span.key_ns and (
+        span.unkey_ns is None or s.start_ns <= span.unkey_ns + after_s * 1e9)), None)
 
 
 # Two 60 ms ticks: one tick fails. A busy machine only makes the first sample
 # later (by 90 ms seen), so the latest is five times the idle figure.
-EARLIEST_MS, LATEST_MS = 105, 600
-LONGEST_TAIL_MS = 250
-
-
+EARLIEST_MS, LATEST_MS, LONGEST_TAIL_MS = 105, 600, 250
 BROKE_OFF = "the sound broke off inside the message"
 
 
 def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 0),
                       tolerance_s=0.003):
-    """The message heard whole at its own rate inside the keyed window: its
-    first sample a key-up delay (and the silence the file begins with) after
-    keying, the unkey after its last and the file's closing silence
-    (tail_floor_ms allows for the dating's error and a resampling server's
-    smeared edges). Prints and returns (lead, tail) in ms."""
+    """Heard whole at its own rate inside the keyed window, a key-up delay (and the file's
+    opening silence) after keying, unkeyed after its end (tail_floor_ms: the dating's
+    error, a resampler's smeared edges). Prints and returns (lead, tail) in ms."""
     assert span.unkey_ns is not None, "the transmitter stayed keyed"
     s = sound_of(span, sounds)
     assert s, f"keyed for {span.ms:.0f} ms and nothing was heard"
@@ -123,8 +88,7 @@ def expect_whole_send(span, sounds, seconds, tail_floor_ms=-1.0, silence_ms=(0, 
 
 
 class Device:
-    """A file the double serves as a serial port. Its state lies in
-    <path>.state, one record (device_state.h) under an flock()."""
+    """A served file; its state one record (device_state.h) in <path>.state."""
     # int opens; int owners[16][2]; bool rts, dtr, exclusive; termios (its
     # c_cflag after c_iflag and c_oflag).
     RECORD = struct.Struct("=i32i3?x3I")
@@ -133,21 +97,23 @@ class Device:
     def __init__(self, path, log):
         self.path, self.log = path, log
 
-    def reset(self):
-        """As newly plugged in and never opened: the double starts a missing
-        record fresh."""
+    def reset(self):  # as newly plugged in: the double starts a missing record fresh
         open(self.path, "w").close()
         if os.path.exists(self.path + ".state"):
             os.remove(self.path + ".state")
 
     def events(self):
-        return read_log(self.log, self.path)
+        """Sorted: several processes append, each stamp a little before."""
+        offset, events = raw_minus_monotonic(), []
+        for f in (t.split() for t in open(self.log)) if os.path.exists(self.log) else ():
+            if len(f) == 6 and f[1] == self.path:
+                events.append(Event(int(f[0]) + offset, f[1], f[2], f[3] == "rts=1",
+                                    f[4] == "dtr=1", int(f[5][4:])))
+        return sorted(events, key=lambda e: e.ns)
 
     def _record(self, f):
         data = f.read(self.RECORD.size)
-        if len(data) < self.RECORD.size:
-            return None
-        return list(self.RECORD.unpack(data))
+        return list(self.RECORD.unpack(data)) if len(data) == self.RECORD.size else None
 
     def levels(self):
         """(rts, dtr, opens) now; a device never opened is low and closed."""
@@ -159,9 +125,7 @@ class Device:
         return (r[33], r[34], r[0]) if r else (False, False, 0)
 
     def reap(self):
-        """What the kernel does for a process that ended without closing the
-        port (killed): its opens go, and the last one is the last close.
-        Logged as `reap`; call it once the process has been waited for."""
+        """The kernel's close for a killed process (logged `reap`), once waited for."""
         if not os.path.exists(self.path + ".state"):
             return
         with open(self.path + ".state", "r+b") as f:
@@ -169,7 +133,7 @@ class Device:
             r = self._record(f)
             for k in range(16):
                 pid, opens = r[1 + 2 * k], r[2 + 2 * k]
-                if opens <= 0 or not gone(pid):
+                if opens <= 0 or os.path.exists(f"/proc/{pid}"):
                     continue
                 r[0] = max(r[0] - opens, 0)
                 r[2 + 2 * k] = 0
@@ -183,12 +147,3 @@ class Device:
                 with open(self.log, "a") as log:
                     log.write(f"{time.clock_gettime_ns(time.CLOCK_MONOTONIC)} {self.path} reap "
                               f"rts={int(r[33])} dtr={int(r[34])} pid={pid}\n")
-
-
-def gone(pid):
-    try:
-        os.kill(pid, 0)
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rsplit(")", 1)[1].split()[0] in "ZX"
-    except (ProcessLookupError, FileNotFoundError):
-        return True

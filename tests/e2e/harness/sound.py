@@ -1,6 +1,5 @@
-"""Sound for the end-to-end tests: a PulseAudio server of the run's own, a
-recording of its null sink dated on the line log's clock, and messages whose
-clipping shows (a 2 kHz start marker and a 3 kHz end marker around the body)."""
+"""A sound server of the run's own, its null sink recorded on the line log's clock,
+and messages whose clipping shows (2 kHz and 3 kHz markers around the body)."""
 import os
 import signal
 import subprocess
@@ -15,7 +14,6 @@ from lines import now_ns
 RATE = 48000
 SINK = "ziv_e2e"
 START_HZ, BODY_HZ, END_HZ = 2000.0, 1000.0, 3000.0
-MARKER_S = 0.050
 AUDIBLE = 0.05
 
 
@@ -28,72 +26,62 @@ def wait_for(condition, seconds, step=0.02):
     return True
 
 
-def quiet_env():
+def quiet_env():  # only the program and Wine need the serial double
     return {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
 
 
 class PulseServer:
-    """A server with a 48 kHz mono null sink, created with norewinds=1 (with
-    rewinds its monitor loses the first milliseconds of a new stream), as the
-    default output, its monitor the default input, and a silent keep-alive
-    stream (without one the sink stalls when the first stream comes). It runs
-    at the real-time priority a desktop's rtkit gives it where it may (root):
-    a sink thread starved by a busy machine broke the streams under Wine up.
-    The environment of this process points every client it starts there."""
-    # The null sink renders one block ahead of its clock (with the
-    # keep-alive's 10 ms latency): a sample shows on the monitor that long
-    # before it counts as played.
-    render_ahead_ns = 2_500_000
+    """Set up as README.md says, for every client this process starts. Real-time where it
+    may (root): a sink thread starved by a busy machine broke the streams under Wine up."""
+    render_ahead_ns = 2_500_000  # one block of the null sink, with the keep-alive
 
     def __init__(self, directory):
         d = self.dir = os.path.join(directory, "pulse")
-        os.makedirs(d + "/run", mode=0o700)
+        self.prepare(d, PULSE_SERVER=f"unix:{d}/native", PULSE_CLIENTCONFIG=d + "/client.conf",
+                     PULSE_RUNTIME_PATH=d + "/run/pulse", PULSE_STATE_PATH=d + "/state")
         with open(d + "/server.pa", "w") as f:
             f.write(f"load-module module-native-protocol-unix auth-anonymous=1 socket={d}/native\n")
         with open(d + "/client.conf", "w") as f:
             f.write("autospawn = no\n")
-        os.environ.update(PULSE_SERVER=f"unix:{d}/native", PULSE_CLIENTCONFIG=d + "/client.conf",
-                          PULSE_RUNTIME_PATH=d + "/run/pulse", PULSE_STATE_PATH=d + "/state")
-        for name in ("PULSE_SINK", "PULSE_SOURCE"):
-            os.environ.pop(name, None)
-        # Only the program and Wine need the serial double.
-        self.env = dict(quiet_env(), HOME=d, XDG_RUNTIME_DIR=d + "/run",
-                        XDG_CONFIG_HOME=d + "/config", XDG_STATE_HOME=d + "/state")
         self.procs = [self.spawn(
             ["pulseaudio", "-n", "-F", d + "/server.pa", "--daemonize=no", "--exit-idle-time=-1",
              "--use-pid-file=no", "--system=false", f"--log-target=file:{d}/server.log",
              "--realtime=yes", "--high-priority=yes"])]
-        self.start_or_stop()
+        self.ready()
+
+    def prepare(self, d, **pulse):  # the server's folder and environment, `pulse` for all
+        os.makedirs(d + "/run", mode=0o700)
+        for var in ("PULSE_SINK", "PULSE_SOURCE", "PULSE_CLIENTCONFIG", "PULSE_RUNTIME_PATH",
+                    "PULSE_STATE_PATH"):
+            os.environ.pop(var, None)
+        os.environ.update(pulse)
+        self.env = dict(quiet_env(), HOME=d, XDG_RUNTIME_DIR=d + "/run",
+                        XDG_CONFIG_HOME=d + "/config", XDG_STATE_HOME=d + "/state")
 
     def spawn(self, argv, log=subprocess.DEVNULL):
         return subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=log,
                                 stderr=log)
 
-    def start_or_stop(self):
-        """Ready, or every process started so far ended again."""
+    def ready(self):
+        """The sink, the defaults, the keep-alive; or every process ended."""
         try:
-            self.ready()
+            if not wait_for(lambda: self.pactl("info") is not None, 10, 0.1):
+                raise RuntimeError("the sound server did not start (logs in " + self.dir + ")")
+            self.add_sink(SINK)
+            self.pactl("set-default-sink", SINK)
+            self.pactl("set-default-source", SINK + ".monitor")
+            with open("/dev/zero", "rb") as zero:
+                self.procs.insert(0, subprocess.Popen(
+                    ["pacat", "--playback", "--raw", "--latency-msec=10",
+                     "--client-name=keep-alive"], stdin=zero, stdout=subprocess.DEVNULL,
+                    stderr=subprocess.DEVNULL, env=quiet_env()))
+            if not wait_for(lambda: self.pactl("list", "short", "sink-inputs"), 10):
+                raise RuntimeError("the keep-alive stream did not connect")
         except BaseException:
             self.stop()
             raise
 
-    def ready(self):
-        """Once the server answers: the sink, the defaults, the keep-alive."""
-        if not wait_for(lambda: self.pactl("info") is not None, 10, 0.1):
-            raise RuntimeError("the sound server did not start (logs in " + self.dir + ")")
-        self.add_sink(SINK)
-        self.pactl("set-default-sink", SINK)
-        self.pactl("set-default-source", SINK + ".monitor")
-        with open("/dev/zero", "rb") as zero:
-            self.keep_alive = subprocess.Popen(
-                ["pacat", "--playback", "--raw", "--latency-msec=10", "--client-name=keep-alive"],
-                stdin=zero, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=quiet_env())
-        self.procs.insert(0, self.keep_alive)
-        if not wait_for(lambda: self.pactl("list", "short", "sink-inputs"), 10):
-            raise RuntimeError("the keep-alive stream did not connect")
-
-    def add_sink(self, name):
-        """A null sink like the first; its module's number."""
+    def add_sink(self, name):  # its module's number
         return self.pactl("load-module", "module-null-sink", f"sink_name={name}", f"rate={RATE}",
                           "channels=1", "format=float32le", "norewinds=1").strip()
 
@@ -102,27 +90,15 @@ class PulseServer:
         p = subprocess.run(["pactl", *args], capture_output=True, text=True, timeout=10)
         return p.stdout if p.returncode == 0 else None
 
-    def pause(self):
-        """A stalled sound server."""
+    def signal_all(self, sig):  # but the keep-alive (first): SIGSTOP stalls the server
         for p in self.procs[1:]:
-            p.send_signal(signal.SIGSTOP)
+            p.send_signal(sig)
 
-    def resume(self):
-        for p in self.procs[1:]:
-            p.send_signal(signal.SIGCONT)
-
-    def kill(self):
-        for p in self.procs:
-            p.send_signal(signal.SIGCONT)
-            p.kill()
-            p.wait()
-
-    def stop(self):
-        """Ends every process of the server, by its process id."""
+    def stop(self, sig=signal.SIGTERM):  # SIGKILL: the server gone without a word
         for p in self.procs:
             if p.poll() is None:
                 p.send_signal(signal.SIGCONT)
-                p.terminate()
+                p.send_signal(sig)
                 try:
                     p.wait(5)
                 except subprocess.TimeoutExpired:
@@ -131,19 +107,11 @@ class PulseServer:
 
 
 class PipeWireServer(PulseServer):
-    """PipeWire with WirePlumber and its PulseAudio service, headless with a
-    runtime folder and session bus of their own, the graph's cycle forced to
-    `quantum` frames. Its monitor hands over a whole cycle at the start of
-    the cycle that plays it: a sample shows there one cycle early."""
+    """With its services, a bus of its own, the cycle forced; its monitor shows a cycle early."""
 
     def __init__(self, directory, quantum=1024):
         d = self.dir = os.path.join(directory, "pipewire")
-        os.makedirs(d + "/run", mode=0o700)
-        self.env = dict(quiet_env(), HOME=d, XDG_RUNTIME_DIR=d + "/run",
-                        XDG_CONFIG_HOME=d + "/config", XDG_STATE_HOME=d + "/state")
-        for name in ("PULSE_SINK", "PULSE_SOURCE", "PULSE_CLIENTCONFIG", "PULSE_RUNTIME_PATH",
-                     "PULSE_STATE_PATH"):
-            os.environ.pop(name, None)
+        self.prepare(d)
         os.environ["PULSE_SERVER"] = f"unix:{d}/run/pulse/native"
         self.render_ahead_ns = round(quantum * 1e9 / RATE)
         bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1",
@@ -154,12 +122,12 @@ class PipeWireServer(PulseServer):
         self.procs = [self.spawn(["pipewire"], log)]
         wait_for(lambda: os.path.exists(d + "/run/pipewire-0"), 10)
         self.procs += [self.spawn(["wireplumber"], log), self.spawn(["pipewire-pulse"], log)]
-        self.start_or_stop()
+        self.ready()
         subprocess.run(["pw-metadata", "-n", "settings", "0", "clock.force-quantum",
                         str(quantum)], env=self.env, capture_output=True, timeout=10)
 
-    def stop(self):
-        super().stop()
+    def stop(self, sig=signal.SIGTERM):
+        super().stop(sig)
         try:
             os.kill(self.bus_pid, signal.SIGTERM)
         except ProcessLookupError:
@@ -167,8 +135,7 @@ class PipeWireServer(PulseServer):
 
 
 def sound_server(directory):
-    """The server ZIV_E2E_SERVER names: "pulseaudio" (the default), or
-    "pipewire" with an optional cycle in frames ("pipewire:256")."""
+    """ZIV_E2E_SERVER: "pulseaudio" (the default), "pipewire[:frames a cycle]"."""
     kind, _, quantum = os.environ.get("ZIV_E2E_SERVER", "pulseaudio").partition(":")
     if kind == "pipewire":
         return PipeWireServer(directory, int(quantum or 1024))
@@ -176,16 +143,11 @@ def sound_server(directory):
 
 
 class Sound:
-    """A run of audible samples with no silence longer than 20 ms inside.
-    start_ns is when its first sample was played, end_ns when its last had
-    been; seconds counts its samples (exact, where the times carry the
-    dating's jitter of a millisecond or so)."""
+    """A run of audible samples (see runs), its length exact in samples."""
 
     def __init__(self, samples, first, start_ns, end_ns, longest_gap_ms):
-        self.first, self.end = first, first + len(samples)
-        self.start_ns, self.end_ns = start_ns, end_ns
-        self.seconds = len(samples) / RATE
-        self.longest_gap_ms = longest_gap_ms
+        self.first, self.end, self.seconds = first, first + len(samples), len(samples) / RATE
+        self.start_ns, self.end_ns, self.longest_gap_ms = start_ns, end_ns, longest_gap_ms
         window, edge = round(0.040 * RATE), round(0.060 * RATE)
         long_enough = len(samples) >= 2 * window
         self.start_marker = long_enough and dominant(samples[:window], START_HZ)
@@ -202,10 +164,7 @@ class Sound:
 
 
 class Sink:
-    """Records the null sink's monitor from its creation on. A sample is
-    dated by its count at the sink's rate from an origin: each read gives one
-    no earlier than the truth (a read comes after its samples), so the least
-    of those in the following second holds (a busy reader only comes late)."""
+    """Records a null sink's monitor, each sample dated as README.md says."""
 
     def __init__(self, sink=SINK, render_ahead_ns=PulseServer.render_ahead_ns):
         self.render_ahead_ns = render_ahead_ns
@@ -235,8 +194,7 @@ class Sink:
         self.proc.terminate()
         self.proc.wait()
 
-    def mark(self):
-        """The samples so far: sounds(since=mark()) are those after now."""
+    def mark(self):  # sounds(since=mark()) are those after now
         with self.lock:
             return self.count
 
@@ -245,7 +203,7 @@ class Sink:
             self.chunks = [np.concatenate(self.chunks)] if self.chunks else []
             return (self.chunks[0] if self.chunks else np.zeros(0, "f4")), list(self.reads)
 
-    def sounds(self, since=0, split_s=0.020):
+    def sounds(self, since=0):
         samples, reads = self.samples()
         counts = np.array([c for c, _ in reads], dtype=np.int64)
         origins = np.array([s for _, s in reads], dtype=np.int64) - counts * 1e9 / RATE
@@ -258,59 +216,42 @@ class Sink:
             return int(best[k] + i * 1e9 / RATE) + self.render_ahead_ns
 
         return [Sound(samples[first:last + 1], first, time_of(first), time_of(last + 1), gap)
-                for first, last, gap in runs(samples, since, split_s)]
-
-    def samples_of(self, sound):
-        return self.samples()[0][sound.first:sound.end]
+                for first, last, gap in runs(samples, since)]
 
 
 def runs(samples, since=0, split_s=0.020):
-    """(first, last, longest silence inside in ms) of each run of audible
-    samples with no silence longer than split_s inside."""
+    """(first, last, longest gap in ms) of each run of audible samples, split at split_s."""
     loud = np.flatnonzero(np.abs(samples[since:]) >= AUDIBLE) + since
-    if len(loud) == 0:
-        return []
-    found = []
-    for run in np.split(loud, np.flatnonzero(np.diff(loud) > split_s * RATE) + 1):
-        gap = (np.diff(run).max() - 1) * 1000 / RATE if len(run) > 1 else 0
-        found.append((int(run[0]), int(run[-1]), gap))
-    return found
-
-
-def power_at(samples, hz):
-    n = np.arange(len(samples))
-    return abs(np.dot(samples, np.exp(-2j * np.pi * hz * n / RATE))) ** 2
+    return [(int(r[0]), int(r[-1]), (np.diff(r).max() - 1) * 1000 / RATE if len(r) > 1 else 0)
+            for r in np.split(loud, np.flatnonzero(np.diff(loud) > split_s * RATE) + 1) if len(r)]
 
 
 def dominant(samples, hz):
     """hz carries most of the power among a marked message's three tones."""
-    wanted = power_at(samples, hz)
-    return wanted > 0 and all(power_at(samples, other) * 4 <= wanted
-                              for other in (START_HZ, BODY_HZ, END_HZ) if other != hz)
+    n = np.arange(len(samples))
+    power = {f: abs(np.dot(samples, np.exp(-2j * np.pi * f * n / RATE))) ** 2
+             for f in (START_HZ, BODY_HZ, END_HZ)}
+    return power[hz] > 0 and all(p * 4 <= power[hz] for f, p in power.items() if f != hz)
 
 
-def zero_crossing_hz(samples, rate=RATE):
-    """A steady tone's frequency, over the whole periods between its first
-    and last rising zero crossings."""
-    s = np.asarray(samples, dtype=float)
+def zero_crossing_hz(s):  # over the periods between the first and last rising crossing
     rising = np.flatnonzero((s[:-1] < 0) & (s[1:] >= 0))
-    return (len(rising) - 1) * rate / (rising[-1] - rising[0]) if len(rising) > 1 else 0
-
-
-def tone(hz, seconds, rate=RATE):
-    """Half scale from phase zero: audible within microseconds of its start."""
-    return 0.5 * np.sin(2 * np.pi * hz * np.arange(round(seconds * rate)) / rate)
+    return (len(rising) - 1) * RATE / (rising[-1] - rising[0]) if len(rising) > 1 else 0
 
 
 def marked_tone(body_s, body_hz=BODY_HZ, rate=RATE):
-    """A sound is heard whole when both markers are found at its ends."""
-    return np.concatenate([tone(START_HZ, MARKER_S, rate), tone(body_hz, body_s, rate),
-                           tone(END_HZ, MARKER_S, rate)])
+    """50 ms markers around the body, each from phase zero at half scale."""
+    return np.concatenate([0.5 * np.sin(2 * np.pi * hz * np.arange(round(s * rate)) / rate)
+                           for hz, s in ((START_HZ, 0.05), (body_hz, body_s), (END_HZ, 0.05))])
+
+
+def write_message(path, body_s, rate=RATE, channels=1, float_samples=False):  # its length in s
+    return write_wav(path, marked_tone(body_s, rate=rate), rate, channels, float_samples)
 
 
 def write_wav(path, samples, rate=RATE, channels=1, float_samples=False):
-    """Mono samples written to every channel, as 16-bit PCM or 32-bit float."""
-    frames = np.repeat(np.asarray(samples, dtype=float), channels)
+    """On every channel, as 16-bit PCM or 32-bit float."""
+    frames = np.repeat(samples, channels)
     data = frames.astype("<f4") if float_samples else np.round(frames * 32767).astype("<i2")
     width = data.itemsize
     fmt = (b"fmt \x10\x00\x00\x00"
@@ -323,23 +264,11 @@ def write_wav(path, samples, rate=RATE, channels=1, float_samples=False):
     return len(samples) / rate
 
 
-def write_message(path, body_s, rate=RATE, channels=1, float_samples=False):
-    """A marked message with a 1 kHz body; its length in seconds."""
-    return write_wav(path, marked_tone(body_s, rate=rate), rate, channels, float_samples)
-
-
-def read_wav(path):
-    """((channels, bytes a sample, rate), mono samples as floats) of 16-bit PCM."""
+def recorded_sound(path):
+    """((channels, bytes a sample, rate), its one sound or None, the silences in ms)."""
     with wave.open(path, "rb") as w:
         shape = (w.getnchannels(), w.getsampwidth(), w.getframerate())
-        frames = np.frombuffer(w.readframes(w.getnframes()), "<i2") / 32768.0
-    return shape, frames
-
-
-def recorded_sound(path):
-    """A recorded message: ((channels, bytes a sample, rate), its one sound
-    or None, the silence before and after it in ms)."""
-    shape, samples = read_wav(path)
+        samples = np.frombuffer(w.readframes(w.getnframes()), "<i2") / 32768.0
     found = runs(samples)
     if len(found) != 1:
         return shape, None, 0, 0
@@ -349,10 +278,8 @@ def recorded_sound(path):
 
 
 def play_into_sink(samples, lead_s, path, sink=SINK):
-    """Starts playing the samples after lead_s of silence into the sink, as a
-    microphone would hear them there (path keeps the raw sound); the process
-    ends once they have been played. Its ample buffer keeps a busy machine
-    from starving it, which would put holes in the sound."""
+    """A process that plays lead_s of silence and the samples into the sink
+    (path keeps them), with a buffer a busy machine cannot starve."""
     data = np.concatenate([np.zeros(round(lead_s * RATE)), samples])
     with open(path, "wb") as f:
         f.write(np.round(data * 32767).astype("<i2").tobytes())

@@ -6,17 +6,9 @@
 #include <string>
 
 // The state of a served device, shared by every process preloaded with the
-// double (the program, or Wine's server and the program's process) and the
-// harness (harness/lines.py reads and reaps this layout): one record in
-// "<device path>.state", read and written under an flock() of that file.
-//
-// The log (ZIV_SERIAL_DOUBLE_LOG) has one line per event, each one write()
-// so that the lines of several processes never mix:
-//
-//   <ns> <device path> <event> rts=<0|1> dtr=<0|1> pid=<pid>
-//
-// ns is CLOCK_MONOTONIC, the levels are those after the event. Events:
-// open, lines, close, reap.
+// double and the harness (harness/lines.py reads and reaps this layout): one
+// record in "<device path>.state" under an flock() of that file. The log's
+// lines (README.md) are one write() each, so that processes never mix them.
 
 namespace ziv::e2e {
 

@@ -1,10 +1,6 @@
-// The preload library: regular files named in ZIV_SERIAL_DOUBLE_DEVICES act
-// as Linux serial ports. A descriptor is a served device when its file is one
-// of them (st_dev, st_ino), however it came: opened here, or opened by Wine's
-// server and handed over by SCM_RIGHTS to the process that does the tty calls.
-// Only the process that opened a device opens and closes it.
-//
-// The fortified inline open() would collide with this one.
+// The preload library (README.md): a descriptor is a served device when its
+// file is one (st_dev, st_ino), however it came (Wine's server hands it over
+// by SCM_RIGHTS). The fortified inline open() would collide with this one.
 #undef _FORTIFY_SOURCE
 
 #include <dlfcn.h>
