@@ -21,13 +21,18 @@ std::string TRigctldClient::Where() const {
 bool TRigctldClient::Connect(std::string* error) {
     if (link_->Connected())
         return true;
-    std::string why;
-    if (!link_->Connect(host_, port_, Clock::now() + timeout_, &why)) {
-        *error = Where() + ": " + why;
-        return false;
+    for (int attempt = 1;; ++attempt) {
+        std::string why;
+        if (!link_->Connect(host_, port_, Clock::now() + timeout_, &why)) {
+            *error = Where() + ": " + why;
+            return false;
+        }
+        // Whatever a client before this one left keyed is unkeyed first.
+        // rigctld now and then resets a connection it has just accepted
+        // (2 in 100 seen): that one is tried once more.
+        if (Unkey(error) || attempt == 2 || !dropped_)
+            return link_->Connected();
     }
-    // Whatever a client before this one left keyed is unkeyed first.
-    return Unkey(error);
 }
 
 bool TRigctldClient::Unkey(std::string* error) {
@@ -35,18 +40,21 @@ bool TRigctldClient::Unkey(std::string* error) {
 }
 
 bool TRigctldClient::SetPtt(bool on, std::string* error) {
-    if (!Connect(error) || !Command(on ? "T 1" : "T 0", "set_ptt", error))
+    if (!Connect(error))
         return false;
     bool now = false;
-    if (!ReadPtt(&now, error))
-        return false;
-    if (now != on) {
+    const bool read = Command(on ? "T 1" : "T 0", "set_ptt", error) && ReadPtt(&now, error);
+    if (read && now == on)
+        return true;
+    if (read)
         *error = Where() + ": the radio says PTT " + (now ? "1" : "0") + " after " +
                  (on ? "T 1" : "T 0");
-        link_->Close();
-        return false;
-    }
-    return true;
+    // A key that went out and failed may have keyed the radio all the same.
+    std::string ignored;
+    if (on)
+        Release(&ignored);
+    link_->Close();
+    return false;
 }
 
 bool TRigctldClient::ReadPtt(bool* on, std::string* error) {
@@ -78,8 +86,10 @@ bool TRigctldClient::Command(const std::string& command, const std::string& name
     const auto deadline = Clock::now() + timeout_;
     std::string why, line;
     bool named = false;
+    dropped_ = false;
     if (!link_->Send("+" + command + "\n", deadline, &why)) {
         *error = Where() + ": " + command + ": " + why;
+        dropped_ = true;
         link_->Close();
         return false;
     }
@@ -105,6 +115,7 @@ bool TRigctldClient::Command(const std::string& command, const std::string& name
             *value = line.substr(field.size() + 2);
     }
     *error = Where() + ": " + command + ": " + why;
+    dropped_ = why != kNoAnswer;
     link_->Close();
     return false;
 }

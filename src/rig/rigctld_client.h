@@ -47,6 +47,7 @@ private:
     std::string host_;
     int port_;
     std::chrono::milliseconds timeout_;
+    bool dropped_ = false;  // the last command failed as the connection went
 };
 
 }  // namespace ziv::rig

@@ -8,6 +8,9 @@ namespace ziv::rig {
 
 using Clock = std::chrono::steady_clock;
 
+// What a read or write says when its deadline passed.
+inline constexpr char kNoAnswer[] = "no answer in time";
+
 // One TCP connection that reads and writes text lines, every call bounded
 // by a deadline: a radio's server that stalls must never hold the keyer.
 class ITcpLink {

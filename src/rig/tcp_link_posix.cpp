@@ -30,7 +30,7 @@ bool WaitFor(int fd, short events, Clock::time_point deadline, std::string* erro
         if (n > 0)
             return true;
         if (n == 0) {
-            *error = "no answer in time";
+            *error = kNoAnswer;
             return false;
         }
         if (errno != EINTR) {

@@ -48,7 +48,7 @@ bool WaitFor(SOCKET s, bool write, Clock::time_point deadline, std::string* erro
     FD_SET(s, &failed);  // a refused connect shows here
     const int n = select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &timeout);
     if (n == 0) {
-        *error = "no answer in time";
+        *error = kNoAnswer;
         return false;
     }
     if (n < 0 || FD_ISSET(s, &failed)) {

@@ -118,8 +118,10 @@ def silent_server(answer):
 def test_a_refusing_stalled_or_foreign_server_keys_nothing_and_says_why(run):
     refusing = free_port()  # nobody listens there
     stalled, foreign = silent_server(b""), silent_server(b"HTTP/1.1 400 Bad Request\r\n\r\n")
+    radio = silent_server(b"set_ptt: 0\nRPRT -9\n")  # a radio that refuses every command
     for port, why in ((refusing, "Connection refused"), (stalled.getsockname()[1], "no answer"),
-                      (foreign.getsockname()[1], "not a rigctld answer")):
+                      (foreign.getsockname()[1], "not a rigctld answer"),
+                      (radio.getsockname()[1], "refused (RPRT -9)")):
         station, _ = cat_station(run, str(port), port)
         station.start()
         asked = now_ns()
@@ -129,8 +131,8 @@ def test_a_refusing_stalled_or_foreign_server_keys_nothing_and_says_why(run):
         print(f"{why}: told in {told:.0f} ms: {station.title()}")
         assert why in station.stderr()
         assert station.terminate() == 0, station.stderr()
-    stalled.close()
-    foreign.close()
+    for server in (stalled, foreign, radio):
+        server.close()
     time.sleep(0.5)
     assert not run.sink.sounds(), "a message played without a key"
 

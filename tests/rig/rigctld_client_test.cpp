@@ -103,15 +103,14 @@ TEST(RigctldClient, RefusedStalledForeignOrUnconfirmedKeysFail) {
         server.script = {{"+T 0\n", kSet0}, {"+T 1\n", c.keyAnswer}};
         if (!c.readBack.empty())
             server.script.push_back({"+t\n", c.readBack});
+        // The key may have gone through: unkeyed at once on a new connection.
+        server.script.push_back({"+T 0\n", kSet0});
         TRigctldClient client(std::move(link), "radio", 4532);
         std::string error;
         EXPECT_FALSE(client.SetPtt(true, &error));
         EXPECT_EQ(error, std::string("rigctld radio:4532: ") + c.reason);
         EXPECT_FALSE(client.Connected()) << c.reason;
-        // Released, the radio is unkeyed on a new connection.
-        server.script = {{"+T 0\n", kSet0}};
-        EXPECT_TRUE(client.Release(&error)) << error;
-        EXPECT_EQ(server.connects, 2) << c.reason;
+        EXPECT_TRUE(server.script.empty()) << c.reason;
     }
     auto link = std::make_unique<TScriptedLink>();
     link->refuse = true;
