@@ -219,13 +219,20 @@ void TVaCustomComm::HandleEvent(TObject*, std::uint32_t EventMask) {
 
 void TVaCustomComm::DropLinesIdlingLow() {
     // The device raises both lines as it opens. A line that the settings
-    // written next leave low is dropped first, in one call: a Normal PTT
-    // is then keyed for that call's time, not for the whole set-up's
-    // (under Wine 0.3-0.5 ms, and more on a busy machine). A failure here
-    // shows in the set-up that follows.
-    if (!FDtrHigh && !FDTREnable && FFlowControl != fcDtrDsr)
+    // written next leave low (no handshake drives it) is dropped first, in
+    // one call: a Normal PTT is then keyed for that call's time, not for the
+    // whole set-up's (under Wine 0.3-0.5 ms, and more on a busy machine). A
+    // failure here shows in the set-up that follows.
+    // The line written last (the one the program keys) goes first: under
+    // Wine a call takes 0.1-0.3 ms.
+    const std::uint32_t flow = FlowBits[FFlowControl];
+    const bool dropDtr = !FDtrHigh && !FDTREnable && (flow & DCB_fDtrControlMask) == 0;
+    const bool dropRts = !FRtsHigh && !FRTSEnable && (flow & DCB_fRtsControlMask) == 0;
+    if (dropRts && FRtsWrittenLast)
+        FPlatform.EscapeCommFunction(FHandle, CLRRTS);
+    if (dropDtr)
         FPlatform.EscapeCommFunction(FHandle, CLRDTR);
-    if (!FRtsHigh && !FRTSEnable && FFlowControl != fcRtsCts)
+    if (dropRts && !FRtsWrittenLast)
         FPlatform.EscapeCommFunction(FHandle, CLRRTS);
 }
 
@@ -254,11 +261,13 @@ void TVaCustomComm::SetHangUpOnClose(bool value) {
 
 void TVaCustomComm::SetRTS(bool value) {
     FRtsHigh = value;
+    FRtsWrittenLast = true;
     EscapeComm(value ? SETRTS : CLRRTS);
 }
 
 void TVaCustomComm::SetDTR(bool value) {
     FDtrHigh = value;
+    FRtsWrittenLast = false;
     EscapeComm(value ? SETDTR : CLRDTR);
 }
 

@@ -185,6 +185,7 @@ private:
     // the open until its idle level came. A new open starts from both low.
     bool FDtrHigh = false;
     bool FRtsHigh = false;
+    bool FRtsWrittenLast = false;  // of the two lines
 
     TNotifyEvent FOnOpen, FOnClose, FOnEvent, FOnCts, FOnDsr, FOnRing, FOnRlsd, FOnTxEmpty,
         FOnBreak;

@@ -53,10 +53,11 @@ TEST_F(CommComponent, OpenAndCloseWithTheKeyersSettings) {
     const auto setup = platform.CallsNamed("SetupComm").at(0);
     EXPECT_EQ(std::pair(setup.arg, setup.arg2), std::pair(4096u, 2048u));
     EXPECT_EQ(platform.CallsNamed("SetCommMask").at(0).arg, 0u);  // no line events
-    EXPECT_EQ(TakeCalls(),
-              // The line the settings leave low is dropped first of all.
-              (Names{"CreateFile", "CLRDTR", "GetCommState", "SetCommState", "SetHangUpOnClose",
-                     "SetCommTimeouts", "SetupComm", "SetCommMask", "CreateEventWait"}));
+    EXPECT_EQ(
+        TakeCalls(),
+        // The lines the settings leave low are dropped first of all.
+        (Names{"CreateFile", "CLRDTR", "CLRRTS", "GetCommState", "SetCommState", "SetHangUpOnClose",
+               "SetCommTimeouts", "SetupComm", "SetCommMask", "CreateEventWait"}));
     EXPECT_TRUE(com.Active());
 
     com.Close();
@@ -65,6 +66,21 @@ TEST_F(CommComponent, OpenAndCloseWithTheKeyersSettings) {
     EXPECT_FALSE(com.Active());
     com.Close();
     EXPECT_TRUE(TakeCalls().empty());
+}
+
+// Both lines idling low, the one written last (the PTT's) is dropped first.
+TEST_F(CommComponent, TheLineWrittenLastIsDroppedFirstAtOpen) {
+    com.SetRTSEnable(false);
+    com.SetDTREnable(false);
+    for (const bool dtr : {false, true}) {
+        dtr ? com.SetDTR(false) : com.SetRTS(false);
+        TakeCalls();
+        com.Open();
+        const Names calls = TakeCalls();
+        EXPECT_EQ(Names(calls.begin() + 1, calls.begin() + 3),
+                  dtr ? (Names{"CLRDTR", "CLRRTS"}) : (Names{"CLRRTS", "CLRDTR"}));
+        com.Close();
+    }
 }
 
 // An Inverted PTT idles high: the level asked of the closed port goes into
