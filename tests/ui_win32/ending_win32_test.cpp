@@ -3,9 +3,7 @@
 // waits for someone to press OK.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <thread>
 
 #include "ui_win32/files/form_failai_win32.h"
@@ -55,11 +53,7 @@ struct TEndingRig : TWin32FormRig {
         for (const auto end = TClock::now() + time; TClock::now() < end; Sleep(1))
             gate.PumpPending();
     }
-    std::string Saved() const {
-        std::stringstream text;
-        text << std::ifstream(settingsPath, std::ios::binary).rdbuf();
-        return text.str();
-    }
+    std::string Saved() const { return ReadBytes(settingsPath); }
     // What the line was when the port closed: "keyed", "unkeyed", "never
     // keyed", or "open" when it never closed.
     std::string LineAtClose(bool dtr, bool inverted) const {

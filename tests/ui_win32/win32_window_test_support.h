@@ -4,7 +4,6 @@
 // text, and the main window over the fake port and a sound of the test's.
 
 #include <atomic>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +15,7 @@
 #include "core/form_port.h"
 #include "mock/counting_beep.h"
 #include "mock/fake_comm_platform.h"
+#include "settings/settings_test_support.h"
 #include "settings/station_settings.h"
 #include "ui_win32/boxes_win32.h"
 #include "ui_win32/form_sound_win32.h"
@@ -86,19 +86,14 @@ struct TWin32FormRig {
         com.SetDTREnable(false);
         com.SetRTSEnable(false);
     }
-    ~TWin32FormRig() {
-        form.reset();
-        DeleteFileA(settingsPath.c_str());
-    }
     void CreateForm() {
         form = std::make_unique<TFormSoundWin32>(GetModuleHandleW(nullptr), keyer, port, ini, slots,
                                                  boxes, errors, &gate, "Zivsound");
         gate.SetDispatcher([this](MSG& msg) { form->Dispatch(msg); });
     }
 
-    std::string settingsPath = (std::filesystem::temp_directory_path() /
-                                ("ziv-window-" + std::to_string(GetCurrentProcessId()) + ".ini"))
-                                   .generic_string();
+    TempDir dir;
+    std::string settingsPath = dir / "ZIVSound.ini";
     TWin32UiGate gate{GetModuleHandleW(nullptr)};
     TFakeCommPlatform platform;
     TRecordingBoxes boxes;
