@@ -4,6 +4,7 @@
 // text, and the main window over the fake port and a sound of the test's.
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -59,6 +60,13 @@ inline bool WholeOnOneLine(HWND label) {
     GetClientRect(label, &client);
     return (GetWindowLongW(label, GWL_STYLE) & SS_TYPEMASK) == SS_LEFTNOWORDWRAP &&
            size.cx <= client.right && size.cy <= client.bottom;
+}
+
+// Runs what falls due on the gate for `time`.
+inline void PumpFor(TWin32UiGate& gate, std::chrono::milliseconds time) {
+    for (const auto end = std::chrono::steady_clock::now() + time;
+         std::chrono::steady_clock::now() < end; Sleep(1))
+        gate.PumpPending();
 }
 
 // A message whose play runs `During` (once) on the playing thread, while
