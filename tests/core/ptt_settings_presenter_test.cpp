@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "keyer_fixture.h"
+#include "settings/settings_test_support.h"
 #include "settings/station_settings.h"
 
 namespace ziv::test {
@@ -28,25 +25,20 @@ struct TRecordedSwitch final : TPttSwitch {
 class PttSettings : public KeyerFixture, public TPttSettingsView {
 protected:
     PttSettings() {
-        ConfigureStationIni(ini, file.string());
-        std::ofstream(file) << "[ZIV SOUND]\nX=1\n";
+        ConfigureStationIni(ini, file);
+        WriteBytes(file, "[ZIV SOUND]\nX=1\n");
         station.Load();
     }
-    ~PttSettings() override { std::filesystem::remove(file); }
     void ShowPtt(int method, const std::string& host, const std::string& port,
                  const std::string& timeout, int stop) override {
         shown = std::to_string(method) + " " + host + ":" + port + " " + timeout + " " +
                 std::to_string(stop);
     }
     void ShowPttNote(const std::string& text) override { note = text; }
-    std::string File() const {
-        std::stringstream s;
-        s << std::ifstream(file).rdbuf();
-        return s.str();
-    }
+    std::string File() const { return ReadBytes(file); }
 
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / ("ptt-" + std::to_string(getpid()) + ".ini");
+    TempDir dir;
+    const std::string file = dir / "ZIVSound.ini";
     TLMDIniCtrl ini;
     std::vector<std::string> log;
     TStationPtt station{ini, keyer, [this](const TPttChoice& c) -> std::unique_ptr<TPttSwitch> {

@@ -11,29 +11,19 @@
 
 namespace ziv::test {
 
-// Blocks until woken (the wake wins when both are there) or until an event
-// is pushed, looking every two milliseconds.
 int TFakeLineEvents::Wait(std::uint32_t& eventMask, TCommHandle wake) {
     ++Waits;
+    eventMask = 0;
     if (const int code = FailAtOnce.load(); code != 0)
         return code;
-    for (;;) {
 #ifdef _WIN32
-        const bool woken =
-            ::WaitForSingleObject(reinterpret_cast<HANDLE>(wake), 2) == WAIT_OBJECT_0;
+    ::WaitForSingleObject(reinterpret_cast<HANDLE>(wake), INFINITE);
 #else
-        pollfd fd{static_cast<int>(wake), POLLIN, 0};
-        const bool woken = ::poll(&fd, 1, 2) > 0;
-#endif
-        std::lock_guard lock(mutex_);
-        if (woken || !queue_.empty()) {
-            const auto [mask, result] = woken ? std::pair(0u, 0) : queue_.front();
-            if (!woken)
-                queue_.pop_front();
-            eventMask = mask;
-            return result;
-        }
+    pollfd fd{static_cast<int>(wake), POLLIN, 0};
+    while (::poll(&fd, 1, -1) <= 0) {
     }
+#endif
+    return 0;
 }
 
 namespace {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <iterator>
 #include <map>
@@ -17,24 +16,15 @@
 
 namespace ziv::test {
 
-// Line events a test feeds, from any thread, to the waits of a fake port.
-// Shared by the platform and its waits, so a wait may outlive both.
+// The waits of a fake port: each sleeps until woken, as the keyer's port
+// asks for no line events, or fails at once with FailAtOnce while it is
+// not 0. Shared by the platform and its waits, so a wait may outlive both.
 class TFakeLineEvents {
 public:
-    // The next wait completes with `result` and `mask`.
-    void Push(std::uint32_t mask, int result = 0) {
-        std::lock_guard lock(mutex_);
-        queue_.emplace_back(mask, result);
-    }
     int Wait(std::uint32_t& eventMask, TCommHandle wake);
 
-    // Every wait fails at once with this code while it is not 0.
     std::atomic<int> FailAtOnce{0};
     std::atomic<int> Waits{0};  // waits started
-
-private:
-    std::mutex mutex_;
-    std::deque<std::pair<std::uint32_t, int>> queue_;
 };
 
 // Records every serial call in order, with the virtual time when a clock

@@ -7,16 +7,9 @@
 #include <chrono>
 #include <deque>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
-
-#include <thread>
-
-#ifndef _WIN32
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#endif
 
 namespace ziv::rig {
 namespace {
@@ -153,38 +146,6 @@ TEST(CatPtt, AServerLostWhileKeyedIsToldAndTheUnkeyReconnects) {
     EXPECT_EQ(server.connects, 2);
     server.script = {{"+T 0\n", kSet0}};
 }
-
-#ifndef _WIN32
-// The real server with its dummy radio, over the platform's TCP.
-TEST(RigctldClient, KeysDebiansRigctldDummyRadio) {
-    if (access("/usr/bin/rigctld", X_OK) != 0)
-        GTEST_SKIP() << "no rigctld (libhamlib-utils)";
-    const int port = 20000 + getpid() % 20000;
-    const std::string portText = std::to_string(port);
-    const char* argv[] = {"rigctld",        "-m",   "1", "-P", "RIG", "-T", "127.0.0.1", "-t",
-                          portText.c_str(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, "/usr/bin/rigctld", nullptr, nullptr,
-                          const_cast<char* const*>(argv), environ),
-              0);
-    TRigctldClient client(NewTcpLink(), "127.0.0.1", port, std::chrono::seconds(5));
-    std::string error;
-    bool keyed = false;
-    // Until it listens.
-    for (int i = 0; i < 100 && !(keyed = client.SetPtt(true, &error)); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(keyed) << error;
-    TRigctldClient other(NewTcpLink(), "127.0.0.1", port, std::chrono::seconds(5));
-    EXPECT_TRUE(client.Release(&error)) << error;
-    // A new client finds it unkeyed.
-    EXPECT_TRUE(other.SetPtt(false, &error)) << error;
-    TRigctldClient wrong(NewTcpLink(), "127.0.0.1", 1, std::chrono::seconds(5));
-    EXPECT_FALSE(wrong.SetPtt(true, &error));
-    EXPECT_NE(error.find("rigctld 127.0.0.1:1: "), std::string::npos) << error;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-}
-#endif
 
 }  // namespace
 }  // namespace ziv::rig

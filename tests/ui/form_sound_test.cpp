@@ -73,9 +73,7 @@ protected:
     QTemporaryDir dir;
     TLMDIniCtrl ini;
     TFakeCommPlatform platform;
-    TDroppingInvoker invoker;
-    TRecordingErrorReport commReport;
-    TVaComm COM{platform, invoker, commReport};
+    TTestComm COM{platform};
     TCommPort<TVaComm> port{COM};
     TSilentSound sound;
     TSRWavePlayer player{sound};

@@ -98,7 +98,7 @@ display() {
   # window can stay on top: Qt never tries Wayland, even in a session that
   # says it is one. It needs no sound server and no serial device: a first
   # run opens no port and plays nothing. SIGTERM ends it with 0 and the
-  # first-run settings saved beside it.
+  # settings saved beside it (their bytes: the presenter's test).
   (cd "$work/bin" && exec env -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME HOME="$work/home" \
     XDG_RUNTIME_DIR="$work/run" PULSE_SERVER="unix:$work/no-sound-server" DISPLAY="$x_display" \
     WAYLAND_DISPLAY="ziv-nobody-$$" XDG_SESSION_TYPE=wayland ./ZIVSound 2>"$work/err") &
@@ -113,17 +113,11 @@ display() {
   code=0
   wait "$program" || code=$?
   err=$(cat "$work/err")
-  if [ "$shown" != 0 ] || [ "$code" != 0 ] || grep -qi wayland "$work/err"; then
+  if [ "$shown" != 0 ] || [ "$code" != 0 ] || grep -qi wayland "$work/err" ||
+    ! grep -qx "Main=$work/bin/ZIVSound" "$work/bin/ZIVSound.ini"; then
     cat "$work/xvfb.log" >&2
     echo "FAIL: DISPLAY and WAYLAND_DISPLAY: expected the window on the X server, no try of" \
-      "Wayland (exit $code, stderr: $err)" >&2 && fail=1
-  fi
-  # Windows-1257: "Į" is 0xC1, "Š" 0xD0.
-  printf '[ZIV SOUND]\nMain=%s/bin/ZIVSound\nX=100\nY=100\nPort=0\nWave File1=\nWave File2=\nWave File3=\nLabel1=1 \xc1RA\xd0AS\nLabel2=2 \xc1RA\xd0AS\nLabel3=3 \xc1RA\xd0AS\nRTS=0\nDTR=0\nNorm=1\nInv=0\n' \
-    "$work" >"$work/expected.ini"
-  if ! cmp -s "$work/expected.ini" "$work/bin/ZIVSound.ini"; then
-    diff <(od -c "$work/expected.ini") <(od -c "$work/bin/ZIVSound.ini") >&2
-    echo "FAIL: the settings file differs from the first-run settings" >&2 && fail=1
+      "Wayland, the settings saved beside the copy (exit $code, stderr: $err)" >&2 && fail=1
   fi
 }
 

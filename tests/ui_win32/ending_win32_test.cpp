@@ -3,9 +3,7 @@
 // waits for someone to press OK.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <thread>
 
 #include "ui_win32/files/form_failai_win32.h"
@@ -49,17 +47,9 @@ struct TEndingRig : TWin32FormRig {
         for (const auto end = TClock::now() + 6s; !done && TClock::now() < end; Sleep(1))
             gate.PumpPending();  // the play runs in here
         sound.During = nullptr;
-        Pump(100ms);
+        PumpFor(gate, 100ms);
     }
-    void Pump(std::chrono::milliseconds time) {
-        for (const auto end = TClock::now() + time; TClock::now() < end; Sleep(1))
-            gate.PumpPending();
-    }
-    std::string Saved() const {
-        std::stringstream text;
-        text << std::ifstream(settingsPath, std::ios::binary).rdbuf();
-        return text.str();
-    }
+    std::string Saved() const { return ReadBytes(settingsPath); }
     // What the line was when the port closed: "keyed", "unkeyed", "never
     // keyed", or "open" when it never closed.
     std::string LineAtClose(bool dtr, bool inverted) const {
@@ -155,7 +145,7 @@ TEST(Win32Ending, EndOfSessionUnderAModalWindowClosesItWithoutWaitingForOk) {
             SendMessageW(rig.form->Control("BitBtn1"), BM_CLICK, 0, 0);
         modalEnded = true;
         system.join();
-        rig.Pump(200ms);
+        PumpFor(rig.gate, 200ms);
         EXPECT_FALSE(forced) << "the modal window waited for OK";
         EXPECT_LT(took, 1s);
         EXPECT_EQ(rig.LineAtClose(false, false), "never keyed");

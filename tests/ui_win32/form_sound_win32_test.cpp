@@ -27,16 +27,6 @@ protected:
             slots.SetPath(n, "msg" + std::to_string(n) + ".wav");
         CreateForm();
     }
-    // A key pressed in `control` with Ctrl held, as the keyboard state tells it.
-    void PressWithCtrl(HWND control, WPARAM vk) {
-        BYTE state[256] = {};
-        state[VK_CONTROL] = 0x80;
-        SetKeyboardState(state);
-        PostMessageW(control, WM_KEYDOWN, vk, 1);
-        gate.PumpPending();
-        state[VK_CONTROL] = 0;
-        SetKeyboardState(state);
-    }
 };
 
 // Created at the desktop's DPI (where the Wine end-to-end run finds the
@@ -121,7 +111,13 @@ TEST_F(FormSoundWin32, CtrlEnterNeverPressesTheFocusedPushButton) {
     HWND timer = form->Control("BtnTimer");
     ShowWindow(form->Window(), SW_SHOWNA);
     SetFocus(timer);
-    PressWithCtrl(timer, VK_RETURN);
+    BYTE state[256] = {};
+    state[VK_CONTROL] = 0x80;  // Ctrl held, as the keyboard state tells it
+    SetKeyboardState(state);
+    PostMessageW(timer, WM_KEYDOWN, VK_RETURN, 1);
+    gate.PumpPending();
+    state[VK_CONTROL] = 0;
+    SetKeyboardState(state);
     EXPECT_FALSE(keyer.BtnStop.Visible()) << "Ctrl+Enter on BtnTimer started the loop";
     keyer.BtnStopClick();
 }

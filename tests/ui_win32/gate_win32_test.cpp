@@ -5,20 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "ui_win32/ui_gate_win32.h"
-
-#include "base/windows_api.h"
+#include "win32_window_test_support.h"
 
 namespace ziv::test {
 namespace {
-
-void PumpFor(TWin32UiGate& gate, int ms) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-    while (static_cast<int>(end - GetTickCount()) > 0) {
-        gate.PumpPending();
-        Sleep(1);
-    }
-}
 
 // A plain window that records the input it gets, its close and its paints.
 struct TRecorder {
@@ -86,12 +76,12 @@ TEST(Win32Gate, AJobHoldsInputCallsAndTicksButKeepsPaintingThenDeliversInOrder) 
     EXPECT_FALSE(gate.Busy());
     gate.RunOrHold([&] { events.push_back("late"); });
     const DWORD jobEnd = GetTickCount();
-    PumpFor(gate, 100);
+    PumpFor(gate, std::chrono::milliseconds(100));
     timer->SetEnabled(false);
     const auto ticks = std::count(events.begin(), events.end(), "tick");
     const DWORD pumped = GetTickCount() - jobEnd;
     const std::size_t stopped = events.size();
-    PumpFor(gate, 50);
+    PumpFor(gate, std::chrono::milliseconds(50));
     EXPECT_EQ(events.size(), stopped) << "a stopped timer ticks no more";
     EXPECT_GE(ticks, 2) << "the timer goes on ticking";
     ASSERT_GE(stopped, 7u);

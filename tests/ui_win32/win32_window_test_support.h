@@ -4,7 +4,7 @@
 // text, and the main window over the fake port and a sound of the test's.
 
 #include <atomic>
-#include <filesystem>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +16,7 @@
 #include "core/form_port.h"
 #include "mock/counting_beep.h"
 #include "mock/fake_comm_platform.h"
+#include "settings/settings_test_support.h"
 #include "settings/station_settings.h"
 #include "ui_win32/boxes_win32.h"
 #include "ui_win32/form_sound_win32.h"
@@ -61,6 +62,13 @@ inline bool WholeOnOneLine(HWND label) {
            size.cx <= client.right && size.cy <= client.bottom;
 }
 
+// Runs what falls due on the gate for `time`.
+inline void PumpFor(TWin32UiGate& gate, std::chrono::milliseconds time) {
+    for (const auto end = std::chrono::steady_clock::now() + time;
+         std::chrono::steady_clock::now() < end; Sleep(1))
+        gate.PumpPending();
+}
+
 // A message whose play runs `During` (once) on the playing thread, while
 // the window's thread waits for the play in the gate.
 struct TBlockingSound : TSoundService {
@@ -86,19 +94,14 @@ struct TWin32FormRig {
         com.SetDTREnable(false);
         com.SetRTSEnable(false);
     }
-    ~TWin32FormRig() {
-        form.reset();
-        DeleteFileA(settingsPath.c_str());
-    }
     void CreateForm() {
         form = std::make_unique<TFormSoundWin32>(GetModuleHandleW(nullptr), keyer, port, ini, slots,
                                                  boxes, errors, &gate, "Zivsound");
         gate.SetDispatcher([this](MSG& msg) { form->Dispatch(msg); });
     }
 
-    std::string settingsPath = (std::filesystem::temp_directory_path() /
-                                ("ziv-window-" + std::to_string(GetCurrentProcessId()) + ".ini"))
-                                   .generic_string();
+    TempDir dir;
+    std::string settingsPath = dir / "ZIVSound.ini";
     TWin32UiGate gate{GetModuleHandleW(nullptr)};
     TFakeCommPlatform platform;
     TRecordingBoxes boxes;
