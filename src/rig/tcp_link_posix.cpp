@@ -40,6 +40,14 @@ bool WaitFor(int fd, short events, Clock::time_point deadline, std::string* erro
     }
 }
 
+// rigctld writes an answer in pieces, each held back (Nagle) until the one
+// before is acknowledged; a delayed acknowledgement here then holds a
+// confirmed key back 40 ms. Linux forgets the setting after each read.
+void AckAtOnce(int fd) {
+    const int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+}
+
 class TPosixTcpLink final : public ITcpLink {
 public:
     ~TPosixTcpLink() override { Close(); }
@@ -99,6 +107,7 @@ public:
             }
             if (n > 0)
                 buffer_.Add(chunk, static_cast<size_t>(n));
+            AckAtOnce(fd_);
         }
         return true;
     }
@@ -136,6 +145,7 @@ private:
             close(fd);
             return;
         }
+        AckAtOnce(fd);
         fd_ = fd;
     }
 

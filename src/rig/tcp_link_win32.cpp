@@ -1,6 +1,9 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+// After the two above, which it needs.
+#include <mstcpip.h>
+
 #include <mutex>
 
 #include "rig/line_buffer.h"
@@ -158,6 +161,12 @@ private:
             closesocket(s);
             return;
         }
+        // rigctld writes an answer in pieces, each held back (Nagle) until
+        // the one before is acknowledged: every segment is acknowledged at
+        // once here (where the system allows it), or a confirmed key waits.
+        DWORD frequency = 1, returned = 0;
+        WSAIoctl(s, SIO_TCP_SET_ACK_FREQUENCY, &frequency, sizeof frequency, nullptr, 0, &returned,
+                 nullptr, nullptr);
         socket_ = s;
     }
 
