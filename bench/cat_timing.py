@@ -12,7 +12,8 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/e2e"))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/e2e/harness"))
 from station import Run  # noqa: E402
-from test_keying import Rigctld, cat_station  # noqa: E402
+from rig import Rigctld  # noqa: E402
+from test_keying import cat_station  # noqa: E402
 from lines import now_ns  # noqa: E402
 
 
@@ -43,7 +44,7 @@ def main(sends):
           f"{os.environ.get('ZIV_E2E_SERVER', 'pulseaudio')}\n")
     print("| measure | value |\n|---|---|")
     print(f"| key to first sample (ms) | median {statistics.median(leads):.1f}, p95 {q[18]:.1f}, "
-          f"min {min(leads):.1f} |")
+          f"min {min(leads):.1f}, max {max(leads):.1f} |")
     print(f"| tail: last sample to unkey (ms) | median {statistics.median(tails):.1f}, "
           f"min {min(tails):.1f}, max {max(tails):.1f} |")
 

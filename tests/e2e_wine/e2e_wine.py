@@ -7,7 +7,6 @@ import functools
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import threading
@@ -18,6 +17,7 @@ import numpy as np
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../e2e/harness"))
 import desk  # noqa: E402
+from rig import Rigctld  # noqa: E402
 from lines import (BROKE_OFF, Device, expect_whole_send, keyed_spans, now_ns,  # noqa: E402
                    transmissions)
 from sound import (RATE, PulseServer, Sink, marked_tone, play_into_sink, quiet_env,  # noqa: E402
@@ -496,27 +496,13 @@ def check_record_and_send():
 def check_cat():
     """Keyed by CAT through Debian's rigctld (over Winsock): the radio keyed
     around the whole message and unkeyed after it; with Cut On Stop, Escape
-    cuts the next message and unkeys at once; the end leaves it unkeyed."""
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
-    rig = subprocess.Popen(["rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", str(port)],
-                           env=quiet_env())
+    cuts the next message; the end leaves it unkeyed."""
+    rig = Rigctld()
     try:
-        expect(wait_for(lambda: subprocess.run(["rigctl", "-m", "2", "-r", f"127.0.0.1:{port}",
-                                                "t"], env=quiet_env(), capture_output=True)
-                        .returncode == 0, 10, 0.1), "rigctld did not listen")
-        radio = socket.create_connection(("127.0.0.1", port), timeout=2)
-
-        def keyed():
-            radio.sendall(b"t\n")
-            return radio.recv(64).strip() == b"1"
-
-        st, lengths, _ = start_station("cat", 1.0, PTT_Method="CAT", Rigctld_Port=port,
-                                       Cut_On_Stop=1)
+        st, _, _ = start_station("cat", 1.0, PTT_Method="CAT", Rigctld_Port=rig.port,
+                                 Cut_On_Stop=1)
         seen = []
-        watch = threading.Thread(target=lambda: [seen.append((now_ns(), keyed())) or
-                                                 time.sleep(0.002) for _ in range(1500)])
+        watch = threading.Thread(target=lambda: seen.extend(rig.watch(3.0)))
         watch.start()
         since, _ = send(st)
         sounds = heard_send(since)
@@ -526,23 +512,18 @@ def check_cat():
         lead, tail = (sounds[0].start_ns - on[0]) / 1e6, (on[-1] - sounds[0].end_ns) / 1e6
         expect(100 <= lead <= 600 and tail >= -10, f"keyed {lead:.1f} ms before, {tail:.1f} after")
         since, _ = send(st)
-        expect(wait_for(keyed, 5, 0.005), "the second send did not key")
+        expect(wait_for(rig.ptt, 5, 0.005), "the second send did not key")
         time.sleep(0.5)
-        escaped = now_ns()
         st.key("Escape")
-        expect(wait_for(lambda: not keyed(), 5, 0.005), "Escape did not unkey")
-        cut = (now_ns() - escaped) / 1e6
+        expect(wait_for(lambda: not rig.ptt(), 5, 0.005), "Escape did not unkey")
         time.sleep(0.5)
         heard = RUN.sink.sounds(since)
         expect(len(heard) == 1 and not heard[0].whole, f"{heard} after Escape")
         st.close()
-        expect(not keyed(), "the radio stayed keyed after the end")
-        radio.close()
-        return (f"keyed {lead:.1f} ms before the first sample, {tail:.1f} ms after the last; "
-                f"Escape unkeyed within {cut:.0f} ms; unkeyed at the end")
+        expect(not rig.ptt(), "the radio stayed keyed after the end")
+        return f"keyed {lead:.1f} ms before the first sample, {tail:.1f} ms after the last; cut"
     finally:
-        rig.terminate()
-        rig.wait()
+        rig.stop()
 
 
 def run_check(name, check):
