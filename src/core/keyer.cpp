@@ -152,8 +152,6 @@ void TKeyer::Timer2Timer() {
         return;
     keyUpTicks_ = 0;
     Timer2->SetEnabled(false);
-    // The after-play event has unkeyed either way; a send whose unkey the
-    // radio did not confirm failed too, and says so last.
     // A radio lost in the key-up delay gets no message.
     if (pttLost_) {
         TXOff();
@@ -167,6 +165,8 @@ void TKeyer::Timer2Timer() {
     cut_ = false;
     const bool played = WavePlayer.Play();
     playing_ = false;
+    // The after-play event has unkeyed either way; a send whose unkey the
+    // radio did not confirm failed too, and says so last.
     if (pttLost_) {
         TellLost();
         return;

@@ -4,21 +4,6 @@
 #include "settings/station_settings.h"
 
 namespace ziv {
-namespace {
-
-const char* MethodName(TPttMethod method) {
-    switch (method) {
-        case TPttMethod::Cat:
-            return "CAT";
-        case TPttMethod::None:
-            return "None";
-        case TPttMethod::SerialLine:
-            break;
-    }
-    return "Line";
-}
-
-}  // namespace
 
 TStationPtt::TStationPtt(TLMDIniCtrl& ini, TKeyer& keyer, TSwitchFactory factory)
     : ini_(ini), keyer_(keyer), factory_(std::move(factory)) {}
@@ -50,11 +35,7 @@ void TStationPtt::SetChoice(const TPttChoice& choice) {
     auto next = factory_(choice_);
     keyer_.SetPttSwitch(next.get());
     switch_ = std::move(next);  // the old one lets its radio go
-    Write([&] {
-        ini_.WriteString(kStationSection, "PTT Method", MethodName(choice_.method));
-        ini_.WriteString(kStationSection, "Rigctld Host", choice_.host);
-        ini_.WriteInteger(kStationSection, "Rigctld Port", choice_.port);
-    });
+    Write([&] { WritePttChoice(ini_, choice_); });
     if (methodChanged && OnMethodChanged)
         OnMethodChanged();
 }
@@ -62,13 +43,13 @@ void TStationPtt::SetChoice(const TPttChoice& choice) {
 void TStationPtt::SetTimeout(int seconds) {
     timeout_ = seconds;
     keyer_.SetTransmitTimeout(seconds);
-    Write([&] { ini_.WriteInteger(kStationSection, "TX Timeout", seconds); });
+    Write([&] { WriteTransmitTimeout(ini_, seconds); });
 }
 
 void TStationPtt::SetCut(bool on) {
     cut_ = on;
     keyer_.SetCutOnStop(on);
-    Write([&] { ini_.WriteBool(kStationSection, "Cut On Stop", on); });
+    Write([&] { WriteCutOnStop(ini_, on); });
 }
 
 void TStationPtt::Write(const std::function<void()>& write) {

@@ -9,8 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "rig/line_buffer.h"
-#include "rig/tcp_link.h"
+#include "rig/line_link.h"
 
 namespace ziv::rig {
 namespace {
@@ -48,7 +47,7 @@ void AckAtOnce(int fd) {
     setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
 }
 
-class TPosixTcpLink final : public ITcpLink {
+class TPosixTcpLink final : public TLineLink {
 public:
     ~TPosixTcpLink() override { Close(); }
 
@@ -68,48 +67,8 @@ public:
         for (addrinfo* a = found; a != nullptr && fd_ < 0; a = a->ai_next)
             TryAddress(*a, deadline, error);
         freeaddrinfo(found);
-        buffer_.Clear();
+        ForgetReceived();
         return fd_ >= 0;
-    }
-
-    bool Send(const std::string& text, Clock::time_point deadline, std::string* error) override {
-        size_t sent = 0;
-        while (sent < text.size()) {
-            if (!WaitFor(fd_, POLLOUT, deadline, error))
-                return false;
-            const ssize_t n = send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-            if (n < 0 && errno != EINTR && errno != EAGAIN) {
-                *error = std::strerror(errno);
-                return false;
-            }
-            sent += n > 0 ? static_cast<size_t>(n) : 0;
-        }
-        return true;
-    }
-
-    bool ReadLine(std::string& line, Clock::time_point deadline, std::string* error) override {
-        while (!buffer_.TakeLine(line)) {
-            if (buffer_.Overfull()) {
-                *error = "an answer line too long";
-                return false;
-            }
-            if (!WaitFor(fd_, POLLIN, deadline, error))
-                return false;
-            char chunk[512];
-            const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
-            if (n == 0) {
-                *error = "the connection was closed";
-                return false;
-            }
-            if (n < 0 && errno != EINTR && errno != EAGAIN) {
-                *error = std::strerror(errno);
-                return false;
-            }
-            if (n > 0)
-                buffer_.Add(chunk, static_cast<size_t>(n));
-            AckAtOnce(fd_);
-        }
-        return true;
     }
 
     bool Connected() const override { return fd_ >= 0; }
@@ -120,7 +79,35 @@ public:
         fd_ = -1;
     }
 
+protected:
+    bool Wait(bool write, Clock::time_point deadline, std::string* error) override {
+        return WaitFor(fd_, write ? POLLOUT : POLLIN, deadline, error);
+    }
+
+    bool SendSome(const char* data, size_t size, size_t* moved, std::string* error) override {
+        const ssize_t n = send(fd_, data, size, MSG_NOSIGNAL);
+        return Moved(n, moved, error);
+    }
+
+    bool ReceiveSome(char* data, size_t size, size_t* moved, std::string* error) override {
+        const ssize_t n = recv(fd_, data, size, 0);
+        if (n == 0) {
+            *error = "the connection was closed";
+            return false;
+        }
+        AckAtOnce(fd_);
+        return Moved(n, moved, error);
+    }
+
 private:
+    static bool Moved(ssize_t n, size_t* moved, std::string* error) {
+        *moved = n > 0 ? static_cast<size_t>(n) : 0;
+        if (n >= 0 || errno == EINTR || errno == EAGAIN)
+            return true;
+        *error = std::strerror(errno);
+        return false;
+    }
+
     void TryAddress(const addrinfo& a, Clock::time_point deadline, std::string* error) {
         const int fd =
             socket(a.ai_family, a.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.ai_protocol);
@@ -150,7 +137,6 @@ private:
     }
 
     int fd_ = -1;
-    TLineBuffer buffer_;
 };
 
 }  // namespace

@@ -6,8 +6,7 @@
 
 #include <mutex>
 
-#include "rig/line_buffer.h"
-#include "rig/tcp_link.h"
+#include "rig/line_link.h"
 
 namespace ziv::rig {
 namespace {
@@ -65,7 +64,7 @@ bool WaitFor(SOCKET s, bool write, Clock::time_point deadline, std::string* erro
     return true;
 }
 
-class TWin32TcpLink final : public ITcpLink {
+class TWin32TcpLink final : public TLineLink {
 public:
     ~TWin32TcpLink() override { Close(); }
 
@@ -87,48 +86,8 @@ public:
         for (addrinfo* a = found; a != nullptr && socket_ == INVALID_SOCKET; a = a->ai_next)
             TryAddress(*a, deadline, error);
         freeaddrinfo(found);
-        buffer_.Clear();
+        ForgetReceived();
         return socket_ != INVALID_SOCKET;
-    }
-
-    bool Send(const std::string& text, Clock::time_point deadline, std::string* error) override {
-        size_t sent = 0;
-        while (sent < text.size()) {
-            if (!WaitFor(socket_, true, deadline, error))
-                return false;
-            const int n =
-                send(socket_, text.data() + sent, static_cast<int>(text.size() - sent), 0);
-            if (n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) {
-                *error = SocketErrorText(WSAGetLastError());
-                return false;
-            }
-            sent += n > 0 ? static_cast<size_t>(n) : 0;
-        }
-        return true;
-    }
-
-    bool ReadLine(std::string& line, Clock::time_point deadline, std::string* error) override {
-        while (!buffer_.TakeLine(line)) {
-            if (buffer_.Overfull()) {
-                *error = "an answer line too long";
-                return false;
-            }
-            if (!WaitFor(socket_, false, deadline, error))
-                return false;
-            char chunk[512];
-            const int n = recv(socket_, chunk, sizeof chunk, 0);
-            if (n == 0) {
-                *error = "the connection was closed";
-                return false;
-            }
-            if (n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) {
-                *error = SocketErrorText(WSAGetLastError());
-                return false;
-            }
-            if (n > 0)
-                buffer_.Add(chunk, static_cast<size_t>(n));
-        }
-        return true;
     }
 
     bool Connected() const override { return socket_ != INVALID_SOCKET; }
@@ -139,7 +98,33 @@ public:
         socket_ = INVALID_SOCKET;
     }
 
+protected:
+    bool Wait(bool write, Clock::time_point deadline, std::string* error) override {
+        return WaitFor(socket_, write, deadline, error);
+    }
+
+    bool SendSome(const char* data, size_t size, size_t* moved, std::string* error) override {
+        return Moved(send(socket_, data, static_cast<int>(size), 0), moved, error);
+    }
+
+    bool ReceiveSome(char* data, size_t size, size_t* moved, std::string* error) override {
+        const int n = recv(socket_, data, static_cast<int>(size), 0);
+        if (n == 0) {
+            *error = "the connection was closed";
+            return false;
+        }
+        return Moved(n, moved, error);
+    }
+
 private:
+    static bool Moved(int n, size_t* moved, std::string* error) {
+        *moved = n > 0 ? static_cast<size_t>(n) : 0;
+        if (n != SOCKET_ERROR || WSAGetLastError() == WSAEWOULDBLOCK)
+            return true;
+        *error = SocketErrorText(WSAGetLastError());
+        return false;
+    }
+
     void TryAddress(const addrinfo& a, Clock::time_point deadline, std::string* error) {
         SOCKET s = socket(a.ai_family, a.ai_socktype, a.ai_protocol);
         if (s == INVALID_SOCKET) {
@@ -171,7 +156,6 @@ private:
     }
 
     SOCKET socket_ = INVALID_SOCKET;
-    TLineBuffer buffer_;
 };
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "settings/station_settings.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "base/diagnostics.h"
 #include "settings/cp1257.h"
 #include "settings/settings_system.h"
@@ -103,17 +106,28 @@ void SaveStationSettings(TLMDIniCtrl& ini, const TStationHomes& homes) {
     ini.WriteBatch(batch);
 }
 
+namespace {
+
+// In TPttMethod's order.
+const char* const kPttMethodNames[] = {"Line", "CAT", "None"};
+const char* const kPttMethodKey = "PTT Method";
+const char* const kRigctldHostKey = "Rigctld Host";
+const char* const kRigctldPortKey = "Rigctld Port";
+const char* const kTransmitTimeoutKey = "TX Timeout";
+const char* const kCutOnStopKey = "Cut On Stop";
+
+}  // namespace
+
 TPttChoice LoadPttChoice(TLMDIniCtrl& ini) {
     TPttChoice choice;
-    const std::string method = ini.ReadString(kStationSection, "PTT Method", "Line");
-    if (method == "CAT")
-        choice.method = TPttMethod::Cat;
-    else if (method == "None")
-        choice.method = TPttMethod::None;
-    else if (method != "Line")
+    const std::string method = ini.ReadString(kStationSection, kPttMethodKey, "Line");
+    const auto named = std::find(std::begin(kPttMethodNames), std::end(kPttMethodNames), method);
+    if (named != std::end(kPttMethodNames))
+        choice.method = static_cast<TPttMethod>(named - std::begin(kPttMethodNames));
+    else
         WriteDiagnostic("PTT Method=" + method + " is none of Line, CAT, None: keyed by the line");
-    choice.host = ini.ReadString(kStationSection, "Rigctld Host", choice.host);
-    const int port = ini.ReadInteger(kStationSection, "Rigctld Port", choice.port);
+    choice.host = ini.ReadString(kStationSection, kRigctldHostKey, choice.host);
+    const int port = ini.ReadInteger(kStationSection, kRigctldPortKey, choice.port);
     if (port >= 1 && port <= 65535)
         choice.port = port;
     else
@@ -121,16 +135,33 @@ TPttChoice LoadPttChoice(TLMDIniCtrl& ini) {
     return choice;
 }
 
+void WritePttChoice(TLMDIniCtrl& ini, const TPttChoice& choice) {
+    TIniBatch batch;
+    batch.WriteString(kStationSection, kPttMethodKey,
+                      kPttMethodNames[static_cast<int>(choice.method)]);
+    batch.WriteString(kStationSection, kRigctldHostKey, choice.host);
+    batch.WriteInteger(kStationSection, kRigctldPortKey, choice.port);
+    ini.WriteBatch(batch);
+}
+
 int LoadTransmitTimeout(TLMDIniCtrl& ini) {
-    const int seconds = ini.ReadInteger(kStationSection, "TX Timeout", 0);
+    const int seconds = ini.ReadInteger(kStationSection, kTransmitTimeoutKey, 0);
     if (seconds >= 0 && seconds <= 600)
         return seconds;
     WriteDiagnostic("TX Timeout=" + std::to_string(seconds) + " is not 0-600 s: no time-out");
     return 0;
 }
 
+void WriteTransmitTimeout(TLMDIniCtrl& ini, int seconds) {
+    ini.WriteInteger(kStationSection, kTransmitTimeoutKey, seconds);
+}
+
 bool LoadCutOnStop(TLMDIniCtrl& ini) {
-    return ini.ReadBool(kStationSection, "Cut On Stop", false);
+    return ini.ReadBool(kStationSection, kCutOnStopKey, false);
+}
+
+void WriteCutOnStop(TLMDIniCtrl& ini, bool on) {
+    ini.WriteBool(kStationSection, kCutOnStopKey, on);
 }
 
 std::string PortDevicePath(TLMDIniCtrl& ini, const std::string& comName) {

@@ -48,14 +48,17 @@ void SaveStationSettings(TLMDIniCtrl& ini, const TStationHomes& homes);
 std::string PortDevicePath(TLMDIniCtrl& ini, const std::string& comName);
 
 // How the transmitter is keyed: "PTT Method" Line (the default), CAT
-// (through rigctld at "Rigctld Host" and "Rigctld Port") or None. Never
-// written by the program: a file without them keys by the line.
+// (through rigctld at "Rigctld Host" and "Rigctld Port") or None. Written
+// only when the operator changes it: a file without them keys by the line.
 TPttChoice LoadPttChoice(TLMDIniCtrl& ini);
+void WritePttChoice(TLMDIniCtrl& ini, const TPttChoice& choice);
 // "TX Timeout": the longest transmission in seconds, 1-600; 0 or none for
-// no limit (a message always plays whole). Never written by the program.
+// no limit (a message always plays whole).
 int LoadTransmitTimeout(TLMDIniCtrl& ini);
+void WriteTransmitTimeout(TLMDIniCtrl& ini, int seconds);
 // "Cut On Stop": Escape and the stop button cut the message (1), or end
-// the loop and let it finish (0, none). Never written by the program.
+// the loop and let it finish (0, none).
 bool LoadCutOnStop(TLMDIniCtrl& ini);
+void WriteCutOnStop(TLMDIniCtrl& ini, bool on);
 
 }  // namespace ziv
