@@ -64,10 +64,8 @@ if [ -z "${ZIV_WINE_DISPLAY:-}" ]; then
 fi
 export DISPLAY=$ZIV_WINE_DISPLAY
 
-# Windows runs a sound program's threads ahead of ordinary work, but Wine 8
-# maps no thread priority to Linux: with the CPU saturated, the program's
-# sound threads (and the recorder of the sink) were starved and messages
-# heard in pieces. Where it may (root), the run takes that priority's place.
+# Where it may (root), the run goes ahead of ordinary work (e2e_wine.py
+# runs the sound path real-time).
 renice -n -10 -p $$ >/dev/null 2>&1 || true
 
 # A new session with the double preloaded into the server and every program,
@@ -85,6 +83,8 @@ ZIV_WINE_DISPLAY=$DISPLAY "$root/tests/wine/setup-prefix.sh" --build-dir "$build
 flock -s 8
 ziv_wine_ready "$WINEPREFIX" "$(ziv_wine_port_map "$build")" ||
   ziv_wine_die "the prefix $WINEPREFIX is not ready"
+ZIV_WINE_SERVER_PID=$(ziv_wine_server_pid "$WINEPREFIX")
+export ZIV_WINE_SERVER_PID
 
 # Debian's Python, which has numpy.
 PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 "$here/e2e_wine.py" "$build" "$work" "$work/ttyE0"
