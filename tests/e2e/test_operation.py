@@ -29,14 +29,16 @@ def test_repeat_loops_from_the_track_bar_and_f4_keep_their_spacing_and_stop_on_e
     sent, sounds = transmissions(events, RTS), run.sink.sounds()
     assert not [e for e in events if e.ns > stops[1] and e.event == "lines"]
     assert sent[4].key_ns > stops[0]
-    # From the second cycle (the first one's pause runs during its send): ~5 ms late idle.
+    # From the second cycle (the first one's pause runs during its send): ~5 ms late idle
+    # (PipeWire ~25), 87 ms once on a saturated machine. A tick too many or too few is the
+    # virtual clock's to catch; here a pause counted from the key (~480 ms) or a wrong timer.
     for loop in (sent[:4], sent[4:]):
         for span in loop:
             expect_whole_send(span, sounds, 0.4)
         for n, (a, b) in enumerate(zip(loop[1:], loop[2:]), 2):
             pause = (b.key_ns - a.unkey_ns) / 1e6
             print(f"cycles {n} to {n + 1}: {pause:.1f} ms from unkey to key")
-            assert 1000 - 30 <= pause <= 1000 + 55, f"between cycles {n} and {n + 1}"
+            assert 1000 - 100 <= pause <= 1000 + 250, f"between cycles {n} and {n + 1}"
 
 
 def test_a_second_copy_a_port_typed_in_the_box_and_the_end_of_a_session(run):
