@@ -59,13 +59,12 @@ def test_a_send_keys_the_radio_for_the_whole_message_and_every_end_unkeys_it(run
 
 
 class FakeRig:
-    """On loopback: answers every line with `answer` (b"": never), or as
-    rigctld does, dropping the connection `drop_after` s into a key; logs
-    (time, command)."""
+    """On loopback: answers as rigctld does, dropping the connection
+    `drop_after` s into a key; logs (time, command)."""
 
-    def __init__(self, answer=None, drop_after=None):
+    def __init__(self, drop_after):
         self.server = socket.create_server(("127.0.0.1", 0))
-        self.answer, self.drop_after, self.port = answer, drop_after, self.server.getsockname()[1]
+        self.drop_after, self.port = drop_after, self.server.getsockname()[1]
         self.log, self.keyed_at, self.dropped_ns = [], None, None
         threading.Thread(target=self.serve, daemon=True).start()
 
@@ -92,9 +91,7 @@ class FakeRig:
                 line, text = text.split(b"\n", 1)
                 command = line.decode().lstrip("+")
                 self.log.append((now_ns(), command))
-                if self.answer is not None:
-                    conn.sendall(self.answer)
-                elif command.startswith("T "):
+                if command.startswith("T "):
                     ptt = command[2:]
                     self.keyed_at = time.monotonic() if ptt == "1" and self.drop_after else None
                     conn.sendall(f"set_ptt: {ptt}\nRPRT 0\n".encode())
@@ -107,7 +104,8 @@ class FakeRig:
 def test_servers_that_refuse_or_stall_key_nothing_and_one_lost_stops_the_message(run):
     # Nobody listening, and a server that never answers, over real sockets; a foreign or a
     # refusing answer fails the same way (the client's tests).
-    for port, why in ((free_port(), "Connection refused"), (FakeRig(b"").port, "no answer")):
+    silent = socket.create_server(("127.0.0.1", 0))  # takes the connection, never reads it
+    for port, why in ((free_port(), "Connection refused"), (silent.getsockname()[1], "no answer")):
         station, _ = cat_station(run, str(port), port)
         station.start()
         asked = now_ns()
@@ -117,6 +115,7 @@ def test_servers_that_refuse_or_stall_key_nothing_and_one_lost_stops_the_message
         assert why in station.stderr() and station.terminate() == 0, station.stderr()
     time.sleep(0.5)
     assert not run.sink.sounds(), "a message played without a key"
+    silent.close()
     rig = FakeRig(drop_after=0.6)
     station, _ = cat_station(run, "dropping", rig.port, seconds=2.0)
     station.start().send("F1")
