@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <numbers>
 #include <string>
@@ -29,6 +28,7 @@
 #include "audio/sound_capture_pulse.h"
 #include "audio/sound_service_pulse.h"
 #endif
+#include "settings/settings_test_support.h"
 
 namespace ziv::test {
 
@@ -243,17 +243,9 @@ protected:
     void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartServer()); }
 
     void StartServer() {
-#ifdef _WIN32
-        const auto* test = ::testing::UnitTest::GetInstance();
-        dir_ = (std::filesystem::temp_directory_path() /
-                ("ziv-sound-" + std::to_string(test->random_seed()) + "-" +
-                 test->current_test_info()->name()))
-                   .string();
-        std::filesystem::create_directories(dir_);
-#else
+#ifndef _WIN32
         ASSERT_TRUE(server_.Start()) << server_.Error();
         ASSERT_TRUE(Pactl(std::string("set-default-source ") + TPrivatePulseServer::kMonitor));
-        dir_ = server_.Dir();
 #endif
         // A process's first sound loads the audio drivers (a second or two
         // under Wine), which a first recording would not wait for: silence
@@ -273,12 +265,7 @@ protected:
         }
         ASSERT_TRUE(listening) << "the input records nothing: " << error;
     }
-#ifdef _WIN32
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-#else
+#ifndef _WIN32
     // Calls pactl on the private server (the environment points at it).
     static bool Pactl(const std::string& args) {
         return std::system(("pactl " + args + " >/dev/null 2>&1").c_str()) == 0;
@@ -296,7 +283,8 @@ protected:
         return Write(name, WaveBytes({1, 16}, 1, 44100, seconds));
     }
 
-    std::string dir_;
+    const TempDir temp_;
+    const std::string dir_ = temp_.Path();
     // The process's one service, as the keyer's: two opening their outputs
     // at once trip Wine's wave mapper.
     TPlatformSoundService service;

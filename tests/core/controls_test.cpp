@@ -5,7 +5,7 @@
 namespace ziv {
 namespace {
 
-TEST(Controls, ToggleGroupClicksAndProgramDown) {
+TEST(Controls, ToggleGroupsRadioPairsAndTheTrackBarsClamp) {
     TToggleGroup group;
     TToggleButton a(group, true), b(group, true);
     int clicksA = 0, clicksB = 0, changesB = 0;
@@ -29,11 +29,9 @@ TEST(Controls, ToggleGroupClicksAndProgramDown) {
     b.Click();  // a disabled button takes no click
     EXPECT_EQ(clicksB, 1);
     EXPECT_FALSE(b.Down());
-}
 
-TEST(Controls, RadioPairAndTrackBarClamp) {
-    TRadioGroup group;
-    TRadioButton rts(group), dtr(group);
+    TRadioGroup radios;
+    TRadioButton rts(radios), dtr(radios);
     rts.SetChecked(true);
     dtr.SetChecked(true);
     EXPECT_FALSE(rts.Checked());

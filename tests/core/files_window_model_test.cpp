@@ -16,7 +16,7 @@ std::u32string AsciiFold(const std::string& text) {
     return out;
 }
 
-TEST(FilesBrowserRules, PathsSplitFromTheirRootAndCompareAsTheirFileSystem) {
+TEST(FilesBrowserRules, PathsMasksFiltersLabelsVolumesAndTheShortenedDirectory) {
     using Chain = std::vector<std::string>;
     constexpr TPathStyle P = TPathStyle::Posix, W = TPathStyle::Windows;
     EXPECT_EQ(DirectoryChain("/a//b/", P), (Chain{"/", "/a", "/a/b"}));
@@ -32,9 +32,7 @@ TEST(FilesBrowserRules, PathsSplitFromTheirRootAndCompareAsTheirFileSystem) {
     EXPECT_FALSE(IsInside("/Media/usb", "/media", P, AsciiFold));
     EXPECT_TRUE(IsInside("c:/a", "C:/", W, AsciiFold));
     EXPECT_FALSE(IsInside("D:/a", "C:/", W, AsciiFold));
-}
 
-TEST(FilesBrowserRules, MasksFiltersLabelsVolumesAndTheShortenedDirectory) {
     const std::tuple<const char*, const char*, bool> masks[] = {
         {"CQ.WAV", "*.wav", true},  {"cq.wav.txt", "*.wav", false}, {"README", "*.*", true},
         {"README", "*", true},      {"a.au", "*.wav; *.au", true},  {"a.mp3", "*.wav;*.au;", false},

@@ -46,8 +46,6 @@ class Presenter : public KeyerFixture {
 protected:
     Presenter() {
         com.AttachHandle(INVALID_HANDLE_VALUE);  // the presenter opens it
-        com.SetDTREnable(false);
-        com.SetRTSEnable(false);
         ConfigureStationIni(ini, Ini());
         ini.SetProgramPath("/radio/ZIVSound");
     }

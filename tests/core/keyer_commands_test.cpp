@@ -5,7 +5,6 @@
 namespace ziv::test {
 namespace {
 
-using Strings = std::vector<std::string>;
 using Times = std::vector<std::int64_t>;
 
 class Commands : public KeyerFixture {};
@@ -80,7 +79,7 @@ TEST_F(Commands, SendOnceByButtonAndByKeyShowDifferentButtons) {
     EXPECT_EQ(beep.Count(), 1);
 }
 
-TEST_F(Commands, LoopStartsCompared) {
+TEST_F(Commands, LoopStartsComparedAndEscapeWithAndWithoutALoop) {
     // Pause 0 refuses the button and F4 with a beep.
     keyer.BtnPlay2.Click();
     keyer.BtnTimer.Click();
@@ -112,6 +111,12 @@ TEST_F(Commands, LoopStartsCompared) {
     EXPECT_EQ(Buttons(), "timer start-up");
     EXPECT_EQ(sound.Stops, 1);
     EXPECT_FALSE(keyer.Timer1->Enabled());
+
+    // Escape with no loop puts the saved pause back and keeps the message.
+    keyer.TrackBar1.SetPosition(9);
+    Key(VK_ESCAPE);
+    EXPECT_EQ(keyer.TrackBar1.Position(), 0);
+    EXPECT_EQ(player.WaveName(), "b.wav");
 }
 
 TEST_F(Commands, F4KeepsTheRunningCountdownPeriod) {
@@ -173,15 +178,6 @@ TEST_F(Commands, CommandsDuringTheCountdown) {
     Key(VK_ESCAPE);
     EXPECT_EQ(keyer.TrackBar1.Position(), 7);
     EXPECT_EQ(Buttons(), "timer start-up");
-}
-
-TEST_F(Commands, EscapeWithNoLoopPutsTheSavedPauseBackAndKeepsTheMessage) {
-    keyer.BtnPlay2.Click();
-    keyer.TrackBar1.SetPosition(9);
-    Key(VK_ESCAPE);
-    EXPECT_EQ(keyer.TrackBar1.Position(), 0);
-    EXPECT_EQ(Buttons(), "timer start-up");
-    EXPECT_EQ(player.WaveName(), "b.wav");
 }
 
 }  // namespace

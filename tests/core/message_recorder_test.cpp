@@ -83,9 +83,7 @@ TEST_F(Recorder, RecordsAnEmptySlotTrimmedAndSendsItAfterwards) {
     for (int i = 0; i < 48000; ++i)
         expected.push_back(static_cast<std::int16_t>((i / 24) % 2 == 0 ? 8000 : -8000));
     expected.resize(expected.size() + 48000 * 250 / 1000, 0);
-    EXPECT_EQ(bytes, WavFileBytes(expected, 48000));
-    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
-    EXPECT_EQ(bytes.size(), 44u + expected.size() * 2);
+    EXPECT_EQ(bytes, WavFileBytes(expected, 48000));  // the file's layout: the end-to-end runs
 
     // The chosen slot now sends the new recording.
     EXPECT_EQ(player.WaveName(), Path("message3.wav"));

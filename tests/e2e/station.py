@@ -26,10 +26,11 @@ LEAD_MS, TAIL_MS, BLOCK_MS = 50, 250, 10
 
 
 class Station:
-    """A copy of the program in a folder of its own, beside its settings."""
+    """A copy of the program in a folder of its own, beside its settings; further keys
+    (Sound_Output=..., "_" for a blank) go into them too."""
 
     def __init__(self, run, name, x=10, y=10, port="COM1", waves=("", "", ""), ptt=("RTS", False),
-                 ports=None, sound_output=None, sound_input=None):
+                 ports=None, **keys):
         self.run, self.dir = run, os.path.join(run.dir, name)
         os.makedirs(self.dir)
         shutil.copy2(run.program, os.path.join(self.dir, "ZIVSound"))
@@ -37,8 +38,7 @@ class Station:
         text = (f"[ZIV SOUND]\nX={x}\nY={y}\nPort={port}\nLabel1=CQ\nLabel2=QRZ\nLabel3=TEST\n"
                 f"RTS={int(rts)}\nDTR={int(not rts)}\nNorm={1 - inv}\nInv={inv}\n")
         text += "".join(f"Wave File{n + 1}={w}\n" for n, w in enumerate(waves))
-        for key, value in (("Sound Output", sound_output), ("Sound Input", sound_input)):
-            text += f"{key}={value}\n" if value is not None else ""
+        text += "".join(f"{k.replace('_', ' ')}={v}\n" for k, v in keys.items())
         text += "[Ports]\n" + "".join(f"{k}={v}\n" for k, v in ports.items()) if ports else ""
         self.ini, self.proc, self.window = os.path.join(self.dir, "ZIVSound.ini"), None, None
         with open(self.ini, "w") as f:

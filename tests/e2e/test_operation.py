@@ -28,7 +28,6 @@ def test_repeat_loops_from_the_track_bar_and_f4_keep_their_spacing_and_stop_on_e
     station.end()
     sent, sounds = transmissions(events, RTS), run.sink.sounds()
     assert not [e for e in events if e.ns > stops[1] and e.event == "lines"]
-    assert sent[4].key_ns > stops[0]
     # From the second cycle (the first one's pause runs during its send): ~5 ms late idle
     # (PipeWire ~25), 87 ms once on a saturated machine. A tick too many or too few is the
     # virtual clock's to catch; here a pause counted from the key (~480 ms) or a wrong timer.
@@ -53,8 +52,7 @@ def test_a_second_copy_a_port_typed_in_the_box_and_the_end_of_a_session(run):
         "the second copy showed no message box"
     assert "in use by another program" in second.stderr()
     second.key("Return", boxes[0])
-    assert wait_for(lambda: len(second.windows()) == 1, 5), "the box is still shown"
-    assert second.running(), "the second copy ended"
+    assert wait_for(lambda: len(second.windows()) == 1, 5), "the box is still shown, or it ended"
     assert second.geometry(second.windows()[0])[2] == NARROW_WIDTH, "no main window"
     first.send("F1")
     expect_whole_send(run.sent(com1, RTS, 1)[0], run.sink.sounds(), seconds)
@@ -102,7 +100,6 @@ def test_record_send_and_record_again(run):
     station, device = run.on_com1(RTS, 0.2)
     old = os.path.join(run.dir, "message1.wav")
     old_bytes = open(old, "rb").read()
-    target = os.path.join(station.dir, "message1.wav")
     tones, hzs, recordings = (marked_tone(1.1, 700), marked_tone(0.7, 1100)), (700, 1100), []
     station.start()
     # Recorded into the station's folder, then over its own file there.
@@ -112,20 +109,10 @@ def test_record_send_and_record_again(run):
         station.send("F1")
         run.sent(device, RTS, n + 1)
 
-    # Stopped before any sound came: not kept, and the title says why.
-    kept = open(target, "rb").read()
-    started = now_ns()
-    station.key("ctrl+shift+F1")
-    time.sleep(0.15)
-    station.key("ctrl+shift+F1")
-    assert wait_for(lambda: "per trumpas" in station.title(), 5), station.title()
-    times = [r[0] for r in recordings] + [(started, now_ns())]
-    assert open(target, "rb").read() == kept, "a recording too short replaced the message"
-    assert f"Wave File1={target}\n" in station.settings()
+    # A recording too short or too quiet keeps the message: the recorder's tests.
     station.end()
-
     events = device.events()
-    for start, end in times:
+    for (start, end), _, _, _ in recordings:
         assert not [e for e in events if start <= e.ns <= end and e.event == "lines"], \
             "a line moved while recording"
     sent, sounds = run.sent(device, RTS, 2), run.sink.sounds()
@@ -142,7 +129,7 @@ def test_the_chosen_output_and_input_and_the_loss_of_the_output(run):
     module, _ = run.pulse.add_sink("rig"), run.pulse.add_sink("mic")
     rig = Sink("rig", run.pulse.render_ahead_ns)
     try:
-        station, device = run.on_com1(RTS, 2.5, 0.3, sound_output="rig", sound_input="mic.monitor")
+        station, device = run.on_com1(RTS, 2.5, 0.3, Sound_Output="rig", Sound_Input="mic.monitor")
         station.start().send("F2")
         expect_whole_send(run.sent(device, RTS, 1)[0], rig.sounds(), 0.4)
         assert not run.sink.sounds(), "the speakers heard the message"
@@ -181,7 +168,7 @@ def test_the_chosen_output_and_input_and_the_loss_of_the_output(run):
     assert "Sound Input=mic.monitor\n" in station.settings()
 
     kept = open(target, "rb").read()
-    station = run.station("gone", ptt=RTS, sound_input="nowhere",
+    station = run.station("gone", ptt=RTS, Sound_Input="nowhere",
                           waves=(target, "", ""), ports={"COM1": device.path}).start()
     station.key("ctrl+shift+F1")
     assert wait_for(lambda: RECORDING not in station.title() and station.title() != "Zivsound",

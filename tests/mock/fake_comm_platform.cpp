@@ -61,6 +61,9 @@ std::unique_ptr<TCommEventWait> TFakeCommPlatform::CreateEventWait(TCommHandle) 
 TDroppingInvoker TTestComm::invoker_;
 TRecordingErrorReport TTestComm::report_;
 
-TTestComm::TTestComm(TCommPlatform& platform) : TVaComm(platform, invoker_, report_) {}
+TTestComm::TTestComm(TCommPlatform& platform) : TVaComm(platform, invoker_, report_) {
+    SetDTREnable(false);
+    SetRTSEnable(false);
+}
 
 }  // namespace ziv::test

@@ -147,8 +147,10 @@ private:
     std::vector<std::string> messages_;
 };
 
-// A port component, with an invoker and error report of its own, whose
-// handle a test can set to an already-open value.
+// A port component set up as the program's: DTR and RTS control disabled,
+// so its close leaves the lines as they are (one dropped there would key an
+// Inverted PTT). Its invoker and error report are its own; a test may set
+// its handle to an already-open value.
 class TTestComm : public TVaComm {
 public:
     explicit TTestComm(TCommPlatform& platform);

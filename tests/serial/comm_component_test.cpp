@@ -4,8 +4,9 @@
 #include <memory>
 #include <thread>
 
-#include "comm_test_support.h"
+#include "mock/fake_comm_platform.h"
 #include "serial/comm_thread.h"
+#include "settings/settings_test_support.h"
 
 namespace ziv::test {
 namespace {
@@ -13,8 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 using Names = std::vector<std::string>;
 
-// A port component on the fake platform, set up as the program sets up its
-// own: DTR and RTS control disabled, port 3.
+// A port component on the fake platform, on port 3.
 struct CommComponent : ::testing::Test {
     CommComponent() {
         platform.Texts[5] = "Access is denied.\r\n";
@@ -22,8 +22,6 @@ struct CommComponent : ::testing::Test {
         platform.DeviceDCB.wReserved = 7;
         platform.DeviceDCB.EofChar = 0x1A;
         platform.DeviceDCB.Flags = 0xFFFFFFFF;  // nothing of it may survive
-        com.SetDTREnable(false);
-        com.SetRTSEnable(false);
         com.SetPortNum(3);
     }
     // The calls made since the last look.
@@ -69,24 +67,20 @@ TEST_F(CommComponent, OpenAndCloseWithTheKeyersSettings) {
 }
 
 // Both lines idling low, the one written last (the PTT's) is dropped first.
-TEST_F(CommComponent, TheLineWrittenLastIsDroppedFirstAtOpen) {
-    com.SetRTSEnable(false);
-    com.SetDTREnable(false);
+TEST_F(CommComponent, TheLineWrittenLastIsDroppedFirstAtOpenAndOneAskedHighOpensHigh) {
     for (const bool dtr : {false, true}) {
         dtr ? com.SetDTR(false) : com.SetRTS(false);
-        TakeCalls();
         com.Open();
         const Names calls = TakeCalls();
         EXPECT_EQ(Names(calls.begin() + 1, calls.begin() + 3),
                   dtr ? (Names{"CLRDTR", "CLRRTS"}) : (Names{"CLRRTS", "CLRDTR"}));
         com.Close();
+        TakeCalls();
     }
-}
 
-// An Inverted PTT idles high: the level asked of the closed port goes into
-// the settings written at open, so the line never drops (keys) on the way;
-// a later open starts from both lines low again.
-TEST_F(CommComponent, LineAskedHighOfAClosedPortOpensHigh) {
+    // An Inverted PTT idles high: the level asked of the closed port goes
+    // into the settings written at open, so the line never drops (keys) on
+    // the way; a later open starts from both lines low again.
     for (const bool dtr : {true, false}) {
         dtr ? com.SetDTR(true) : com.SetRTS(true);
         EXPECT_TRUE(TakeCalls().empty());
@@ -101,8 +95,9 @@ TEST_F(CommComponent, LineAskedHighOfAClosedPortOpensHigh) {
 }
 
 // Whether the lines drop at close is set at every open (above), and at
-// once on an open port, or an Inverted line drops (keys) at the end.
-TEST_F(CommComponent, HangUpOnCloseOfAnOpenPortIsSetAtOnce) {
+// once on an open port, or an Inverted line drops (keys) at the end. A
+// refused line switch says why, and leaves the lock it took.
+TEST_F(CommComponent, HangUpOnCloseIsSetAtOnceAndARefusedSwitchSaysWhyAndLeavesTheLock) {
     com.Open();
     platform.Calls.clear();
     com.SetHangUpOnClose(false);
@@ -110,6 +105,13 @@ TEST_F(CommComponent, HangUpOnCloseOfAnOpenPortIsSetAtOnce) {
     EXPECT_EQ(platform.Calls.at(0).arg, 0u);
     platform.FailWith["SetHangUpOnClose"] = 5;
     EXPECT_THROW(com.SetHangUpOnClose(true), EVaCommError);
+    platform.FailWith["SETDTR"] = 5;
+    EXPECT_EQ(ErrorText<EVaCommError>([&] { com.SetDTR(true); }),
+              "Error calling comm function (5), Access is denied");
+    std::thread([&] {
+        com.Lock();
+        com.Unlock();
+    }).join();
 }
 
 // A device that opens but refuses its settings stays open, with no event
@@ -125,10 +127,10 @@ TEST_F(CommComponent, FailureAfterTheDeviceIsOpenLeavesItOpenUntilClosed) {
     };
     for (const auto& [call, message] : steps) {
         platform.FailWith = {{call, 5}};
-        EXPECT_EQ(CommErrorOf([&] { com.Open(); }), message);
+        EXPECT_EQ(ErrorText<EVaCommError>([&] { com.Open(); }), message);
         EXPECT_TRUE(com.Active()) << call;
         EXPECT_EQ(platform.CallNames().back(), call);
-        EXPECT_EQ(CommErrorOf([&] { com.Open(); }),
+        EXPECT_EQ(ErrorText<EVaCommError>([&] { com.Open(); }),
                   "Can't perform this operation when port is open");
         platform.Calls.clear();
         com.Close();
@@ -144,10 +146,11 @@ TEST_F(CommComponent, FailedCloseKeepsTheDeviceAndTheDestructorLetsGo) {
     com.Open();
     EXPECT_EQ(platform.DeviceDCB.Flags, 0x311u);
     platform.FailWith["PurgeComm"] = 5;
-    EXPECT_EQ(CommErrorOf([&] { com.Close(); }), "Error clearing buffers (5), Access is denied");
+    EXPECT_EQ(ErrorText<EVaCommError>([&] { com.Close(); }),
+              "Error clearing buffers (5), Access is denied");
     EXPECT_TRUE(com.Active());
     platform.FailWith = {{"CLRDTR", 5}};
-    EXPECT_EQ(CommErrorOf([&] { com.Close(); }),
+    EXPECT_EQ(ErrorText<EVaCommError>([&] { com.Close(); }),
               "Error calling comm function (5), Access is denied");
     EXPECT_TRUE(com.Active());
     platform.FailWith.clear();
@@ -160,21 +163,9 @@ TEST_F(CommComponent, FailedCloseKeepsTheDeviceAndTheDestructorLetsGo) {
     {
         TTestComm other{platform};
         other.Open();
-        platform.FailWith["CLRDTR"] = 5;
+        platform.FailWith["PurgeComm"] = 5;
     }
     EXPECT_EQ(platform.CallNames().back(), "CloseHandle");
-}
-
-// A refused line switch says why, and leaves the lock it took.
-TEST_F(CommComponent, RefusedLineSwitchCarriesCodeAndTrimmedTextAndReleasesTheLock) {
-    com.AttachHandle(7);
-    platform.FailWith["SETDTR"] = 5;
-    EXPECT_EQ(CommErrorOf([&] { com.SetDTR(true); }),
-              "Error calling comm function (5), Access is denied");
-    std::thread([&] {
-        com.Lock();
-        com.Unlock();
-    }).join();
 }
 
 // The event thread of an open port. The keyer's port asks for no line

@@ -6,9 +6,10 @@
 #include <string>
 #include <thread>
 
-#include "comm_test_support.h"
+#include "mock/fake_comm_platform.h"
 #include "serial/comm_error.h"
 #include "serial/sync_objects.h"
+#include "settings/settings_test_support.h"
 
 namespace ziv::test {
 // Taken before <windows.h> makes the name its own macro.
@@ -121,7 +122,7 @@ TEST_F(CommPlatform, OpenIsExclusiveAndAMissingPortIsNamed) {
     EXPECT_NE(log[0].find("in use by another program"), std::string::npos) << log[0];
     TTestComm busy{platform};
     busy.SetPortNum(kExclusivePort);
-    EXPECT_EQ(CommErrorOf([&] { busy.Open(); }), "Can't open device " + name);
+    EXPECT_EQ(ErrorText<EVaCommError>([&] { busy.Open(); }), "Can't open device " + name);
 
     // Let go of at close: the port opens again.
     EXPECT_EQ(platform.CloseHandle(first), 0);
@@ -134,7 +135,7 @@ TEST_F(CommPlatform, OpenIsExclusiveAndAMissingPortIsNamed) {
     EXPECT_EQ(log[0].rfind("COM9", 0), 0u) << log[0];
     TTestComm missing{platform};
     missing.SetPortNum(9);
-    EXPECT_EQ(CommErrorOf([&] { missing.Open(); }), "Invalid port number (COM9)");
+    EXPECT_EQ(ErrorText<EVaCommError>([&] { missing.Open(); }), "Invalid port number (COM9)");
     EXPECT_FALSE(missing.Active());
 #ifndef _WIN32
     EXPECT_EQ(platform.CreateFile("COM2", second), ERROR_FILE_NOT_FOUND);
@@ -197,15 +198,13 @@ TEST_F(CommPlatform, LineSettingsReachTheDeviceAndTheEventWaitSleeps) {
 // with its code and text, and still opens and closes the port.
 TEST_F(CommPlatform, ComponentReportsARefusedLineAndErrorTextsAreLines) {
     TTestComm com{platform};
-    com.SetDTREnable(false);
-    com.SetRTSEnable(false);
     com.SetPortNum(kPtyPort);
-    EXPECT_EQ(CommErrorOf([&] { com.Open(); }), "");
+    EXPECT_EQ(ErrorText<EVaCommError>([&] { com.Open(); }), "no error");
     ASSERT_TRUE(com.Active());
-    EXPECT_EQ(CommErrorOf([&] { com.SetRTS(true); }),
+    EXPECT_EQ(ErrorText<EVaCommError>([&] { com.SetRTS(true); }),
               "Error calling comm function (" + std::to_string(kNoModemLines) + "), " +
                   TrimPlatformErrorText(platform.ErrorText(kNoModemLines)));
-    EXPECT_EQ(CommErrorOf([&] { com.Close(); }), "");
+    EXPECT_EQ(ErrorText<EVaCommError>([&] { com.Close(); }), "no error");
     EXPECT_FALSE(com.Active());
 
     std::string seen;
@@ -309,8 +308,6 @@ TEST(DefaultPortPath, BuiltInPortsCountFromZero) {
 // not be opened again once the adapter is back.
 TEST_F(CommPlatform, ClosingAPortWhoseDeviceWentAway) {
     TTestComm com{platform};
-    com.SetDTREnable(false);
-    com.SetRTSEnable(false);
     com.SetPortNum(kPtyPort);
     com.Open();
     ASSERT_TRUE(com.Active());
@@ -318,7 +315,7 @@ TEST_F(CommPlatform, ClosingAPortWhoseDeviceWentAway) {
 
     ::close(master);
     master = -1;
-    EXPECT_EQ(CommErrorOf([&] { com.Close(); }), "");
+    EXPECT_EQ(ErrorText<EVaCommError>([&] { com.Close(); }), "no error");
     EXPECT_FALSE(com.Active());
     EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
 

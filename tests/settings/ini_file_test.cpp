@@ -16,8 +16,14 @@
 namespace ziv::test {
 namespace {
 
+// A settings file of the test's own, not there until written.
+struct IniFileTest : ::testing::Test {
+    TempDir dir;
+    TIniFile ini{dir / "t.ini"};
+};
+
 // The program reads X, Y and the four line choices as integers.
-TEST(IniFileTest, IntegerTextRuleAndTypedReads) {
+TEST_F(IniFileTest, IntegerTextRuleAndTypedReads) {
     // clang-format off
     const std::pair<const char*, std::optional<std::int32_t>> texts[] = {
         {"100", 100}, {"  -7", -7}, {"+5", 5}, {"$64", 100}, {"x64", 100}, {"X64", 100},
@@ -36,8 +42,6 @@ TEST(IniFileTest, IntegerTextRuleAndTypedReads) {
 
     // Through the file: the value's blanks go first; a Boolean is any
     // non-zero integer; text that is none gives the default.
-    TempDir dir;
-    TIniFile ini(dir / "t.ini");
     WriteBytes(ini.FileName(), "[S]\nminus=  -7 \nbad=12abc\nempty=\ntwo=2\nzero=0\n");
     EXPECT_EQ(ini.ReadInteger("S", "minus", 0), -7);
     for (const char* key : {"empty", "bad", "missing"}) {
@@ -50,9 +54,7 @@ TEST(IniFileTest, IntegerTextRuleAndTypedReads) {
     EXPECT_FALSE(ini.ReadBool("S", "zero", true));
 }
 
-TEST(IniFileTest, ReadsMatchCaseInsensitivelyAndDropBlanks) {
-    TempDir dir;
-    TIniFile ini(dir / "t.ini");
+TEST_F(IniFileTest, ReadsMatchCaseInsensitivelyAndDropBlanks) {
     EXPECT_EQ(ini.ReadString("ZIV SOUND", "Port", "none"), "none");  // no file yet
     WriteBytes(ini.FileName(),
                "port=COM9\n"  // before any section: belongs to none
@@ -64,9 +66,7 @@ TEST(IniFileTest, ReadsMatchCaseInsensitivelyAndDropBlanks) {
     EXPECT_EQ(ini.ReadString("ZIV SOUND", "Label1", "none"), "none");
 }
 
-TEST(IniFileTest, WritesChangeOnlyTheirOwnLine) {
-    TempDir dir;
-    TIniFile ini(dir / "t.ini");
+TEST_F(IniFileTest, WritesChangeOnlyTheirOwnLine) {
     ini.WriteInteger("S", "X", -8);  // creates the file
     EXPECT_EQ(ReadBytes(ini.FileName()), NewFileText("[S]\nX=-8\n"));
 
@@ -98,9 +98,7 @@ TEST(IniFileTest, WritesChangeOnlyTheirOwnLine) {
 // lost), and whatever is read can be written back without changing a
 // value or adding a line: a lone CR ends a line, so what follows it on the
 // same physical line never belongs to the value.
-TEST(IniFileTest, ValuesComeBackAsWrittenAndAsRead) {
-    TempDir dir;
-    TIniFile ini(dir / "t.ini");
+TEST_F(IniFileTest, ValuesComeBackAsWrittenAndAsRead) {
     for (const std::string& value :
          {std::string(), std::string(" leading"), std::string("trailing\t"),
           std::string("\"quoted\""), std::string("\""), std::string("a \"b\" c"),
@@ -136,9 +134,7 @@ TEST(IniFileTest, ValuesComeBackAsWrittenAndAsRead) {
     }
 }
 
-TEST(IniFileTest, TextTheFileCannotGiveBackIsRefusedUntouched) {
-    TempDir dir;
-    TIniFile ini(dir / "t.ini");
+TEST_F(IniFileTest, TextTheFileCannotGiveBackIsRefusedUntouched) {
     WriteBytes(ini.FileName(), "[S]\nK=old\n");
     const std::tuple<const char*, const char*, const char*> refused[] = {
         {"S", "K", "two\nlines"}, {"S", "K", "A\rB"}, {"S", "K", "A\r"}, {"S", "K", "\r[T]"},
@@ -153,8 +149,7 @@ TEST(IniFileTest, TextTheFileCannotGiveBackIsRefusedUntouched) {
 // A batch is one replace of the file with the bytes separate writes give.
 // Any failure to replace it leaves the old file whole and no temporary
 // file beside it. (Read-only files and links: the system tests.)
-TEST(IniFileTest, BatchIsOneReplaceAndAFailedOneKeepsTheOldFile) {
-    TempDir dir;
+TEST_F(IniFileTest, BatchIsOneReplaceAndAFailedOneKeepsTheOldFile) {
     const std::string old = "; notes\r\n[s]\r\nB = old\r\n\r\n[Other]\r\nk=v\r\n";
     WriteBytes(dir / "single.ini", old);
     WriteBytes(dir / "batch.ini", old);

@@ -15,12 +15,13 @@ namespace ziv::test {
 namespace {
 
 // As the program sets it up: the settings file beside the "executable" in
-// program/; the program runs in a working directory of the test's choice.
+// program/, where the program runs unless a test runs it elsewhere.
 class StationSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ConfigureStationIni(ini, settings);
         ini.SetProgramPath(exe);
+        RunIn(program.Path());
     }
     void TearDown() override { std::filesystem::current_path(savedCwd); }
     void RunIn(const std::string& dir) { std::filesystem::current_path(dir); }
@@ -35,7 +36,6 @@ protected:
 };
 
 TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndTheWorkingDirectoryDecidesOnlyTheMainEntry) {
-    RunIn(program.Path());
     LoadStationSettings(ini, homes);
     EXPECT_EQ(ReadBytes(settings), NewFileText("[ZIV SOUND]\nMain=" + exe + "\n"));
 
@@ -80,7 +80,6 @@ TEST_F(StationSettingsTest, FirstRunLoadsDefaultsAndTheWorkingDirectoryDecidesOn
 }
 
 TEST_F(StationSettingsTest, SavedSettingsComeBackExactly) {
-    RunIn(program.Path());
     // The radio pairs take the checks in the order read, as the window's do.
     WriteBytes(settings, "[ZIV SOUND]\nRTS=1\nDTR=1\nNorm=1\nInv=1\n");
     LoadStationSettings(ini, homes);
@@ -121,7 +120,6 @@ TEST_F(StationSettingsTest, SavedSettingsComeBackExactly) {
 }
 
 TEST_F(StationSettingsTest, UnwritableValueIsReportedAfterEveryOtherKeyIsSaved) {
-    RunIn(program.Path());
     WriteBytes(settings, "[ZIV SOUND]\nWave File2=/old.wav\nInv=0\n");
     LoadStationSettings(ini, homes);
     homes.left = 7;

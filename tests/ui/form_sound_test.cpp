@@ -60,8 +60,6 @@ protected:
     FormTest() {
         ini.SetProgramPath(dir.filePath("ZIVSound").toStdString());
         ConfigureStationIni(ini);
-        COM.SetDTREnable(false);
-        COM.SetRTSEnable(false);
     }
     ~FormTest() override { form.hide(); }
     void ShowWith(const std::string& settings) {

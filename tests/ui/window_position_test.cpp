@@ -28,11 +28,9 @@ TEST(PlaceWindowFrame, AFrameOnAnyScreenStaysElseItMovesTheLeastWayOntoThePrimar
     const QRect shifted(1280, 30, 1920, 1050);
     EXPECT_EQ(PlaceWindowFrame(1500, -200, kFrame, {shifted}, shifted), QPoint(1500, 30));
     EXPECT_EQ(PlaceWindowFrame(5000, 5000, QSize(4000, 3000), {kPrimary}, kPrimary), QPoint(0, 0));
-}
 
-TEST(PlaceWindowFrame, AnyStoredIntGivesAFrameWhollyOnThePrimary) {
-    // Left and top of the primary are negative: sums near INT_MIN must not
-    // wrap either.
+    // Any stored int gives a frame wholly on the primary. Left and top of
+    // the primary are negative: sums near INT_MIN must not wrap either.
     const QRect primary(-1280, -200, 1280, 1024);
     const int values[] = {INT_MIN, INT_MIN + 1, -2000000000, -5000, 5000, INT_MAX - 1, INT_MAX};
     for (const int x : values)

@@ -35,7 +35,7 @@ struct TRecorder {
 // A call from the job's thread comes to this thread. Held work comes out in
 // the order it came, a close first, one tick for the whole job; work that a
 // delivered piece starts runs at once, and new work waits behind the held.
-TEST(Win32Gate, AJobHoldsInputCallsAndTicksButKeepsPaintingThenDeliversInOrder) {
+TEST(Win32Gate, AJobHoldsInputCallsAndTicksButKeepsPaintingThenDeliversInOrderOrItsError) {
     TWin32UiGate gate(GetModuleHandleW(nullptr));
     std::vector<std::string> events;
     TRecorder recorder;
@@ -91,10 +91,8 @@ TEST(Win32Gate, AJobHoldsInputCallsAndTicksButKeepsPaintingThenDeliversInOrder) 
     // Some fifteen fell due in the job: they came as one, then one an interval.
     EXPECT_LE(static_cast<DWORD>(ticks), 3 + pumped / 10);
     DestroyWindow(window);
-}
 
-TEST(Win32Gate, AJobsErrorComesBackToItsCaller) {
-    TWin32UiGate gate(GetModuleHandleW(nullptr));
+    // A job's error comes back to its caller, the gate open again.
     EXPECT_THROW(gate.RunBlocking([] { throw std::runtime_error("no sound"); }),
                  std::runtime_error);
     EXPECT_FALSE(gate.Holding());

@@ -83,18 +83,14 @@ int AsCharDevice(int result, struct stat* st) {
     return result;
 }
 
-// Runs `op` on the locked record of a served device.
-template <typename F>
-int OnDevice(const std::string& device, F op) {
-    TDevice d(device.c_str());
-    return op(d);
-}
-
-// A tty call: `op` on a served device, else libc's own.
+// A tty call: `op` on the locked record of a served device, else libc's own.
 template <typename N, typename F, typename... A>
 int Tty(int fd, N next, F op, A... args) {
     const std::string device = DeviceOf(fd);
-    return device.empty() ? next(fd, args...) : OnDevice(device, op);
+    if (device.empty())
+        return next(fd, args...);
+    TDevice d(device.c_str());
+    return op(d);
 }
 
 int DeviceIoctl(TDevice& d, unsigned long request, void* arg) {
@@ -185,7 +181,8 @@ ZIV_EXPORT int ioctl(int fd, unsigned long request, ...) {
     const std::string device = request == FIONBIO || request == FIOCLEX ? "" : DeviceOf(fd);
     if (device.empty())
         return static_cast<int>(::syscall(SYS_ioctl, fd, request, arg));
-    return OnDevice(device, [&](TDevice& d) { return DeviceIoctl(d, request, arg); });
+    TDevice d(device.c_str());
+    return DeviceIoctl(d, request, arg);
 }
 
 // glibc's tc*() and isatty() issue their ioctls without going through ioctl().
