@@ -27,6 +27,7 @@ public:
     void Pause();
     void Resume();
 
+    const std::string& Dir() const { return dir_; }
     const std::string& Error() const { return error_; }
     static constexpr const char* kMonitor = "ziv_null.monitor";
     static constexpr int kRate = 44100;
