@@ -1,5 +1,8 @@
 #include "mock/fake_comm_platform.h"
 
+#include <chrono>
+#include <thread>
+
 #ifdef _WIN32
 #include "base/windows_api.h"
 // The fake's method and the project's constant of these names are meant below.
@@ -30,7 +33,10 @@ namespace {
 
 class TFakeEventWait : public TCommEventWait {
 public:
-    explicit TFakeEventWait(std::shared_ptr<TFakeLineEvents> events) : events_(std::move(events)) {}
+    explicit TFakeEventWait(std::shared_ptr<TFakeLineEvents> events) : events_(std::move(events)) {
+        ++events_->LiveWaits;
+    }
+    ~TFakeEventWait() override { --events_->LiveWaits; }
     int Wait(std::uint32_t& eventMask, TCommHandle wake) override {
         return events_->Wait(eventMask, wake);
     }
@@ -40,6 +46,11 @@ private:
 };
 
 }  // namespace
+
+TFakeCommPlatform::~TFakeCommPlatform() {
+    for (int i = 0; i < 500 && Events->LiveWaits.load() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
 
 int TFakeCommPlatform::CreateFile(const std::string& name, TCommHandle& handle) {
     OpenedNames.push_back(name);

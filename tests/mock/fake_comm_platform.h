@@ -24,7 +24,8 @@ public:
     int Wait(std::uint32_t& eventMask, TCommHandle wake);
 
     std::atomic<int> FailAtOnce{0};
-    std::atomic<int> Waits{0};  // waits started
+    std::atomic<int> Waits{0};      // waits started
+    std::atomic<int> LiveWaits{0};  // waits an event thread still holds
 };
 
 // Records every serial call in order, with the virtual time when a clock
@@ -39,6 +40,10 @@ public:
         std::uint32_t arg = 0;
         std::uint32_t arg2 = 0;
     };
+
+    // A closed port's event thread ends on its own; it must be gone before
+    // the process ends, which would otherwise tear down under it.
+    ~TFakeCommPlatform() override;
 
     std::function<std::int64_t()> Clock;
     std::vector<Call> Calls;
