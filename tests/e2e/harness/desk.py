@@ -53,9 +53,12 @@ def geometry(display, window):  # x, y, width, height as xdotool gives them
 def key(display, window, keys, x, y, click=False, absolute=False):
     """Keys to a window, given the focus and the pointer (at x, y, which takes no click)
     first: without a window manager the keyboard follows the pointer; Wine activates a
-    window only on a click. No --sync: it can wait for nothing. The time before the keys."""
+    window only on a click, and a key that comes while it does may be lost. No --sync: it
+    can wait for nothing. The time before the keys."""
     xdo(display, "windowfocus", window, "mousemove", *([] if absolute else ["--window", window]),
         x, y, *(["click", "1"] if click else []))
+    if click:
+        time.sleep(0.2)
     before = now_ns()
     xdo(display, "key", "--clearmodifiers", keys)
     return before
